@@ -1,0 +1,25 @@
+# Script mode: cmake -DEXE=<cfgrenum> -DSAMPLE=<aircraft.cfg> -DDIR=<folder> -P demo.cmake
+# Copies the sample into DIR, runs the program there as a user would, then shows each header line
+# before and after.
+file(MAKE_DIRECTORY "${DIR}")
+configure_file("${SAMPLE}" "${DIR}/aircraft.cfg" COPYONLY)
+
+message("\nRunning cfgrenum in ${DIR} (it waits for Enter at the end):\n")
+execute_process(COMMAND "${EXE}" WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status)
+message("\nExit status: ${status}\n")
+
+set(header_line "^[ \t]*\\[")
+file(STRINGS "${SAMPLE}" before REGEX "${header_line}")
+file(STRINGS "${DIR}/aircraft.cfg" after REGEX "${header_line}")
+list(LENGTH before count)
+message("Header lines, before -> after (the whole result is ${DIR}/aircraft.cfg):")
+if(count GREATER 0)
+    math(EXPR last "${count} - 1")
+    foreach(i RANGE ${last})
+        list(GET before ${i} old)
+        list(GET after ${i} new)
+        string(REGEX REPLACE "\r$" "" old "${old}")
+        string(REGEX REPLACE "\r$" "" new "${new}")
+        message("  ${old}  ->  ${new}")
+    endforeach()
+endif()

@@ -1,0 +1,30 @@
+#include "sections/Section.h"
+
+#include <iostream>
+#include <utility>
+
+void appendSection(Text header, Text body, SectionList& list) {
+    auto* node = new Section;
+    node->header = std::move(header);
+    node->body = std::move(body);
+    if (list.tail == nullptr) {
+        list.head = node;
+    } else {
+        list.tail->next = node;
+    }
+    list.tail = node;
+}
+
+void releaseSections(SectionList& list) {
+    if (list.head == nullptr) {
+        std::cout << "Data already deleted\n" << std::flush;
+        return;
+    }
+    while (list.head != nullptr) {
+        Section* node = list.head;
+        list.head = node->next;
+        delete node;
+    }
+    list.tail = nullptr;
+    list.byteOrderMark = false;
+}

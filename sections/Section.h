@@ -1,0 +1,29 @@
+#pragma once
+
+#include "text/Text.h"
+
+// One section of aircraft.cfg: a header line and the body lines under it, in file order.
+//
+// The header holds its line without the line break. An empty header marks the lines that stand
+// before the first header line (or a file without any): such a section has no header line of its
+// own and is written without one. The body holds each of its lines followed by '\n'.
+struct Section {
+    Text header;
+    Text body;
+    Section* next = nullptr;
+};
+
+// The sections of one file in file order. The list owns its nodes; releaseSections frees them.
+// The tail link keeps appending constant-time however many sections a file has. A UTF-8
+// byte-order mark belongs to the file, not to its first line, so it is kept here.
+struct SectionList {
+    Section* head = nullptr;
+    Section* tail = nullptr;
+    bool byteOrderMark = false;
+};
+
+// Links a new section holding `header` and `body` at the end of the list.
+void appendSection(Text header, Text body, SectionList& list);
+
+// Frees every section and leaves the list empty. On an already empty list it only says so.
+void releaseSections(SectionList& list);

@@ -1,0 +1,71 @@
+#include "sections/SectionWriter.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Gathers the output into large writes; the sections hold '\n' where the file gets CR LF.
+class CrLfBuffer {
+public:
+    explicit CrLfBuffer(ByteSink sink) : sink_(sink) {}
+
+    bool put(const char* bytes, std::size_t count) {
+        while (count > 0) {
+            if (used_ == sizeof buffer_ && !flush()) {
+                return false;
+            }
+            std::size_t n = std::min(count, sizeof buffer_ - used_);
+            std::memcpy(buffer_ + used_, bytes, n);
+            used_ += n;
+            bytes += n;
+            count -= n;
+        }
+        return true;
+    }
+
+    bool putLines(const char* chars, std::size_t count) {
+        while (count > 0) {
+            const auto* lf = static_cast<const char*>(std::memchr(chars, '\n', count));
+            const std::size_t piece = lf != nullptr ? static_cast<std::size_t>(lf - chars) : count;
+            if (!put(chars, piece) || (lf != nullptr && !put("\r\n", 2))) {
+                return false;
+            }
+            const std::size_t consumed = lf != nullptr ? piece + 1 : piece;
+            chars += consumed;
+            count -= consumed;
+        }
+        return true;
+    }
+
+    bool flush() {
+        const bool ok = used_ == 0 || sink_.write(sink_.context, buffer_, used_);
+        used_ = 0;
+        return ok;
+    }
+
+private:
+    ByteSink sink_;
+    std::size_t used_ = 0;
+    char buffer_[1 << 16];
+};
+
+}  // namespace
+
+bool writeSections(const SectionList& list, ByteSink sink) {
+    CrLfBuffer out(sink);
+    if (list.byteOrderMark && !out.put("\xEF\xBB\xBF", 3)) {
+        return false;
+    }
+    for (const Section* s = list.head; s != nullptr; s = s->next) {
+        if (!s->header.empty() &&
+            !(out.put(s->header.c_str(), static_cast<std::size_t>(s->header.length())) &&
+              out.put("\r\n", 2))) {
+            return false;
+        }
+        if (!out.putLines(s->body.c_str(), static_cast<std::size_t>(s->body.length()))) {
+            return false;
+        }
+    }
+    return out.flush();
+}

@@ -1,0 +1,178 @@
+#include "text/Text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <new>
+#include <ostream>
+
+namespace {
+
+char* newBuffer(std::int64_t capacity) {
+    // A buffer the 32-bit fields cannot describe is as unobtainable as one the heap refuses.
+    if (capacity < 1 || capacity > INT32_MAX) {
+        throw std::bad_alloc();
+    }
+    return new char[static_cast<std::size_t>(capacity)];
+}
+
+std::int32_t measured(const char* chars) {
+    const std::size_t n = std::strlen(chars);
+    if (n > static_cast<std::size_t>(Text::maxLength)) {
+        throw std::bad_alloc();
+    }
+    return static_cast<std::int32_t>(n);
+}
+
+}  // namespace
+
+Text::Text() : length_(0), capacity_(1), data_(newBuffer(1)) { data_[0] = '\0'; }
+
+Text::Text(const char* chars)
+    : length_(measured(chars)), capacity_(length_ + 1), data_(newBuffer(capacity_)) {
+    std::memcpy(data_, chars, static_cast<std::size_t>(length_) + 1);
+}
+
+Text::Text(const Text& other)
+    : length_(other.length_), capacity_(other.length_ + 1), data_(newBuffer(capacity_)) {
+    std::memcpy(data_, other.data_, static_cast<std::size_t>(length_) + 1);
+}
+
+Text::Text(Text&& other) : length_(0), capacity_(1), data_(newBuffer(1)) {
+    data_[0] = '\0';
+    std::swap(length_, other.length_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(data_, other.data_);
+}
+
+Text::~Text() { delete[] data_; }
+
+void Text::replaceBuffer(std::int64_t newCapacity, bool keepContent) {
+    char* fresh = newBuffer(newCapacity);
+    if (keepContent) {
+        std::memcpy(fresh, data_, static_cast<std::size_t>(length_) + 1);
+    } else {
+        fresh[0] = '\0';
+        length_ = 0;
+    }
+    delete[] data_;
+    data_ = fresh;
+    capacity_ = static_cast<std::int32_t>(newCapacity);
+}
+
+Text& Text::operator=(const Text& other) {
+    if (this == &other) {
+        return *this;
+    }
+    if (capacity_ < other.length_ + 1) {
+        replaceBuffer(std::int64_t{other.length_} + 1, false);
+    }
+    length_ = other.length_;
+    std::memcpy(data_, other.data_, static_cast<std::size_t>(length_) + 1);
+    return *this;
+}
+
+Text& Text::operator=(Text&& other) noexcept {
+    std::swap(length_, other.length_);
+    std::swap(capacity_, other.capacity_);
+    std::swap(data_, other.data_);
+    return *this;
+}
+
+Text& Text::operator=(const char* chars) {
+    const std::int32_t n = measured(chars);
+    if (capacity_ < n + 1) {
+        // `chars` may point into this buffer only when it fits, so replacing is safe here.
+        replaceBuffer(std::int64_t{n} + 1, false);
+    }
+    std::memmove(data_, chars, static_cast<std::size_t>(n) + 1);
+    length_ = n;
+    return *this;
+}
+
+Text& Text::operator=(char ch) {
+    if (capacity_ < 2) {
+        replaceBuffer(2, false);
+    }
+    data_[0] = ch;
+    data_[1] = '\0';
+    length_ = 1;
+    return *this;
+}
+
+Text& Text::operator+=(const Text& other) {
+    const Text copy(other);  // `other` may be this very Text
+    const std::int64_t newLength = std::int64_t{length_} + copy.length_;
+    if (newLength > maxLength) {
+        throw std::bad_alloc();
+    }
+    if (newLength >= capacity_) {
+        std::int64_t grown = newLength + 1;
+        if (copy.length_ == 1) {
+            grown = std::min<std::int64_t>(grown * 2, INT32_MAX);
+        }
+        replaceBuffer(grown, true);
+    }
+    std::memcpy(data_ + length_, copy.data_, static_cast<std::size_t>(copy.length_) + 1);
+    length_ = static_cast<std::int32_t>(newLength);
+    return *this;
+}
+
+Text& Text::operator+=(char ch) {
+    Text single;
+    single = ch;
+    return *this += single;
+}
+
+std::int32_t Text::find(const Text& needle) const {
+    const std::int32_t last = length_ - needle.length_;
+    for (std::int32_t i = 0; i <= last; ++i) {
+        if (std::memcmp(data_ + i, needle.data_, static_cast<std::size_t>(needle.length_)) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void Text::reserve(std::int64_t minCapacity) {
+    if (minCapacity <= capacity_) {
+        return;
+    }
+    // Growing by half again keeps repeated appends linear while the slack stays under 50%.
+    const std::int64_t geometric = std::int64_t{capacity_} + capacity_ / 2;
+    replaceBuffer(std::min<std::int64_t>(std::max(minCapacity, geometric), INT32_MAX), true);
+}
+
+Text& Text::append(const char* chars, std::size_t count) {
+    if (count > static_cast<std::size_t>(maxLength - length_)) {
+        throw std::bad_alloc();
+    }
+    // `chars` may lie inside this buffer, which reserve() may move.
+    const bool inside = !std::less<const char*>()(chars, data_) &&
+                        std::less<const char*>()(chars, data_ + capacity_);
+    const std::ptrdiff_t offset = inside ? chars - data_ : 0;
+    reserve(std::int64_t{length_} + static_cast<std::int64_t>(count) + 1);
+    if (inside) {
+        chars = data_ + offset;
+    }
+    std::memmove(data_ + length_, chars, count);
+    length_ += static_cast<std::int32_t>(count);
+    data_[length_] = '\0';
+    return *this;
+}
+
+Text operator+(const Text& left, const Text& right) {
+    Text result(left);
+    result += right;
+    return result;
+}
+
+bool operator==(const Text& left, const Text& right) {
+    return std::strcmp(left.c_str(), right.c_str()) == 0;
+}
+
+bool operator!=(const Text& left, const Text& right) { return !(left == right); }
+
+std::ostream& operator<<(std::ostream& out, const Text& text) {
+    return out.write(text.c_str(), text.length());
+}

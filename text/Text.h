@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+
+// The program's string: every line, header, body and numeral is a Text.
+//
+// A Text owns a NUL-terminated heap buffer alone (copies never share), and that buffer only ever
+// grows. Its characters never contain a NUL, so length() is always the distance to the
+// terminator. The capacities that the operations below produce are part of the contract: the
+// loader relies on a reused Text no longer reallocating once it has held its longest line.
+//
+// No operation reports an error. A buffer that cannot be obtained, including one that would not
+// fit the 32-bit length, raises std::bad_alloc from the allocation; callers that can meet very
+// large input check their sizes against maxLength first.
+class Text {
+public:
+    // The longest content a Text can hold: the 32-bit capacity includes the terminator.
+    static constexpr std::int32_t maxLength = INT32_MAX - 1;
+
+    Text();
+    Text(const char* chars);  // NOLINT(google-explicit-constructor): literals read naturally
+    Text(const Text& other);
+    // Leaves `other` empty with a fresh one-byte buffer, so it stays a valid Text.
+    Text(Text&& other);
+    ~Text();
+
+    Text& operator=(const Text& other);
+    // Swaps buffers: `other` is left holding this Text's old buffer and content.
+    Text& operator=(Text&& other) noexcept;
+    Text& operator=(const char* chars);
+    Text& operator=(char ch);
+
+    std::int32_t length() const { return length_; }
+    std::int32_t capacity() const { return capacity_; }
+    const char* c_str() const { return data_; }
+    bool empty() const { return length_ == 0; }
+
+    // Appending another Text grows an exact fit, or twice that for a single character, so
+    // building a numeral digit by digit stays cheap.
+    Text& operator+=(const Text& other);
+    Text& operator+=(char ch);
+
+    // Index of the first occurrence of `needle`, or -1. An empty needle is found at 0.
+    std::int32_t find(const Text& needle) const;
+
+    // For building large content piece by piece in linear time: reserve() grows the buffer
+    // geometrically to at least minCapacity bytes, and append() uses it. `count` characters
+    // without NUL are taken from `chars`; length() + count must not exceed maxLength.
+    void reserve(std::int64_t minCapacity);
+    Text& append(const char* chars, std::size_t count);
+
+private:
+    void replaceBuffer(std::int64_t newCapacity, bool keepContent);
+
+    std::int32_t length_;
+    std::int32_t capacity_;
+    char* data_;
+};
+
+Text operator+(const Text& left, const Text& right);
+bool operator==(const Text& left, const Text& right);
+bool operator!=(const Text& left, const Text& right);
+std::ostream& operator<<(std::ostream& out, const Text& text);
