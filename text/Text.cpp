@@ -73,6 +73,12 @@ Text& Text::operator=(const Text& other) {
 }
 
 Text& Text::operator=(Text&& other) noexcept {
+    if (capacity_ >= other.length_ + 1) {
+        // Fits: behave exactly like a copy, so that a reused buffer is kept.
+        length_ = other.length_;
+        std::memmove(data_, other.data_, static_cast<std::size_t>(length_) + 1);
+        return *this;
+    }
     std::swap(length_, other.length_);
     std::swap(capacity_, other.capacity_);
     std::swap(data_, other.data_);

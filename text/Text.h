@@ -27,7 +27,8 @@ public:
     ~Text();
 
     Text& operator=(const Text& other);
-    // Swaps buffers: `other` is left holding this Text's old buffer and content.
+    // Copies into this buffer when it is large enough, as copy assignment does; otherwise takes
+    // over `other`'s buffer and leaves it this Text's old one.
     Text& operator=(Text&& other) noexcept;
     Text& operator=(const char* chars);
     Text& operator=(char ch);

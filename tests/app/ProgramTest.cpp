@@ -1,0 +1,110 @@
+// Whole-program behaviour that needs more than an input file: the console dialogue, and the ways a
+// run can fail on the file system. Every failure must leave aircraft.cfg exactly as it was, leave
+// no other file behind, say why on standard error and end with status 1.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/app/Console.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kGoodFile = "[fltsim.0]\r\ntitle=A\r\n[general]\r\nx=1\r\n";
+
+TEST(Dialogue, ShowsThePromptBeforeWaitingAndEndsAfterOneLine) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kGoodFile);
+    RunOptions options;
+    options.input = "\nmore input that is never read\n";  // the pipe stays open after this
+    const RunResult run = runProgram(folder.path(), options);
+    EXPECT_TRUE(run.promptBeforeInput);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, consoleText(kSuccessLine) + consoleText(kPromptLine));
+}
+
+TEST(Dialogue, IgnoresArgumentsAndAnswersLongerThanALine) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kGoodFile);
+    RunOptions options;
+    options.input = "a long answer without a line break";
+    const RunResult run = runProgram(folder.path(), options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kGoodFile);
+}
+
+struct FailureCase {
+    const char* name;
+    const char* error;                      // the cause after "aircraft.cfg: "
+    void (*prepare)(const TempFolder&);     // after aircraft.cfg has been written
+    RunOptions options;
+};
+
+void expectUntouchedFailure(const FailureCase& c, const std::string& original) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", original);
+    giveToUnprivilegedUser(folder.path());
+    giveToUnprivilegedUser(folder / "aircraft.cfg");
+    c.prepare(folder);
+    const RunResult run = runProgram(folder.path(), c.options);
+    fs::permissions(folder.path(), fs::perms::owner_all, fs::perm_options::add);
+    fs::permissions(folder / "aircraft.cfg", fs::perms::owner_read, fs::perm_options::add);
+
+    EXPECT_EQ(run.status, 1) << c.name;
+    EXPECT_EQ(run.err, consoleText(std::string("aircraft.cfg: ") + c.error + "\n")) << c.name;
+    EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine)) << c.name;
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), original) << c.name;
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << c.name;
+}
+
+RunOptions asUnprivileged() {
+    RunOptions options;
+    options.unprivileged = true;
+    return options;
+}
+
+RunOptions withFileSizeLimit(long bytes) {
+    RunOptions options;
+    options.fileSizeLimit = bytes;
+    return options;
+}
+
+TEST(Failure, LeavesTheFileUntouchedAndSaysWhy) {
+    // A file large enough that writing its new content passes the size limit part-way.
+    std::string original;
+    for (int i = 0; i < 2000; ++i) {
+        original += "[fltsim." + std::to_string(i) + "]\nkey=value\n";
+    }
+    const FailureCase cases[] = {
+        {"read-only file", "the file is read-only, so it was not replaced",
+         [](const TempFolder& f) { chmod((f / "aircraft.cfg").c_str(), 0444); }, {}},
+        {"unreadable file", "Permission denied",
+         [](const TempFolder& f) { chmod((f / "aircraft.cfg").c_str(), 0200); }, asUnprivileged()},
+        {"folder without write permission",
+         "cannot create a temporary file beside it: Permission denied",
+         [](const TempFolder& f) { chmod(f.path().c_str(), 0555); }, asUnprivileged()},
+        {"write fails part-way", "cannot write the new content: File too large",
+         [](const TempFolder&) {}, withFileSizeLimit(4096)},
+    };
+    for (const FailureCase& c : cases) {
+        expectUntouchedFailure(c, original);
+    }
+}
+
+TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
+    TempFolder folder;
+    fs::create_directory(folder / "aircraft.cfg");
+    const RunResult run = runProgram(folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, consoleText("aircraft.cfg: Is a directory\n"));
+    EXPECT_TRUE(fs::is_directory(folder / "aircraft.cfg"));
+    EXPECT_TRUE(fs::is_empty(folder / "aircraft.cfg"));
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+}  // namespace

@@ -1,0 +1,178 @@
+#include "sections/SectionParser.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sections/SectionWriter.h"
+
+namespace {
+
+struct Parsed {
+    bool ok = false;
+    bool byteOrderMark = false;
+    std::vector<std::string> headers;
+    std::vector<std::string> bodies;
+    std::string failure;
+};
+
+Parsed parseInChunks(const std::string& bytes, std::size_t chunk) {
+    SectionList list;
+    SectionParser parser(list);
+    Parsed parsed;
+    parsed.ok = true;
+    for (std::size_t at = 0; at < bytes.size() && parsed.ok; at += chunk) {
+        parsed.ok = parser.feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
+    }
+    parsed.ok = parsed.ok && parser.finish();
+    parsed.failure = parser.failure().c_str();
+    parsed.byteOrderMark = list.byteOrderMark;
+    for (const Section* s = list.head; s != nullptr; s = s->next) {
+        parsed.headers.emplace_back(s->header.c_str());
+        parsed.bodies.emplace_back(s->body.c_str());
+    }
+    if (list.head != nullptr) {
+        releaseSections(list);
+    }
+    return parsed;
+}
+
+bool appendTo(void* context, const char* bytes, std::size_t count) {
+    static_cast<std::string*>(context)->append(bytes, count);
+    return true;
+}
+
+std::string roundTrip(const std::string& bytes) {
+    SectionList list;
+    Text failure;
+    if (!parseSections(bytes.data(), bytes.size(), list, failure)) {
+        return "refused: " + std::string(failure.c_str());
+    }
+    std::string out;
+    writeSections(list, ByteSink{appendTo, &out});
+    releaseSections(list);
+    return out;
+}
+
+struct LayoutCase {
+    const char* name;
+    std::string input;
+    std::vector<std::string> headers;
+    std::vector<std::string> bodies;
+    std::string written;  // what saving writes back
+};
+
+const std::string kBom = "\xEF\xBB\xBF";
+
+const std::vector<LayoutCase> kLayoutCases = {
+    {"typical CR LF file", "[fltsim.3]\r\ntitle=A\r\n[fltsim.7]\r\ntitle=B\r\n",
+     {"[fltsim.3]", "[fltsim.7]"}, {"title=A\n", "title=B\n"},
+     "[fltsim.3]\r\ntitle=A\r\n[fltsim.7]\r\ntitle=B\r\n"},
+    {"LF line ends become CR LF", "[a]\nx=1\n\ny=2\n", {"[a]"}, {"x=1\n\ny=2\n"},
+     "[a]\r\nx=1\r\n\r\ny=2\r\n"},
+    {"a missing final line break is added", "[a]\r\nx=1", {"[a]"}, {"x=1\n"}, "[a]\r\nx=1\r\n"},
+    {"empty lines at the end stay, no more and no fewer", "[a]\r\nx\r\n\r\n\r\n", {"[a]"},
+     {"x\n\n\n"}, "[a]\r\nx\r\n\r\n\r\n"},
+    {"an empty file stays empty", "", {""}, {""}, ""},
+    {"a lone line break", "\r\n", {""}, {"\n"}, "\r\n"},
+    {"no header line at all", "a=1\r\nb=2\r\n", {""}, {"a=1\nb=2\n"}, "a=1\r\nb=2\r\n"},
+    {"lines before the first header stay before it", "// note\r\n\r\n[general]\r\nx=1\r\n",
+     {"", "[general]"}, {"// note\n\n", "x=1\n"}, "// note\r\n\r\n[general]\r\nx=1\r\n"},
+    {"adjacent header lines", "[a]\r\n[b]\r\nx\r\n", {"[a]", "[b]"}, {"", "x\n"},
+     "[a]\r\n[b]\r\nx\r\n"},
+    {"a header must start its line, after spaces or tabs",
+     "[a]\r\n//[fltsim.3]\r\ndescription=copy of [fltsim.5]\r\n \t[b] // c\r\ny\r\n",
+     {"[a]", " \t[b] // c"}, {"//[fltsim.3]\ndescription=copy of [fltsim.5]\n", "y\n"},
+     "[a]\r\n//[fltsim.3]\r\ndescription=copy of [fltsim.5]\r\n \t[b] // c\r\ny\r\n"},
+    {"a CR that does not end a line is an ordinary character", "[a]\r\nx\ry\r\r\nz\r",
+     {"[a]"}, {"x\ry\r\nz\r\n"}, "[a]\r\nx\ry\r\r\nz\r\r\n"},
+    {"0x1A is an ordinary character", "[a]\r\nx\x1Ay\r\n\x1A", {"[a]"}, {"x\x1Ay\n\x1A\n"},
+     "[a]\r\nx\x1Ay\r\n\x1A\r\n"},
+    {"a byte-order mark stays at the start and out of the first line",
+     kBom + "[fltsim.1]\r\nx\r\n", {"[fltsim.1]"}, {"x\n"}, kBom + "[fltsim.1]\r\nx\r\n"},
+    {"a byte-order mark alone", kBom, {""}, {""}, kBom},
+    {"bytes like a byte-order mark later on are content", "[a]\r\n" + kBom + "\r\n", {"[a]"},
+     {kBom + "\n"}, "[a]\r\n" + kBom + "\r\n"},
+    {"a short file that only starts like a byte-order mark", "\xEF\xBB", {""}, {"\xEF\xBB\n"},
+     "\xEF\xBB\r\n"},
+};
+
+// Every case must come out the same however the input is split, since the loader reads chunks.
+TEST(SectionParser, SplitsTheLayoutWhateverTheChunkSize) {
+    for (const LayoutCase& c : kLayoutCases) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
+                                  std::size_t{1} << 20}) {
+            const Parsed parsed = parseInChunks(c.input, chunk);
+            ASSERT_TRUE(parsed.ok) << c.name << ": " << parsed.failure;
+            EXPECT_EQ(parsed.headers, c.headers) << c.name << ", chunks of " << chunk;
+            EXPECT_EQ(parsed.bodies, c.bodies) << c.name << ", chunks of " << chunk;
+        }
+    }
+}
+
+TEST(SectionParser, WritesTheLayoutBackAndAgainUnchanged) {
+    for (const LayoutCase& c : kLayoutCases) {
+        const std::string once = roundTrip(c.input);
+        EXPECT_EQ(once, c.written) << c.name;
+        EXPECT_EQ(roundTrip(once), once) << c.name << ": a second run changed the file";
+    }
+}
+
+TEST(SectionParser, KeepsLongLinesWhole) {
+    const std::string longLine(300000, 'v');
+    const std::string input = "[a]\r\nk=" + longLine + "\r\n[b]\r\n";
+    for (std::size_t chunk : {std::size_t{4096}, std::size_t{65536}, std::size_t{1} << 20}) {
+        const Parsed parsed = parseInChunks(input, chunk);
+        ASSERT_TRUE(parsed.ok);
+        EXPECT_EQ(parsed.headers, (std::vector<std::string>{"[a]", "[b]"}));
+        EXPECT_EQ(parsed.bodies, (std::vector<std::string>{"k=" + longLine + "\n", ""}));
+    }
+}
+
+TEST(SectionParser, RefusesAnyNulByteAndLeavesNoSections) {
+    const std::string inputs[] = {
+        std::string("[a]\r\nx\0y\r\n", 10),
+        std::string("\0", 1),
+        std::string("\xFF\xFE[\0a\0]\0\r\0\n\0", 12),  // UTF-16
+    };
+    for (const std::string& input : inputs) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{1} << 20}) {
+            const Parsed parsed = parseInChunks(input, chunk);
+            EXPECT_FALSE(parsed.ok);
+            EXPECT_EQ(parsed.failure, "contains a NUL byte, so it is not a plain text file");
+        }
+        SectionList list;
+        Text failure;
+        EXPECT_FALSE(parseSections(input.data(), input.size(), list, failure));
+        EXPECT_EQ(list.head, nullptr);
+    }
+}
+
+TEST(SectionParser, ManySectionsAreKeptInFileOrder) {
+    std::string input;
+    for (int i = 0; i < 20000; ++i) {
+        input += "[s" + std::to_string(i) + "]\r\nk=" + std::to_string(i) + "\r\n";
+    }
+    const Parsed parsed = parseInChunks(input, 65536);
+    ASSERT_EQ(parsed.headers.size(), 20000u);
+    EXPECT_EQ(parsed.headers[12345], "[s12345]");
+    EXPECT_EQ(parsed.bodies[19999], "k=19999\n");
+}
+
+TEST(SectionWriter, StopsWhenTheSinkRefuses) {
+    SectionList list;
+    Text failure;
+    const std::string input = "[a]\r\nx\r\n";
+    ASSERT_TRUE(parseSections(input.data(), input.size(), list, failure));
+    int calls = 0;
+    auto refuse = [](void* context, const char*, std::size_t) {
+        ++*static_cast<int*>(context);
+        return false;
+    };
+    EXPECT_FALSE(writeSections(list, ByteSink{refuse, &calls}));
+    EXPECT_EQ(calls, 1);
+    releaseSections(list);
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+#include "text/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <utility>
+
+namespace {
+
+Text withCapacity(const char* content, std::int32_t capacity) {
+    Text text;
+    text.reserve(capacity);
+    text = content;
+    return text;
+}
+
+TEST(Text, EmptyTextOwnsOnlyTheTerminator) {
+    const Text empty;
+    EXPECT_EQ(empty.length(), 0);
+    EXPECT_EQ(empty.capacity(), 1);
+    EXPECT_STREQ(empty.c_str(), "");
+}
+
+// The growth rule is part of the contract: exact fit, doubled for a single character, and no
+// new buffer while the content fits.
+TEST(Text, AppendGrowsByTheDocumentedRule) {
+    Text text;
+    text += Text("a");
+    EXPECT_EQ(text.capacity(), 4);
+
+    Text xyz = withCapacity("xyz", 4);
+    ASSERT_EQ(xyz.capacity(), 4);
+    xyz += Text("ab");
+    EXPECT_STREQ(xyz.c_str(), "xyzab");
+    EXPECT_EQ(xyz.capacity(), 6);
+    xyz += 'c';
+    EXPECT_EQ(xyz.capacity(), 14);
+    const char* before = xyz.c_str();
+    xyz += 'd';
+    EXPECT_EQ(xyz.capacity(), 14);
+    EXPECT_EQ(xyz.c_str(), before);
+    EXPECT_STREQ(xyz.c_str(), "xyzabcd");
+
+    Text same("ab");
+    const std::int32_t capacity = same.capacity();
+    same += Text();
+    EXPECT_EQ(same.capacity(), capacity);
+}
+
+TEST(Text, AssignmentReusesALargeEnoughBuffer) {
+    Text text(std::string(50, 'x').c_str());
+    ASSERT_EQ(text.capacity(), 51);
+    text = 'a';
+    EXPECT_EQ(text.length(), 1);
+    EXPECT_EQ(text.capacity(), 51);
+    text = "bcd";
+    EXPECT_EQ(text.capacity(), 51);
+    text = Text("ef");
+    EXPECT_EQ(text.capacity(), 51);
+    EXPECT_STREQ(text.c_str(), "ef");
+
+    Text small;
+    small = Text("longer");
+    EXPECT_EQ(small.capacity(), 7);
+}
+
+TEST(Text, CopiesAreExactFitAndIndependent) {
+    Text original = withCapacity("abc", 40);
+    Text copy(original);
+    EXPECT_EQ(copy.capacity(), 4);
+    copy += Text("d");
+    EXPECT_STREQ(original.c_str(), "abc");
+    EXPECT_STREQ(copy.c_str(), "abcd");
+
+    Text concatenated = original + Text("xy");
+    EXPECT_STREQ(concatenated.c_str(), "abcxy");
+    EXPECT_STREQ(original.c_str(), "abc");
+}
+
+TEST(Text, CharactersStopAtTheFirstNul) {
+    const Text text("ab\0cd");
+    EXPECT_EQ(text.length(), 2);
+    EXPECT_STREQ(text.c_str(), "ab");
+}
+
+TEST(Text, AppendingToItselfDoublesTheContent) {
+    Text text("ab");
+    text += text;
+    EXPECT_STREQ(text.c_str(), "abab");
+    text.append(text.c_str() + 1, 2);  // from its own buffer, which may move
+    EXPECT_STREQ(text.c_str(), "ababba");
+}
+
+TEST(Text, Find) {
+    struct Row {
+        const char* haystack;
+        const char* needle;
+        std::int32_t expected;
+    };
+    const Row rows[] = {
+        {"key=[x]", "[", 4},      {"key=x", "[", -1},     {"[fltsim.3]", "fltsim.", 1},
+        {"abc", "", 0},           {"", "", 0},            {"abcdef", "abcdefg", -1},
+        {"aab", "ab", 1},         {"abc", "abc", 0},      {"abc", "c", 2},
+        {"[FLTSIM.3]", "fltsim.", -1},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(Text(row.haystack).find(Text(row.needle)), row.expected)
+            << '"' << row.needle << "\" in \"" << row.haystack << '"';
+    }
+}
+
+TEST(Text, EqualityIsBytewiseAndCaseSensitive) {
+    EXPECT_TRUE(Text("abc") == Text("abc"));
+    EXPECT_FALSE(Text("abc") == Text("ABC"));
+    EXPECT_TRUE(Text("abc") != Text("ab"));
+    EXPECT_TRUE(Text() == Text(""));
+}
+
+TEST(Text, WritesItsCharactersWithoutFill) {
+    std::ostringstream out;
+    out.width(10);
+    out << Text("ab");
+    EXPECT_EQ(out.str(), "ab");
+}
+
+TEST(Text, MovedFromTextStaysUsable) {
+    Text source("content");
+    Text target(std::move(source));
+    EXPECT_STREQ(target.c_str(), "content");
+    EXPECT_STREQ(source.c_str(), "");  // NOLINT(bugprone-use-after-move): that is the point
+    source += Text("again");
+    EXPECT_STREQ(source.c_str(), "again");
+
+    Text other("x");
+    other = std::move(target);
+    EXPECT_STREQ(other.c_str(), "content");
+}
+
+TEST(Text, ReserveGrowsGeometricallySoAppendsStayLinear) {
+    Text text;
+    int reallocations = 0;
+    const char* buffer = text.c_str();
+    for (int i = 0; i < 100000; ++i) {
+        text.append("0123456789", 10);
+        if (text.c_str() != buffer) {
+            ++reallocations;
+            buffer = text.c_str();
+        }
+    }
+    EXPECT_EQ(text.length(), 1000000);
+    EXPECT_LT(reallocations, 40);
+    EXPECT_LE(text.capacity(), text.length() * 2);
+}
+
+}  // namespace
