@@ -3,6 +3,7 @@
 #include <iostream>
 #include <new>
 
+#include "renumber/Renumber.h"
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
 #include "text/Text.h"
@@ -11,11 +12,15 @@ namespace {
 
 constexpr const char* kFileName = "aircraft.cfg";
 
-// Loads the file, tidies it and writes it back. Any failure stops the run before the file is
-// touched; the cause is left in `why`.
+// Loads the file, renumbers its entries and writes it back. Any failure stops the run before the
+// file is touched; the cause is left in `why`.
 bool tidyFile(SectionList& sections, Text& why) {
     try {
-        return loadSections(kFileName, sections, why) && saveSections(kFileName, sections, why);
+        if (!loadSections(kFileName, sections, why)) {
+            return false;
+        }
+        renumberEntries(sections);
+        return saveSections(kFileName, sections, why);
     } catch (const std::bad_alloc&) {
         why = "not enough memory";
         return false;

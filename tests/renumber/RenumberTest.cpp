@@ -1,0 +1,75 @@
+#include "renumber/Renumber.h"
+
+#include <gtest/gtest.h>
+
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Headers = std::vector<std::string>;
+
+// Renumbers sections with the given headers (each with a body naming its position) and returns
+// the new headers, checking that no body moved or changed.
+Headers renumbered(const Headers& headers) {
+    SectionList list;
+    for (std::size_t i = 0; i < headers.size(); ++i) {
+        appendSection(Text(headers[i].c_str()), Text(("body " + std::to_string(i) + "\n").c_str()),
+                      list);
+    }
+    renumberEntries(list);
+    Headers result;
+    std::size_t i = 0;
+    for (const Section* s = list.head; s != nullptr; s = s->next, ++i) {
+        result.emplace_back(s->header.c_str());
+        EXPECT_EQ(std::string(s->body.c_str()), "body " + std::to_string(i) + "\n");
+    }
+    releaseSections(list);
+    return result;
+}
+
+TEST(RenumberEntries, NumbersEntriesInFileOrderAndLeavesOtherSections) {
+    const struct {
+        const char* name;
+        Headers before;
+        Headers after;
+    } rows[] = {
+        {"gaps and other sections",
+         {"[fltsim.5]", "[general]", "[fltsim.2]", "[fltsim.9]"},
+         {"[fltsim.0]", "[general]", "[fltsim.1]", "[fltsim.2]"}},
+        {"repeats", {"[fltsim.1]", "[fltsim.1]", "[fltsim.1]"},
+         {"[fltsim.0]", "[fltsim.1]", "[fltsim.2]"}},
+        {"case matters", {"[FLTSIM.3]", "[Fltsim.1]"}, {"[FLTSIM.3]", "[Fltsim.1]"}},
+        {"odd names are entries", {"[fltsim.x]", "[myfltsim.4]", "[fltsim.7] // note"},
+         {"[fltsim.0]", "[fltsim.1]", "[fltsim.2]"}},
+        {"the leading headerless section is left alone", {"", "[fltsim.3]"}, {"", "[fltsim.0]"}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(renumbered(row.before), row.after) << row.name;
+    }
+}
+
+TEST(RenumberEntries, GoesPastOneDigit) {
+    Headers before;
+    Headers after;
+    for (int i = 0; i < 12; ++i) {
+        before.push_back("[fltsim." + std::to_string((i * 5) % 12) + "]");
+        after.push_back("[fltsim." + std::to_string(i) + "]");
+    }
+    EXPECT_EQ(renumbered(before), after);
+    EXPECT_EQ(renumbered(after), after);
+}
+
+TEST(RenumberEntries, ReportsAnEmptyListWithoutALineBreak) {
+    std::ostringstream captured;
+    std::streambuf* console = std::cout.rdbuf(captured.rdbuf());
+    SectionList empty;
+    renumberEntries(empty);
+    std::cout.rdbuf(console);
+    EXPECT_EQ(captured.str(), "error!");
+    EXPECT_EQ(empty.head, nullptr);
+}
+
+}  // namespace
