@@ -8,6 +8,7 @@
 #include <string>
 
 #include "tests/app/Console.h"
+#include "tests/support/Platform.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -62,6 +63,13 @@ void expectUntouchedFailure(const FailureCase& c, const std::string& original) {
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << c.name;
 }
 
+void makeReadOnly(const TempFolder& folder) {
+    // On Windows this sets the read-only attribute.
+    fs::permissions(folder / "aircraft.cfg",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
 RunOptions asUnprivileged() {
     RunOptions options;
     options.unprivileged = true;
@@ -74,25 +82,40 @@ RunOptions withFileSizeLimit(long bytes) {
     return options;
 }
 
-TEST(Failure, LeavesTheFileUntouchedAndSaysWhy) {
-    // A file large enough that writing its new content passes the size limit part-way.
-    std::string original;
+// Large enough that writing its new content passes a small file size limit part-way.
+std::string manyEntries() {
+    std::string file;
     for (int i = 0; i < 2000; ++i) {
-        original += "[fltsim." + std::to_string(i) + "]\nkey=value\n";
+        file += "[fltsim." + std::to_string(i) + "]\nkey=value\n";
+    }
+    return file;
+}
+
+TEST(Failure, AReadOnlyFileIsRefused) {
+    expectUntouchedFailure(
+        {"read-only file", "the file is read-only, so it was not replaced", makeReadOnly, {}},
+        manyEntries());
+}
+
+TEST(Failure, PermissionsAndFailedWritesLeaveTheFileUntouched) {
+    if (!kPosix) {
+        GTEST_SKIP() << "permission bits, other users and file size limits are POSIX only";
+    }
+    if (!canRunUnprivileged()) {
+        GTEST_SKIP() << "running as root without the right to drop to an unprivileged user";
     }
     const FailureCase cases[] = {
-        {"read-only file", "the file is read-only, so it was not replaced",
-         [](const TempFolder& f) { chmod((f / "aircraft.cfg").c_str(), 0444); }, {}},
         {"unreadable file", "Permission denied",
-         [](const TempFolder& f) { chmod((f / "aircraft.cfg").c_str(), 0200); }, asUnprivileged()},
+         [](const TempFolder& f) { chmod((f / "aircraft.cfg").string().c_str(), 0200); },
+         asUnprivileged()},
         {"folder without write permission",
          "cannot create a temporary file beside it: Permission denied",
-         [](const TempFolder& f) { chmod(f.path().c_str(), 0555); }, asUnprivileged()},
+         [](const TempFolder& f) { chmod(f.path().string().c_str(), 0555); }, asUnprivileged()},
         {"write fails part-way", "cannot write the new content: File too large",
          [](const TempFolder&) {}, withFileSizeLimit(4096)},
     };
     for (const FailureCase& c : cases) {
-        expectUntouchedFailure(c, original);
+        expectUntouchedFailure(c, manyEntries());
     }
 }
 
@@ -101,7 +124,7 @@ TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
     fs::create_directory(folder / "aircraft.cfg");
     const RunResult run = runProgram(folder.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, consoleText("aircraft.cfg: Is a directory\n"));
+    EXPECT_EQ(run.err, consoleText(std::string("aircraft.cfg: ") + kFolderAsFileError + "\n"));
     EXPECT_TRUE(fs::is_directory(folder / "aircraft.cfg"));
     EXPECT_TRUE(fs::is_empty(folder / "aircraft.cfg"));
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "tests/support/Platform.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -17,7 +18,7 @@ namespace {
 // Loads and saves `file` without changing the sections, as a run does.
 bool loadAndSave(const fs::path& file, Text& why) {
     SectionList list;
-    const bool done = loadSections(file.c_str(), list, why) && saveSections(file.c_str(), list, why);
+    const bool done = loadSections(file.string().c_str(), list, why) && saveSections(file.string().c_str(), list, why);
     if (list.head != nullptr) {
         releaseSections(list);
     }
@@ -34,13 +35,13 @@ TEST(LoadSections, ReportsFilesItCannotReadAndLeavesTheListEmpty) {
     };
     const Row rows[] = {
         {"missing.cfg", "No such file or directory"},
-        {"folder.cfg", "Is a directory"},
+        {"folder.cfg", kFolderAsFileError},
         {"binary.cfg", "contains a NUL byte, so it is not a plain text file"},
     };
     for (const Row& row : rows) {
         SectionList list;
         Text why;
-        EXPECT_FALSE(loadSections((folder / row.name).c_str(), list, why)) << row.name;
+        EXPECT_FALSE(loadSections((folder / row.name).string().c_str(), list, why)) << row.name;
         EXPECT_STREQ(why.c_str(), row.why);
         EXPECT_EQ(list.head, nullptr);
     }
@@ -54,7 +55,7 @@ TEST(LoadSections, ReadsLinesLongerThanItsChunksWhole) {
     writeBytes(folder / "aircraft.cfg", "[a]\r\n" + line + "\r\n[b]\r\n" + line);
     SectionList list;
     Text why;
-    ASSERT_TRUE(loadSections((folder / "aircraft.cfg").c_str(), list, why));
+    ASSERT_TRUE(loadSections((folder / "aircraft.cfg").string().c_str(), list, why));
     ASSERT_NE(list.head->next, nullptr);
     EXPECT_EQ(std::string(list.head->body.c_str()), line + "\n");
     EXPECT_EQ(std::string(list.head->next->body.c_str()), line + "\n");
@@ -62,20 +63,26 @@ TEST(LoadSections, ReadsLinesLongerThanItsChunksWhole) {
 }
 
 TEST(SaveSections, ReplacesTheFileKeepingItsPermissionsAndLeavingNoOtherFile) {
+    if (!kPosix) {
+        GTEST_SKIP() << "permission bits are POSIX only";
+    }
     TempFolder folder;
     const fs::path file = folder / "aircraft.cfg";
     writeBytes(file, "[a]\nx=1\n");
-    ASSERT_EQ(chmod(file.c_str(), 0640), 0);
+    ASSERT_EQ(chmod(file.string().c_str(), 0640), 0);
     Text why;
     ASSERT_TRUE(loadAndSave(file, why)) << why.c_str();
     EXPECT_EQ(readBytes(file), "[a]\r\nx=1\r\n");
     struct stat st {};
-    ASSERT_EQ(stat(file.c_str(), &st), 0);
+    ASSERT_EQ(stat(file.string().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
 TEST(SaveSections, RewritesTheFileBehindASymbolicLinkAndKeepsTheLink) {
+    if (!kPosix) {
+        GTEST_SKIP() << "symbolic links need privileges on Windows and are tested on POSIX only";
+    }
     TempFolder folder;
     fs::create_directory(folder / "real");
     writeBytes(folder / "real" / "aircraft.cfg", "[a]\nx=1\n");
@@ -92,12 +99,14 @@ TEST(SaveSections, RefusesAReadOnlyFile) {
     TempFolder folder;
     const fs::path file = folder / "aircraft.cfg";
     writeBytes(file, "[a]\nx=1\n");
-    ASSERT_EQ(chmod(file.c_str(), 0444), 0);
+    fs::permissions(file, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);  // the read-only attribute on Windows
     Text why;
     EXPECT_FALSE(loadAndSave(file, why));
     EXPECT_STREQ(why.c_str(), "the file is read-only, so it was not replaced");
     EXPECT_EQ(readBytes(file), "[a]\nx=1\n");
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    EXPECT_EQ(fs::status(file).permissions() & fs::perms::owner_write, fs::perms::none);
 }
 
 TEST(SaveSections, WritesNothingForAnEmptyList) {
@@ -106,9 +115,9 @@ TEST(SaveSections, WritesNothingForAnEmptyList) {
     writeBytes(file, "[a]\n");
     SectionList empty;
     Text why;
-    EXPECT_FALSE(saveSections(file.c_str(), empty, why));
+    EXPECT_FALSE(saveSections(file.string().c_str(), empty, why));
     EXPECT_EQ(readBytes(file), "[a]\n");
-    EXPECT_FALSE(saveSections((folder / "new.cfg").c_str(), empty, why));
+    EXPECT_FALSE(saveSections((folder / "new.cfg").string().c_str(), empty, why));
     EXPECT_FALSE(fs::exists(folder / "new.cfg"));
 }
 

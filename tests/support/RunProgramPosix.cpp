@@ -27,7 +27,18 @@ constexpr uid_t kNobody = 65534;
 
 }  // namespace
 
-bool canRunUnprivileged() { return true; }
+bool canRunUnprivileged() {
+    if (geteuid() != 0) {
+        return true;  // permissions already apply
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        _exit(setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+}
 
 void giveToUnprivilegedUser(const fs::path& path) {
     if (geteuid() == 0 && lchown(path.c_str(), kNobody, kNobody) != 0) {
