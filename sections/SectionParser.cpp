@@ -76,7 +76,7 @@ bool SectionParser::take(const char* bytes, std::size_t count) {
             line_.append(bytes, piece);
             endLine(line_.c_str(), static_cast<std::size_t>(line_.length()), true);
         }
-        line_ = "";
+        line_.clear();
         bytes += piece + 1;
         count -= piece + 1;
     }
@@ -111,11 +111,11 @@ void SectionParser::closeSection() {
 void SectionParser::handOver() {
     if (body_.length() <= kCopyLimit) {
         appendSection(header_, body_, list_);
-        body_ = "";
+        body_.clear();
     } else {
         appendSection(header_, std::move(body_), list_);  // leaves body_ empty
     }
-    header_ = "";
+    header_.clear();
 }
 
 bool SectionParser::finish() {
@@ -127,7 +127,7 @@ bool SectionParser::finish() {
     }
     if (!line_.empty() && !failed_) {
         endLine(line_.c_str(), static_cast<std::size_t>(line_.length()), false);
-        line_ = "";
+        line_.clear();
     }
     if (failed_) {
         return false;

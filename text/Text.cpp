@@ -107,27 +107,37 @@ Text& Text::operator=(char ch) {
 }
 
 Text& Text::operator+=(const Text& other) {
-    const Text copy(other);  // `other` may be this very Text
-    const std::int64_t newLength = std::int64_t{length_} + copy.length_;
+    if (&other == this) {
+        const Text copy(other);
+        return *this += copy;
+    }
+    const std::int64_t newLength = std::int64_t{length_} + other.length_;
     if (newLength > maxLength) {
         throw std::bad_alloc();
     }
     if (newLength >= capacity_) {
         std::int64_t grown = newLength + 1;
-        if (copy.length_ == 1) {
+        if (other.length_ == 1) {
             grown = std::min<std::int64_t>(grown * 2, INT32_MAX);
         }
         replaceBuffer(grown, true);
     }
-    std::memcpy(data_ + length_, copy.data_, static_cast<std::size_t>(copy.length_) + 1);
+    std::memcpy(data_ + length_, other.data_, static_cast<std::size_t>(other.length_) + 1);
     length_ = static_cast<std::int32_t>(newLength);
     return *this;
 }
 
+// The same growth as appending a one-character Text, without making one.
 Text& Text::operator+=(char ch) {
-    Text single;
-    single = ch;
-    return *this += single;
+    if (length_ >= maxLength) {
+        throw std::bad_alloc();
+    }
+    if (length_ + 1 >= capacity_) {
+        replaceBuffer(std::min<std::int64_t>((std::int64_t{length_} + 2) * 2, INT32_MAX), true);
+    }
+    data_[length_] = ch;
+    data_[++length_] = '\0';
+    return *this;
 }
 
 std::int32_t Text::find(const Text& needle) const {
@@ -149,7 +159,7 @@ void Text::reserve(std::int64_t minCapacity) {
     replaceBuffer(std::min<std::int64_t>(std::max(minCapacity, geometric), INT32_MAX), true);
 }
 
-Text& Text::append(const char* chars, std::size_t count) {
+Text& Text::appendGrowing(const char* chars, std::size_t count) {
     if (count > static_cast<std::size_t>(maxLength - length_)) {
         throw std::bad_alloc();
     }

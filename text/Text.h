@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <iosfwd>
 
 // The program's string: every line, header, body and numeral is a Text.
@@ -50,9 +51,24 @@ public:
     // geometrically to at least minCapacity bytes, and append() uses it. `count` characters
     // without NUL are taken from `chars`; length() + count must not exceed maxLength.
     void reserve(std::int64_t minCapacity);
-    Text& append(const char* chars, std::size_t count);
+    Text& append(const char* chars, std::size_t count) {
+        if (count < static_cast<std::size_t>(capacity_ - length_)) {  // fits: the common case
+            std::memmove(data_ + length_, chars, count);
+            length_ += static_cast<std::int32_t>(count);
+            data_[length_] = '\0';
+            return *this;
+        }
+        return appendGrowing(chars, count);
+    }
+
+    // Empties the Text and keeps its buffer.
+    void clear() {
+        length_ = 0;
+        data_[0] = '\0';
+    }
 
 private:
+    Text& appendGrowing(const char* chars, std::size_t count);
     void replaceBuffer(std::int64_t newCapacity, bool keepContent);
 
     std::int32_t length_;
