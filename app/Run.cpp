@@ -22,6 +22,9 @@ bool tidyFile(SectionList& sections, Text& why) {
         renumberEntries(sections);
         return saveSections(kFileName, sections, why);
     } catch (const std::bad_alloc&) {
+        if (sections.head != nullptr) {
+            releaseSections(sections);  // frees the memory that the message itself needs
+        }
         why = "not enough memory";
         return false;
     }

@@ -34,16 +34,6 @@ bool readAll(std::FILE* file, SectionParser& parser, Text& why) {
     }
 }
 
-bool readFile(std::FILE* file, SectionList& list, Text& why) {
-    try {
-        SectionParser parser(list);
-        return readAll(file, parser, why);
-    } catch (const std::bad_alloc&) {
-        why = "not enough memory to hold the file";
-        return false;
-    }
-}
-
 struct ReplacementSink {
     Replacement& replacement;
     Text& why;
@@ -62,10 +52,20 @@ bool loadSections(const char* path, SectionList& list, Text& why) {
         why = std::strerror(errno);
         return false;
     }
-    const bool read = readFile(file, list, why);
+    bool read = false;
+    bool outOfMemory = false;
+    try {
+        SectionParser parser(list);
+        read = readAll(file, parser, why);
+    } catch (const std::bad_alloc&) {
+        outOfMemory = true;
+    }
     std::fclose(file);
     if (!read && list.head != nullptr) {
         releaseSections(list);
+    }
+    if (outOfMemory) {
+        why = "not enough memory to hold the file";  // said only now that memory is free again
     }
     return read;
 }

@@ -119,6 +119,22 @@ TEST(Failure, PermissionsAndFailedWritesLeaveTheFileUntouched) {
     }
 }
 
+TEST(Failure, RunningOutOfMemoryLeavesTheFileUntouched) {
+    if (!kPosix || kSanitized) {
+        GTEST_SKIP() << "needs a POSIX memory limit, which a sanitizer's shadow memory exceeds";
+    }
+    std::string large;
+    const std::string entry = "[fltsim.1]\r\n" + std::string(1000, 'k') + "\r\n";
+    while (large.size() < (48u << 20)) {
+        large += entry;
+    }
+    RunOptions options;
+    options.memoryLimit = 24L << 20;
+    expectUntouchedFailure({"out of memory", "not enough memory to hold the file",
+                            [](const TempFolder&) {}, options},
+                           large);
+}
+
 TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
     TempFolder folder;
     fs::create_directory(folder / "aircraft.cfg");

@@ -10,3 +10,16 @@ inline constexpr const char* kFolderAsFileError = "Permission denied";
 inline constexpr bool kPosix = true;
 inline constexpr const char* kFolderAsFileError = "Is a directory";
 #endif
+
+// A sanitizer's shadow memory does not fit under a memory limit.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kSanitized = true;
+#else
+inline constexpr bool kSanitized = false;
+#endif
+#else
+inline constexpr bool kSanitized = false;
+#endif

@@ -13,6 +13,8 @@ struct RunOptions {
     bool unprivileged = false;
     // Limit the size of files the program may write (with SIGXFSZ ignored), or -1 for none.
     long fileSizeLimit = -1;
+    // Limit the program's data memory (heap), or -1 for none.
+    long memoryLimit = -1;
 };
 
 struct RunResult {

@@ -78,6 +78,13 @@ RunResult runProgram(const fs::path& folder, const RunOptions& options) {
                 childFails("cannot limit the file size");
             }
         }
+        if (options.memoryLimit >= 0) {
+            const rlimit limit{static_cast<rlim_t>(options.memoryLimit),
+                               static_cast<rlim_t>(options.memoryLimit)};
+            if (setrlimit(RLIMIT_DATA, &limit) != 0) {
+                childFails("cannot limit the memory");
+            }
+        }
         if (options.unprivileged && geteuid() == 0 &&
             (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
             childFails("cannot drop privileges");
