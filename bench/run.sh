@@ -7,6 +7,8 @@
 # Baselines, on the same input: cp (a plain copy), dd conv=fsync (a copy flushed to disk, as the
 # program's safe save is) and an awk one-liner that renumbers the [fltsim. header lines. Each run
 # restores the input first (hyperfine --prepare). Peak memory comes from /usr/bin/time.
+# One more command, 'cfgrenum-thp', runs the same binary with glibc's transparent-huge-page tunable:
+# it shows how much of the time goes to page faults for the memory that holds the file.
 # Needs: cmake, g++, hyperfine, GNU time, awk, python3 (apt-get install hyperfine time).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -56,6 +58,7 @@ while read -r name shape count; do
         --prepare "cp '$input' '$target'; sync" \
         --export-json "$work/$name.json" \
         -n cfgrenum "cd '$work/run' && '$exe' </dev/null >/dev/null" \
+        -n cfgrenum-thp "cd '$work/run' && GLIBC_TUNABLES=glibc.malloc.hugetlb=1 '$exe' </dev/null >/dev/null" \
         -n cp "cp '$input' '$work/run/copy.cfg'" \
         -n dd-fsync "dd if='$input' of='$work/run/copy.cfg' bs=1M conv=fsync status=none" \
         -n awk "awk '$renumber_awk' '$target' > '$work/run/awk.cfg'" >/dev/null
@@ -83,8 +86,8 @@ lines = [
     "the same run (below 1 means cfgrenum is faster). Peak memory is the maximum resident set size "
     "of one cfgrenum run.",
     "",
-    "| file | size | cfgrenum | cp | dd fsync | awk | ÷ cp | ÷ dd fsync | ÷ awk | peak memory | memory ÷ size |",
-    "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|",
+    "| file | size | cfgrenum | cp | dd fsync | awk | ÷ cp | ÷ dd fsync | ÷ awk | peak memory | memory ÷ size | with huge pages | its ÷ dd fsync | its ÷ awk |",
+    "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|",
 ]
 for name, size, peak in rows:
     m = medians[name]
@@ -93,7 +96,8 @@ for name, size, peak in rows:
         f"| {name} | {size/1e6:.1f} MB | {m['cfgrenum']*1e3:.1f} ms | {m['cp']*1e3:.1f} ms | "
         f"{m['dd-fsync']*1e3:.1f} ms | {m['awk']*1e3:.1f} ms | {m['cfgrenum']/m['cp']:.2f} | "
         f"{m['cfgrenum']/m['dd-fsync']:.2f} | {m['cfgrenum']/m['awk']:.2f} | {peak/1e6:.1f} MB | "
-        f"{peak/size:.2f} |")
+        f"{peak/size:.2f} | {m['cfgrenum-thp']*1e3:.1f} ms | {m['cfgrenum-thp']/m['dd-fsync']:.2f} | "
+        f"{m['cfgrenum-thp']/m['awk']:.2f} |")
 lines += ["", "Scaling (time of the larger input ÷ time of the smaller; target: at most 1.2 × the size ratio):", ""]
 sizes = {name: int(size) for name, size, _ in rows}
 for small, large in [("realistic-1MB", "realistic-10MB"), ("realistic-10MB", "realistic-80MB"),

@@ -38,10 +38,11 @@ std::int32_t digitCount(std::int32_t n) {
 }
 
 Text toDecimal(std::int32_t n) {
-    if (n < 0) {
-        return negativeDecimal(n);
-    }
     Text result;
+    if (n < 0) {
+        result = negativeDecimal(n);
+        return result;
+    }
     DigitVector digits;
     const std::int32_t count = digitCount(n);
     digits.resize(count);

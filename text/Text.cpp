@@ -141,9 +141,14 @@ Text& Text::operator+=(char ch) {
 }
 
 std::int32_t Text::find(const Text& needle) const {
+    if (needle.length_ == 0) {
+        return 0;
+    }
+    const char first = needle.data_[0];
     const std::int32_t last = length_ - needle.length_;
     for (std::int32_t i = 0; i <= last; ++i) {
-        if (std::memcmp(data_ + i, needle.data_, static_cast<std::size_t>(needle.length_)) == 0) {
+        if (data_[i] == first &&
+            std::memcmp(data_ + i, needle.data_, static_cast<std::size_t>(needle.length_)) == 0) {
             return i;
         }
     }

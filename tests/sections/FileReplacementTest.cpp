@@ -60,14 +60,19 @@ TEST(Replacement, RefusesWhatItCannotReplace) {
         const char* name;
         const char* why;
     } rows[] = {
-        {"missing.cfg", kPosix ? "No such file or directory" : "The system cannot find the file specified"},
+        // Windows words this in the system's language (and Wine in its own).
+        {"missing.cfg", kPosix ? "No such file or directory" : nullptr},
         {"folder.cfg", "is not a regular file"},
     };
     for (const auto& row : rows) {
         Replacement replacement;
         Text why;
         EXPECT_FALSE(beginReplacement((folder / row.name).string().c_str(), replacement, why));
-        EXPECT_STREQ(why.c_str(), row.why) << row.name;
+        if (row.why != nullptr) {
+            EXPECT_STREQ(why.c_str(), row.why) << row.name;
+        } else {
+            EXPECT_FALSE(why.empty()) << row.name;
+        }
     }
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"folder.cfg"});
 }
