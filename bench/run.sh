@@ -28,24 +28,19 @@ gen="$root/build-release/bench/make_aircraft_cfg"
 rm -rf "$work"
 mkdir -p "$work/run"
 # name shape count: realistic entries are about 380 bytes; 1 MB, 10 MB and about 80 MB.
-if [ $quick = 1 ]; then
-    files="realistic-1MB realistic 2650
-realistic-10MB realistic 26500
-one-section-100k one-section 100000
-one-section-1M one-section 1000000
-tiny-sections-100k tiny-sections 100000
-tiny-sections-1M tiny-sections 1000000"
-    runs=3
-else
-    files="realistic-1MB realistic 2650
-realistic-10MB realistic 26500
-realistic-80MB realistic 212000
-one-section-100k one-section 100000
-one-section-1M one-section 1000000
-tiny-sections-100k tiny-sections 100000
-tiny-sections-1M tiny-sections 1000000"
+files="realistic-1MB realistic 2650
+realistic-10MB realistic 26500"
+runs=3
+if [ $quick = 0 ]; then
+    files="$files
+realistic-80MB realistic 212000"
     runs=10
 fi
+files="$files
+one-section-100k one-section 100000
+one-section-1M one-section 1000000
+tiny-sections-100k tiny-sections 100000
+tiny-sections-1M tiny-sections 1000000"
 
 renumber_awk='BEGIN { n = 0 } /^[ \t]*\[/ && /fltsim\./ { print "[fltsim." n++ "]\r"; next } { print }'
 results="$work/results.tsv"

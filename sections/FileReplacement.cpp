@@ -2,6 +2,20 @@
 
 Replacement::~Replacement() { abandonReplacement(*this); }
 
+namespace {
+
+// The platform's record of a replacement that is still under way, or null with a cause.
+template <typename Pending>
+Pending* underWay(Replacement& replacement, Text& why) {
+    auto* pending = static_cast<Pending*>(replacement.state);
+    if (pending == nullptr) {
+        why = "no replacement is under way";
+    }
+    return pending;
+}
+
+}  // namespace
+
 #ifdef _WIN32
 
 #include <windows.h>
@@ -118,9 +132,8 @@ bool beginReplacement(const char* target, Replacement& replacement, Text& why) {
 }
 
 bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why) {
-    auto* pending = static_cast<Pending*>(replacement.state);
+    auto* pending = underWay<Pending>(replacement, why);
     if (pending == nullptr) {
-        why = "no replacement is under way";
         return false;
     }
     while (count > 0) {
@@ -136,9 +149,8 @@ bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t c
 }
 
 bool commitReplacement(Replacement& replacement, Text& why) {
-    auto* pending = static_cast<Pending*>(replacement.state);
+    auto* pending = underWay<Pending>(replacement, why);
     if (pending == nullptr) {
-        why = "no replacement is under way";
         return false;
     }
     if (!FlushFileBuffers(pending->handle)) {
@@ -269,9 +281,8 @@ bool beginReplacement(const char* target, Replacement& replacement, Text& why) {
 }
 
 bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why) {
-    auto* pending = static_cast<Pending*>(replacement.state);
+    auto* pending = underWay<Pending>(replacement, why);
     if (pending == nullptr) {
-        why = "no replacement is under way";
         return false;
     }
     while (count > 0) {
@@ -289,9 +300,8 @@ bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t c
 }
 
 bool commitReplacement(Replacement& replacement, Text& why) {
-    auto* pending = static_cast<Pending*>(replacement.state);
+    auto* pending = underWay<Pending>(replacement, why);
     if (pending == nullptr) {
-        why = "no replacement is under way";
         return false;
     }
     if (fsync(pending->fd) != 0) {
