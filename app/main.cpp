@@ -1,4 +1,6 @@
 #include "app/Run.h"
 
 // The program takes nothing but its working folder; any arguments are ignored.
-int main() { return runProgram(); }
+int main() {
+    return runProgram();
+}

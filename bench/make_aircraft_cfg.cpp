@@ -17,9 +17,10 @@ namespace {
 
 void realistic(long entries, std::FILE* out) {
     std::mt19937 random(20261208);
-    std::fputs("// Generated for the benchmark\r\n\r\n[general]\r\natc_type=SKYLARK\r\n"
-               "atc_model=SKT2\r\neditable=1\r\n\r\n",
-               out);
+    std::fputs(
+        "// Generated for the benchmark\r\n\r\n[general]\r\natc_type=SKYLARK\r\n"
+        "atc_model=SKT2\r\neditable=1\r\n\r\n",
+        out);
     for (long i = 0; i < entries; ++i) {
         // Numbers as hand-edited files have them: mostly near their place, some repeated, some
         // far off.

@@ -1,6 +1,8 @@
 #include "sections/FileReplacement.h"
 
-Replacement::~Replacement() { abandonReplacement(*this); }
+Replacement::~Replacement() {
+    abandonReplacement(*this);
+}
 
 namespace {
 
@@ -33,9 +35,9 @@ struct Pending {
 
 Text systemMessage(const char* context, DWORD error) {
     char buffer[512] = {0};
-    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer,
-                             sizeof buffer, nullptr);
+    DWORD n =
+        FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                       MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), buffer, sizeof buffer, nullptr);
     while (n > 0 && (buffer[n - 1] == '\r' || buffer[n - 1] == '\n' || buffer[n - 1] == ' ' ||
                      buffer[n - 1] == '.')) {
         buffer[--n] = '\0';
@@ -116,8 +118,9 @@ bool beginReplacement(const char* target, Replacement& replacement, Text& why) {
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
         pending->temporary = pending->target + L".tmp" + std::to_wstring(GetCurrentProcessId()) +
                              L"-" + std::to_wstring(attempt);
-        pending->handle = CreateFileW(pending->temporary.c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_NEW, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
+        pending->handle =
+            CreateFileW(pending->temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
         if (pending->handle != INVALID_HANDLE_VALUE) {
             return true;
         }
@@ -215,14 +218,13 @@ bool fail(Replacement& replacement, Text& why, const char* context, int error) {
 
 // The folder of a resolved path, so that fsync can make the rename itself durable.
 void syncFolderOf(const Text& path) {
-    Text folder(path);
-    const char* slash = std::strrchr(folder.c_str(), '/');
+    const char* slash = std::strrchr(path.c_str(), '/');
     if (slash == nullptr) {
         return;
     }
-    const auto keep = static_cast<std::size_t>(slash - folder.c_str());
+    const auto keep = static_cast<std::size_t>(slash - path.c_str());
     Text parent;
-    parent.append(folder.c_str(), keep == 0 ? 1 : keep);
+    parent.append(path.c_str(), keep == 0 ? 1 : keep);
     const int fd = open(parent.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd >= 0) {
         fsync(fd);  // best effort: the data itself was already synced before the rename
@@ -274,8 +276,8 @@ bool beginReplacement(const char* target, Replacement& replacement, Text& why) {
         (void)!fchown(fd, original.st_uid, original.st_gid);  // only privileged users can
     }
     if (fchmod(fd, original.st_mode & 07777) != 0) {
-        return fail(replacement, why, "cannot give the new file the old one's permissions: ",
-                    errno);
+        return fail(replacement, why,
+                    "cannot give the new file the old one's permissions: ", errno);
     }
     return true;
 }

@@ -18,7 +18,7 @@
 // - A NUL byte anywhere refuses the whole input: that is a binary or UTF-16 file, and rewriting
 //   it as text would destroy it.
 class SectionParser {
-public:
+  public:
     explicit SectionParser(SectionList& list);
 
     // False once the input is refused; failure() then says why and the list must be discarded.
@@ -27,7 +27,7 @@ public:
     bool finish();
     const Text& failure() const { return failure_; }
 
-private:
+  private:
     void settleStart();
     bool take(const char* bytes, std::size_t count);
     bool endLine(const char* chars, std::size_t count, bool brokenByLf);

@@ -7,7 +7,7 @@ namespace {
 
 // Gathers the output into large writes; the sections hold '\n' where the file gets CR LF.
 class CrLfBuffer {
-public:
+  public:
     explicit CrLfBuffer(ByteSink sink) : sink_(sink) {}
 
     bool put(const char* bytes, std::size_t count) {
@@ -44,7 +44,7 @@ public:
         return ok;
     }
 
-private:
+  private:
     ByteSink sink_;
     std::size_t used_ = 0;
     char buffer_[1 << 16];

@@ -6,7 +6,9 @@
 
 DigitVector::DigitVector() : count_(10), elements_(new std::int32_t[10]()) {}
 
-DigitVector::~DigitVector() { delete[] elements_; }
+DigitVector::~DigitVector() {
+    delete[] elements_;
+}
 
 void DigitVector::resize(std::int32_t newCount) {
     newCount = std::max<std::int32_t>(newCount, 0);

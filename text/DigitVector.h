@@ -5,7 +5,7 @@
 // A growable array of 32-bit integers whose element access is checked: a bad index is a fault
 // in the program, so it is reported on standard error and ends the process with status 1.
 class DigitVector {
-public:
+  public:
     DigitVector();  // 10 elements, all 0
     ~DigitVector();
     DigitVector(const DigitVector&) = delete;
@@ -19,7 +19,7 @@ public:
 
     std::int32_t& at(std::int32_t index);
 
-private:
+  private:
     std::int32_t count_;
     std::int32_t* elements_;
 };

@@ -16,7 +16,7 @@
 // fit the 32-bit length, raises std::bad_alloc from the allocation; callers that can meet very
 // large input check their sizes against maxLength first.
 class Text {
-public:
+  public:
     // The longest content a Text can hold: the 32-bit capacity includes the terminator.
     static constexpr std::int32_t maxLength = INT32_MAX - 1;
 
@@ -67,7 +67,7 @@ public:
         data_[0] = '\0';
     }
 
-private:
+  private:
     Text& appendGrowing(const char* chars, std::size_t count);
     void replaceBuffer(std::int64_t newCapacity, bool keepContent);
 

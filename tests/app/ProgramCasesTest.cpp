@@ -29,7 +29,8 @@ std::vector<fs::path> caseFolders() {
 
 std::string testName(const testing::TestParamInfo<fs::path>& info) {
     std::string name = info.param.filename().string();
-    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+    std::replace_if(
+        name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
     return name;
 }
 
@@ -67,8 +68,8 @@ TEST_P(ProgramCase, LeavesTheExpectedFileAndSaysSo) {
             EXPECT_EQ(readBytes(work / "aircraft.cfg"), readBytes(source / "aircraft.cfg"));
         }
     }
-    EXPECT_EQ(leftInFolder, hasInput ? std::vector<std::string>{"aircraft.cfg"}
-                                     : std::vector<std::string>{});
+    EXPECT_EQ(leftInFolder,
+              hasInput ? std::vector<std::string>{"aircraft.cfg"} : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramCase, testing::ValuesIn(caseFolders()), testName);

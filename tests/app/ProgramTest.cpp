@@ -41,8 +41,8 @@ TEST(Dialogue, IgnoresArgumentsAndAnswersLongerThanALine) {
 
 struct FailureCase {
     const char* name;
-    const char* error;                      // the cause after "aircraft.cfg: "
-    void (*prepare)(const TempFolder&);     // after aircraft.cfg has been written
+    const char* error;                   // the cause after "aircraft.cfg: "
+    void (*prepare)(const TempFolder&);  // after aircraft.cfg has been written
     RunOptions options;
 };
 
@@ -130,9 +130,9 @@ TEST(Failure, RunningOutOfMemoryLeavesTheFileUntouched) {
     }
     RunOptions options;
     options.memoryLimit = 24L << 20;
-    expectUntouchedFailure({"out of memory", "not enough memory to hold the file",
-                            [](const TempFolder&) {}, options},
-                           large);
+    expectUntouchedFailure(
+        {"out of memory", "not enough memory to hold the file", [](const TempFolder&) {}, options},
+        large);
 }
 
 TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {

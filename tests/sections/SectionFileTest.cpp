@@ -18,7 +18,8 @@ namespace {
 // Loads and saves `file` without changing the sections, as a run does.
 bool loadAndSave(const fs::path& file, Text& why) {
     SectionList list;
-    const bool done = loadSections(file.string().c_str(), list, why) && saveSections(file.string().c_str(), list, why);
+    const bool done = loadSections(file.string().c_str(), list, why) &&
+                      saveSections(file.string().c_str(), list, why);
     if (list.head != nullptr) {
         releaseSections(list);
     }

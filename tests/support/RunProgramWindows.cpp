@@ -23,7 +23,9 @@ HANDLE inheritableFile(const fs::path& path, DWORD access, DWORD disposition) {
 
 }  // namespace
 
-bool canRunUnprivileged() { return false; }
+bool canRunUnprivileged() {
+    return false;
+}
 
 void giveToUnprivilegedUser(const fs::path&) {}
 

@@ -12,7 +12,8 @@ TempFolder::TempFolder() {
     std::random_device seed;
     std::mt19937_64 random(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = fs::temp_directory_path() / ("cfgrenum-test-" + std::to_string(random()));
+        fs::path candidate =
+            fs::temp_directory_path() / ("cfgrenum-test-" + std::to_string(random()));
         if (fs::create_directory(candidate)) {
             path_ = candidate;
             return;
@@ -26,8 +27,8 @@ TempFolder::~TempFolder() {
     // Tests may leave read-only entries behind; make everything removable first.
     for (auto it = fs::recursive_directory_iterator(path_, ignored);
          it != fs::recursive_directory_iterator(); it.increment(ignored)) {
-        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add |
-                        fs::perm_options::nofollow, ignored);
+        fs::permissions(it->path(), fs::perms::owner_all,
+                        fs::perm_options::add | fs::perm_options::nofollow, ignored);
     }
     fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(path_, ignored);

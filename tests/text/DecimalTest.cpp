@@ -13,8 +13,10 @@ TEST(Decimal, WritesNumerals) {
         std::int32_t n;
         const char* numeral;
     } rows[] = {
-        {0, "0"},       {7, "7"},        {10, "10"},   {123, "123"},
-        {1000, "1000"}, {INT32_MAX, "2147483647"}, {-45, "-45"}, {INT32_MIN, "-2147483648"},
+        {0, "0"},       {7, "7"},
+        {10, "10"},     {123, "123"},
+        {1000, "1000"}, {INT32_MAX, "2147483647"},
+        {-45, "-45"},   {INT32_MIN, "-2147483648"},
     };
     for (const auto& row : rows) {
         EXPECT_STREQ(toDecimal(row.n).c_str(), row.numeral) << row.n;

@@ -99,9 +99,15 @@ TEST(Text, Find) {
         std::int32_t expected;
     };
     const Row rows[] = {
-        {"key=[x]", "[", 4},      {"key=x", "[", -1},     {"[fltsim.3]", "fltsim.", 1},
-        {"abc", "", 0},           {"", "", 0},            {"abcdef", "abcdefg", -1},
-        {"aab", "ab", 1},         {"abc", "abc", 0},      {"abc", "c", 2},
+        {"key=[x]", "[", 4},
+        {"key=x", "[", -1},
+        {"[fltsim.3]", "fltsim.", 1},
+        {"abc", "", 0},
+        {"", "", 0},
+        {"abcdef", "abcdefg", -1},
+        {"aab", "ab", 1},
+        {"abc", "abc", 0},
+        {"abc", "c", 2},
         {"[FLTSIM.3]", "fltsim.", -1},
     };
     for (const Row& row : rows) {
