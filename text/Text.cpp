@@ -114,7 +114,7 @@ Text& Text::operator=(char ch) {
 
 Text& Text::operator+=(const Text& other) {
     if (&other == this) {
-        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): other is *this, which changes
+        // NOLINTNEXTLINE(performance-unnecessary-copy-initialization): other is *this
         const Text copy(other);
         return *this += copy;
     }
