@@ -1,6 +1,7 @@
 #include "text/Text.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <new>
@@ -13,7 +14,11 @@ char* newBuffer(std::int64_t capacity) {
     if (capacity < 1 || capacity > INT32_MAX) {
         throw std::bad_alloc();
     }
-    return new char[static_cast<std::size_t>(capacity)];
+    void* buffer = std::malloc(static_cast<std::size_t>(capacity));
+    if (buffer == nullptr) {
+        throw std::bad_alloc();
+    }
+    return static_cast<char*>(buffer);
 }
 
 std::int32_t measured(const char* chars) {
@@ -50,19 +55,27 @@ Text::Text(Text&& other)  // NOLINT(performance-noexcept-move-constructor)
 }
 
 Text::~Text() {
-    delete[] data_;
+    std::free(data_);
 }
 
 void Text::replaceBuffer(std::int64_t newCapacity, bool keepContent) {
-    char* fresh = newBuffer(newCapacity);
     if (keepContent) {
-        std::memcpy(fresh, data_, static_cast<std::size_t>(length_) + 1);
+        // realloc can grow in place, or move a large buffer's pages without copying them.
+        if (newCapacity < 1 || newCapacity > INT32_MAX) {
+            throw std::bad_alloc();
+        }
+        void* grown = std::realloc(data_, static_cast<std::size_t>(newCapacity));
+        if (grown == nullptr) {
+            throw std::bad_alloc();  // the old buffer is still ours and intact
+        }
+        data_ = static_cast<char*>(grown);
     } else {
+        char* fresh = newBuffer(newCapacity);
         fresh[0] = '\0';
         length_ = 0;
+        std::free(data_);
+        data_ = fresh;
     }
-    delete[] data_;
-    data_ = fresh;
     capacity_ = static_cast<std::int32_t>(newCapacity);
 }
 
