@@ -18,8 +18,8 @@ namespace {
 void realistic(long entries, std::FILE* out) {
     std::mt19937 random(20261208);
     std::fputs(
-        "// Generated for the benchmark\r\n\r\n[general]\r\natc_type=SKYLARK\r\n"
-        "atc_model=SKT2\r\neditable=1\r\n\r\n",
+        "// Generated for the benchmark\r\n\r\n[general]\r\natc_type=PEBBLEWING\r\n"
+        "atc_model=PWP2\r\neditable=1\r\n\r\n",
         out);
     for (long i = 0; i < entries; ++i) {
         // Numbers as hand-edited files have them: mostly near their place, some repeated, some
@@ -33,19 +33,19 @@ void realistic(long entries, std::FILE* out) {
         std::fprintf(out, "[fltsim.%ld]%s\r\n", number,
                      random() % 8 == 0 ? " // copied from another package" : "");
         std::fprintf(out,
-                     "title=Skylark T2 - Livery %ld\r\n"
-                     "sim=SkylarkT2\r\n"
+                     "title=Pebblewing P2 - Livery %ld\r\n"
+                     "sim=PebblewingP2\r\n"
                      "model=\r\n"
                      "panel=\r\n"
                      "sound=\r\n"
                      "texture=livery_%ld\r\n"
-                     "kb_checklists=SkylarkT2_check\r\n"
-                     "kb_reference=SkylarkT2_ref\r\n"
-                     "atc_id=N%ldSK\r\n"
+                     "kb_checklists=PebblewingP2_check\r\n"
+                     "kb_reference=PebblewingP2_ref\r\n"
+                     "atc_id=N%ldPW\r\n"
                      "atc_airline=\r\n"
                      "atc_flight_number=\r\n"
-                     "ui_manufacturer=Skylark Aircraft Works\r\n"
-                     "ui_type=Skylark T2\r\n"
+                     "ui_manufacturer=Pebblewing Aircraft Works\r\n"
+                     "ui_type=Pebblewing P2\r\n"
                      "ui_variation=Livery %ld\r\n"
                      "description=A four-seat trainer in the colours of livery %ld.\r\n\r\n",
                      i, i, 100 + i % 900, i, i);
