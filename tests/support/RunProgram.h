@@ -27,6 +27,9 @@ struct RunResult {
 // Runs the built program in `folder` and collects what it wrote and its exit status.
 RunResult runProgram(const std::filesystem::path& folder, const RunOptions& options = {});
 
+// Waits up to 20 s for the program's prompt to appear in its captured output.
+bool waitForPrompt(const std::filesystem::path& output);
+
 // Whether runProgram can drop to an unprivileged user here (or already runs as one).
 bool canRunUnprivileged();
 

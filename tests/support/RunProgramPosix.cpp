@@ -7,9 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/TempFolder.h"
 
@@ -98,14 +96,7 @@ RunResult runProgram(const fs::path& folder, const RunOptions& options) {
     RunResult result;
     if (options.input) {
         close(input[0]);
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (readBytes(outPath).find("Hit any key to continue\n") != std::string::npos) {
-                result.promptBeforeInput = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        result.promptBeforeInput = waitForPrompt(outPath);
         (void)!write(input[1], options.input->data(), options.input->size());
     }
     int status = 0;

@@ -1,8 +1,6 @@
 #include <windows.h>
 
-#include <chrono>
 #include <stdexcept>
-#include <thread>
 
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
@@ -67,14 +65,7 @@ RunResult runProgram(const fs::path& folder, const RunOptions& options) {
 
     RunResult result;
     if (options.input) {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (readBytes(outPath).find("Hit any key to continue") != std::string::npos) {
-                result.promptBeforeInput = true;
-                break;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        result.promptBeforeInput = waitForPrompt(outPath);
         DWORD written = 0;
         WriteFile(feed, options.input->data(), static_cast<DWORD>(options.input->size()), &written,
                   nullptr);
