@@ -1,7 +1,11 @@
 // Fuzzes the whole in-memory path, load from bytes, renumber, save to bytes, against the property
 // that defines the program: the output is the input with every line ended by CR LF and only the
-// aircraft header lines replaced by [fltsim.N], N counting up from 0. Every other line is kept
-// byte for byte and in order. Input with a NUL byte must be refused, never rewritten.
+// aircraft header lines replaced by [fltsim.N] (the marker spelt as the file spelt it), N counting
+// up from 0. Every other line is kept byte for byte and in order. Input with a NUL byte must be
+// refused, never rewritten.
+//
+// The first byte picks how the rest is fed: as raw bytes, or as text encoded to UTF-16 (little-
+// or big-endian, with its mark), so that both the 8-bit and the UTF-16 paths are explored.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,31 +20,89 @@
 
 namespace {
 
-// An independent statement of the expected output, line by line.
-std::string expectedOutput(std::string_view in) {
+std::size_t findMarker(std::string_view line) {
+    for (std::size_t at = 0; at + 7 <= line.size(); ++at) {
+        std::size_t i = 0;
+        while (i < 7 && (line[at + i] | (line[at + i] >= 'A' && line[at + i] <= 'Z' ? 0x20 : 0)) ==
+                            "fltsim."[i]) {
+            ++i;
+        }
+        if (i == 7) {
+            return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
+// An independent statement of the expected output, line by line. `sniffMark` says whether a
+// leading UTF-8 mark belongs to the file (8-bit input) rather than to its text (UTF-16 input).
+std::string expectedOutput(std::string_view in, bool sniffMark) {
     std::string out;
-    if (in.substr(0, 3) == "\xEF\xBB\xBF") {
+    if (sniffMark && in.substr(0, 3) == "\xEF\xBB\xBF") {
         out += in.substr(0, 3);
         in.remove_prefix(3);
     }
     int entries = 0;
     while (!in.empty()) {
-        const std::size_t lf = in.find('\n');
-        std::string_view line = in.substr(0, lf);
-        in.remove_prefix(lf == std::string_view::npos ? in.size() : lf + 1);
-        if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
+        const std::size_t end = in.find_first_of("\r\n");
+        std::string_view line = in.substr(0, end);
+        std::size_t next = end == std::string_view::npos ? in.size() : end + 1;
+        if (end != std::string_view::npos && in[end] == '\r' && end + 1 < in.size() &&
+            in[end + 1] == '\n') {
+            ++next;
         }
+        in.remove_prefix(next);
         const std::size_t first = line.find_first_not_of(" \t");
         const bool header = first != std::string_view::npos && line[first] == '[';
-        if (header && line.find("fltsim.") != std::string_view::npos) {
-            out += "[fltsim." + std::to_string(entries++) + "]";
+        const std::size_t marker = header ? findMarker(line) : std::string_view::npos;
+        if (marker != std::string_view::npos) {
+            out += "[" + std::string(line.substr(marker, 7)) + std::to_string(entries++) + "]";
         } else {
             out += line;
         }
         out += "\r\n";
     }
     return out;
+}
+
+// Strict UTF-8 to UTF-16 with a leading mark; false for input that is not UTF-8 or has a NUL.
+bool toUtf16(std::string_view in, bool littleEndian, std::string& out) {
+    auto unit = [&](unsigned u) {
+        out += static_cast<char>(littleEndian ? u & 0xFF : u >> 8);
+        out += static_cast<char>(littleEndian ? u >> 8 : u & 0xFF);
+    };
+    unit(0xFEFF);
+    for (std::size_t i = 0; i < in.size();) {
+        const auto lead = static_cast<unsigned char>(in[i]);
+        const int n = lead < 0x80                   ? 1
+                      : lead >= 0xC2 && lead < 0xE0 ? 2
+                      : lead >= 0xE0 && lead < 0xF0 ? 3
+                      : lead >= 0xF0 && lead < 0xF5 ? 4
+                                                    : 0;
+        if (n == 0 || i + static_cast<std::size_t>(n) > in.size() || lead == 0) {
+            return false;
+        }
+        unsigned point = n == 1 ? lead : lead & (0x7Fu >> n);
+        for (int k = 1; k < n; ++k) {
+            const auto c = static_cast<unsigned char>(in[i + static_cast<std::size_t>(k)]);
+            if ((c & 0xC0) != 0x80) {
+                return false;
+            }
+            point = (point << 6) | (c & 0x3Fu);
+        }
+        const unsigned least[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (point < least[n] || point > 0x10FFFF || (point >= 0xD800 && point <= 0xDFFF)) {
+            return false;
+        }
+        if (point >= 0x10000) {
+            unit(0xD800 + ((point - 0x10000) >> 10));
+            unit(0xDC00 + ((point - 0x10000) & 0x3FF));
+        } else {
+            unit(point);
+        }
+        i += static_cast<std::size_t>(n);
+    }
+    return true;
 }
 
 bool appendTo(void* context, const char* bytes, std::size_t count) {
@@ -66,27 +128,65 @@ bool rewrite(std::string_view in, std::string& out) {
     std::abort();
 }
 
-}  // namespace
+void checkRawBytes(std::string_view in) {
+    std::string out;
+    const bool rewritten = rewrite(in, out);
+    // A UTF-16 or UTF-32 mark, or a NUL in the first two bytes, sends raw bytes down the
+    // decoder's path: for them only the second-run property is stated here.
+    const bool marked = in.substr(0, 2) == "\xFF\xFE" || in.substr(0, 2) == "\xFE\xFF" ||
+                        (in.size() >= 2 && (in[0] == '\0') != (in[1] == '\0'));
+    if (!marked) {
+        const bool hasNul = in.find('\0') != std::string_view::npos;
+        if (rewritten == hasNul) {
+            fail(hasNul ? "an input with a NUL byte was rewritten" : "a text input was refused");
+        }
+        if (rewritten && out != expectedOutput(in, true)) {
+            fail("the output is not the input with only aircraft headers renumbered");
+        }
+    }
+    std::string again;
+    if (rewritten && (!rewrite(out, again) || again != out)) {
+        fail("a second run changed the output");
+    }
+}
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::string_view in(reinterpret_cast<const char*>(data), size);
-    const bool hasNul = in.find('\0') != std::string_view::npos;
+void checkUtf16(std::string_view text, bool littleEndian) {
+    std::string in;
+    if (!toUtf16(text, littleEndian, in)) {
+        return;  // not text that UTF-16 can carry
+    }
     std::string out;
     if (!rewrite(in, out)) {
-        if (!hasNul) {
-            fail("a text input was refused");
-        }
-        return 0;
+        fail("a UTF-16 text input was refused");
     }
-    if (hasNul) {
-        fail("an input with a NUL byte was rewritten");
-    }
-    if (out != expectedOutput(in)) {
-        fail("the output is not the input with only aircraft headers renumbered");
+    std::string expected;
+    if (!toUtf16(expectedOutput(text, false), littleEndian, expected) || out != expected) {
+        fail("the UTF-16 output is not the input with only aircraft headers renumbered");
     }
     std::string again;
     if (!rewrite(out, again) || again != out) {
-        fail("a second run changed the output");
+        fail("a second run changed the UTF-16 output");
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        checkRawBytes({});
+        return 0;
+    }
+    const std::string_view payload(reinterpret_cast<const char*>(data) + 1, size - 1);
+    switch (data[0] % 4) {
+        case 1:
+            checkUtf16(payload, true);
+            break;
+        case 2:
+            checkUtf16(payload, false);
+            break;
+        default:  // raw bytes most of the time, the whole input included
+            checkRawBytes(std::string_view(reinterpret_cast<const char*>(data), size));
+            break;
     }
     return 0;
 }

@@ -26,5 +26,5 @@ void releaseSections(SectionList& list) {
         delete node;
     }
     list.tail = nullptr;
-    list.byteOrderMark = false;
+    list.encoding = FileEncoding::eightBit;
 }

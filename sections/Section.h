@@ -13,13 +13,22 @@ struct Section {
     Section* next = nullptr;
 };
 
+// How the file's characters are stored as bytes. Sections always hold 8-bit text: UTF-16 is
+// converted to UTF-8 on reading and back on writing. A byte-order mark belongs to the file, not to
+// its first line, so it is recorded here and written again.
+enum class FileEncoding {
+    eightBit,  // any 8-bit text (ASCII, Windows-1252, UTF-8 without a mark), kept byte for byte
+    utf8WithMark,
+    utf16LittleEndian,  // always with its mark
+    utf16BigEndian,     // always with its mark
+};
+
 // The sections of one file in file order. The list owns its nodes; releaseSections frees them.
-// The tail link keeps appending constant-time however many sections a file has. A UTF-8
-// byte-order mark belongs to the file, not to its first line, so it is kept here.
+// The tail link keeps appending constant-time however many sections a file has.
 struct SectionList {
     Section* head = nullptr;
     Section* tail = nullptr;
-    bool byteOrderMark = false;
+    FileEncoding encoding = FileEncoding::eightBit;
 };
 
 // Links a new section holding `header` and `body` at the end of the list.

@@ -17,7 +17,7 @@ bool readAll(std::FILE* file, SectionParser& parser, Text& why) {
         errno = 0;
         const std::size_t n = std::fread(chunk, 1, sizeof chunk, file);
         if (n > 0 && !parser.feed(chunk, n)) {
-            why = parser.failure();
+            why = parser.why();
             return false;
         }
         if (n < sizeof chunk) {
@@ -26,7 +26,7 @@ bool readAll(std::FILE* file, SectionParser& parser, Text& why) {
                 return false;
             }
             if (!parser.finish()) {
-                why = parser.failure();
+                why = parser.why();
                 return false;
             }
             return true;

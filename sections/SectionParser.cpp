@@ -10,6 +10,9 @@ namespace {
 // which spares a second copy of it.
 constexpr std::int32_t kCopyLimit = 1 << 20;
 
+// UTF-16 is converted in pieces of this many bytes, so that its UTF-8 fits a small stack buffer.
+constexpr std::size_t kUtf16Piece = 8192;
+
 bool isHeaderLine(const char* chars, std::size_t count) {
     std::size_t i = 0;
     while (i < count && (chars[i] == ' ' || chars[i] == '\t')) {
@@ -22,71 +25,135 @@ bool fits(const Text& text, std::size_t extra) {
     return extra <= static_cast<std::size_t>(Text::maxLength - text.length());
 }
 
+bool startsWith(const unsigned char* bytes, int count, const char* mark, int markLength) {
+    return count >= markLength &&
+           std::memcmp(bytes, mark, static_cast<std::size_t>(markLength)) == 0;
+}
+
 }  // namespace
 
 SectionParser::SectionParser(SectionList& list) : list_(list) {}
 
 bool SectionParser::refuse(const char* why) {
     failed_ = true;
-    failure_ = why;
+    why_ = why;
     return false;
 }
 
 bool SectionParser::feed(const char* bytes, std::size_t count) {
+    while (!encodingKnown_ && count > 0 && !failed_) {
+        firstBytes_[firstByteCount_++] = static_cast<unsigned char>(*bytes++);
+        --count;
+        if (firstByteCount_ == static_cast<int>(sizeof firstBytes_)) {
+            decideEncoding();
+        }
+    }
     if (failed_) {
         return false;
     }
-    if (std::memchr(bytes, '\0', count) != nullptr) {
-        return refuse("contains a NUL byte, so it is not a plain text file");
-    }
-    while (!startSettled_ && count > 0) {
-        start_[startCount_++] = static_cast<unsigned char>(*bytes++);
-        --count;
-        if (startCount_ == 3) {
-            settleStart();
-        }
-    }
-    return take(bytes, count);
+    return decodeText(bytes, count);
 }
 
-void SectionParser::settleStart() {
-    startSettled_ = true;
-    static const unsigned char kByteOrderMark[3] = {0xEF, 0xBB, 0xBF};
-    if (startCount_ == 3 && std::memcmp(start_, kByteOrderMark, 3) == 0) {
-        list_.byteOrderMark = true;
+// Called once the first four bytes are in, or at the end of a shorter file.
+void SectionParser::decideEncoding() {
+    encodingKnown_ = true;
+    const unsigned char* start = firstBytes_;
+    int count = firstByteCount_;
+    // UTF-32's little-endian mark begins like UTF-16's, so it is tested first.
+    if (startsWith(start, count, "\xFF\xFE\0\0", 4) ||
+        startsWith(start, count, "\0\0\xFE\xFF", 4)) {
+        refuse("is UTF-32 text, which this program cannot read");
         return;
     }
-    take(reinterpret_cast<const char*>(start_), static_cast<std::size_t>(startCount_));
+    int markLength = 0;
+    if (startsWith(start, count, "\xEF\xBB\xBF", 3)) {
+        list_.encoding = FileEncoding::utf8WithMark;
+        markLength = 3;
+    } else if (startsWith(start, count, "\xFF\xFE", 2)) {
+        list_.encoding = FileEncoding::utf16LittleEndian;
+        utf16_ = Utf16Decoder(ByteOrder::littleEndian);
+        markLength = 2;
+    } else if (startsWith(start, count, "\xFE\xFF", 2)) {
+        list_.encoding = FileEncoding::utf16BigEndian;
+        utf16_ = Utf16Decoder(ByteOrder::bigEndian);
+        markLength = 2;
+    } else if (count >= 2 && (start[0] == 0) != (start[1] == 0)) {
+        refuse(
+            "is UTF-16 text without a byte-order mark, which this program cannot tell from binary "
+            "data");
+        return;
+    }
+    decodingUtf16_ = list_.encoding == FileEncoding::utf16LittleEndian ||
+                     list_.encoding == FileEncoding::utf16BigEndian;
+    decodeText(reinterpret_cast<const char*>(start + markLength),
+               static_cast<std::size_t>(count - markLength));
 }
 
-bool SectionParser::take(const char* bytes, std::size_t count) {
+bool SectionParser::decodeText(const char* bytes, std::size_t count) {
+    if (count == 0) {
+        return !failed_;
+    }
+    if (!decodingUtf16_) {
+        if (std::memchr(bytes, '\0', count) != nullptr) {
+            return refuse("contains a NUL byte, so it is not a plain text file");
+        }
+        return splitLines(bytes, count);
+    }
+    char decoded[Utf16Decoder::maxDecodedSize(kUtf16Piece)];
     while (count > 0 && !failed_) {
-        const auto* lf = static_cast<const char*>(std::memchr(bytes, '\n', count));
-        const std::size_t piece = lf != nullptr ? static_cast<std::size_t>(lf - bytes) : count;
-        if (!fits(line_, piece)) {
-            return refuse("has a line too long for this program to hold");
+        const std::size_t piece = count < kUtf16Piece ? count : kUtf16Piece;
+        std::size_t decodedCount = 0;
+        if (!utf16_.decode(bytes, piece, decoded, decodedCount, why_)) {
+            failed_ = true;
+            return false;
         }
-        if (lf == nullptr) {
-            line_.append(bytes, piece);
-            return true;
-        }
-        if (line_.empty()) {
-            endLine(bytes, piece, true);  // the whole line is in this chunk: no copy needed
-        } else {
-            line_.append(bytes, piece);
-            endLine(line_.c_str(), static_cast<std::size_t>(line_.length()), true);
-        }
-        line_.clear();
-        bytes += piece + 1;
-        count -= piece + 1;
+        splitLines(decoded, decodedCount);
+        bytes += piece;
+        count -= piece;
     }
     return !failed_;
 }
 
-bool SectionParser::endLine(const char* chars, std::size_t count, bool brokenByLf) {
-    if (brokenByLf && count > 0 && chars[count - 1] == '\r') {
-        --count;
+bool SectionParser::splitLines(const char* chars, std::size_t count) {
+    while (count > 0 && !failed_) {
+        if (lineEndedByCr_) {
+            lineEndedByCr_ = false;
+            if (*chars == '\n') {  // the LF of a CR LF that was split between chunks
+                ++chars;
+                --count;
+                continue;
+            }
+        }
+        // A lone CR ends a line too. Looking for it only inside the line up to the next LF keeps
+        // the search linear however rare LFs are.
+        const auto* lf = static_cast<const char*>(std::memchr(chars, '\n', count));
+        const std::size_t upToLf = lf != nullptr ? static_cast<std::size_t>(lf - chars) : count;
+        const auto* cr = static_cast<const char*>(std::memchr(chars, '\r', upToLf));
+        const char* lineEnd = cr != nullptr ? cr : lf;
+        const std::size_t lineLength =
+            lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - chars) : count;
+        if (!fits(line_, lineLength)) {
+            return refuse("has a line too long for this program to hold");
+        }
+        if (lineEnd == nullptr) {
+            line_.append(chars, lineLength);
+            return true;
+        }
+        if (line_.empty()) {
+            endLine(chars, lineLength);  // the whole line is in this chunk: no copy needed
+        } else {
+            line_.append(chars, lineLength);
+            endLine(line_.c_str(), static_cast<std::size_t>(line_.length()));
+        }
+        line_.clear();
+        lineEndedByCr_ = cr != nullptr;
+        chars += lineLength + 1;
+        count -= lineLength + 1;
     }
+    return !failed_;
+}
+
+bool SectionParser::endLine(const char* chars, std::size_t count) {
     if (isHeaderLine(chars, count)) {
         closeSection();
         header_.append(chars, count);
@@ -119,14 +186,18 @@ void SectionParser::handOver() {
 }
 
 bool SectionParser::finish() {
+    if (!encodingKnown_ && !failed_) {
+        decideEncoding();
+    }
     if (failed_) {
         return false;
     }
-    if (!startSettled_) {
-        settleStart();
+    if (decodingUtf16_ && !utf16_.finish(why_)) {
+        failed_ = true;
+        return false;
     }
-    if (!line_.empty() && !failed_) {
-        endLine(line_.c_str(), static_cast<std::size_t>(line_.length()), false);
+    if (!line_.empty()) {
+        endLine(line_.c_str(), static_cast<std::size_t>(line_.length()));
         line_.clear();
     }
     if (failed_) {
@@ -136,12 +207,12 @@ bool SectionParser::finish() {
     return true;
 }
 
-bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text& failure) {
+bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text& why) {
     SectionParser parser(list);
     if (parser.feed(bytes, count) && parser.finish()) {
         return true;
     }
-    failure = parser.failure();
+    why = parser.why();
     if (list.head != nullptr) {
         releaseSections(list);
     }

@@ -4,48 +4,57 @@
 
 #include "sections/Section.h"
 #include "text/Text.h"
+#include "text/Utf16.h"
 
 // Splits the bytes of aircraft.cfg into sections. The bytes may arrive in chunks of any size.
 //
 // The layout, as this program reads it:
-// - A line ends at LF; a CR right before that LF belongs to the line end. Any other CR is an
-//   ordinary character, and so is 0x1A. A last line without a line end is still a line.
+// - The first bytes tell the encoding. A UTF-8 byte-order mark is kept in the list and the rest
+//   is 8-bit text. A UTF-16 mark (FF FE or FE FF) makes the rest UTF-16, which is converted to
+//   UTF-8 as it arrives, so the sections hold 8-bit text whatever the file. Without a mark the
+//   file is 8-bit text, kept byte for byte whatever its code page.
+// - A line ends at CR LF, at LF, or at a CR that no LF follows: the same line breaks an editor
+//   shows. 0x1A is an ordinary character. A last line without a line end is still a line.
 // - A header line is one whose first character other than space or tab is '['. A '[' further
 //   along (a commented-out "//[fltsim.3]", a value that mentions one) leaves a body line alone.
 // - A section is a header line and the body lines up to the next header line. Lines before the
 //   first header line form a leading section with an empty header.
-// - A UTF-8 byte-order mark at the very start belongs to the file and is kept in the list.
-// - A NUL byte anywhere refuses the whole input: that is a binary or UTF-16 file, and rewriting
-//   it as text would destroy it.
+// - Refused outright, since rewriting them as text would destroy them: a NUL byte in 8-bit text
+//   (a binary file, or UTF-16 without a mark), UTF-32, and UTF-16 that is cut off, holds an
+//   unpaired surrogate or a U+0000 character.
 class SectionParser {
   public:
     explicit SectionParser(SectionList& list);
 
-    // False once the input is refused; failure() then says why and the list must be discarded.
+    // False once the input is refused; why() then says why and the list must be discarded.
     bool feed(const char* bytes, std::size_t count);
     // Ends the input. The list then holds at least one section, even for an empty file.
     bool finish();
-    const Text& failure() const { return failure_; }
+    const Text& why() const { return why_; }
 
   private:
-    void settleStart();
-    bool take(const char* bytes, std::size_t count);
-    bool endLine(const char* chars, std::size_t count, bool brokenByLf);
+    void decideEncoding();
+    bool decodeText(const char* bytes, std::size_t count);
+    bool splitLines(const char* chars, std::size_t count);
+    bool endLine(const char* chars, std::size_t count);
     void closeSection();
     void handOver();
     bool refuse(const char* why);
 
     SectionList& list_;
-    Text line_;    // the part of the current line that came in earlier chunks
-    Text header_;  // of the section being collected
-    Text body_;    // of the section being collected, reused from section to section
-    unsigned char start_[3] = {0, 0, 0};
-    int startCount_ = 0;
-    bool startSettled_ = false;
+    Text line_;                   // the part of the current line that came in earlier chunks
+    Text header_;                 // of the section being collected
+    Text body_;                   // of the section being collected, reused from section to section
+    bool lineEndedByCr_ = false;  // an LF that comes next belongs to that line end
+    unsigned char firstBytes_[4] = {0, 0, 0, 0};
+    int firstByteCount_ = 0;
+    bool encodingKnown_ = false;
+    bool decodingUtf16_ = false;
+    Utf16Decoder utf16_{ByteOrder::littleEndian};
     bool failed_ = false;
-    Text failure_;
+    Text why_;
 };
 
 // The whole input in one call, for callers that already hold it in memory. On failure the list
 // is left empty.
-bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text& failure);
+bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text& why);

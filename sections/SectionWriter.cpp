@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "text/Utf16.h"
+
 namespace {
 
 // Gathers the output into large writes; the sections hold '\n' where the file gets CR LF.
@@ -50,11 +52,33 @@ class CrLfBuffer {
     char buffer_[1 << 16];
 };
 
-}  // namespace
+// Stands between the writer and the file for a UTF-16 file: the sections hold its text as UTF-8.
+struct Utf16Sink {
+    Utf16Encoder encoder;
+    ByteSink file;
+};
 
-bool writeSections(const SectionList& list, ByteSink sink) {
+bool toUtf16(void* context, const char* bytes, std::size_t count) {
+    auto& sink = *static_cast<Utf16Sink*>(context);
+    constexpr std::size_t kPiece = 8192;
+    char encoded[Utf16Encoder::maxEncodedSize(kPiece)];
+    while (count > 0) {
+        const std::size_t piece = std::min(count, kPiece);
+        std::size_t encodedCount = 0;
+        if (!sink.encoder.encode(bytes, piece, encoded, encodedCount) ||
+            !sink.file.write(sink.file.context, encoded, encodedCount)) {
+            return false;
+        }
+        bytes += piece;
+        count -= piece;
+    }
+    return true;
+}
+
+bool writeLayout(const SectionList& list, ByteSink sink, bool withMark) {
     CrLfBuffer out(sink);
-    if (list.byteOrderMark && !out.put("\xEF\xBB\xBF", 3)) {
+    if (withMark &&
+        !out.put("\xEF\xBB\xBF", 3)) {  // U+FEFF, in whatever encoding the sink gives it
         return false;
     }
     for (const Section* s = list.head; s != nullptr; s = s->next) {
@@ -68,4 +92,24 @@ bool writeSections(const SectionList& list, ByteSink sink) {
         }
     }
     return out.flush();
+}
+
+}  // namespace
+
+bool writeSections(const SectionList& list, ByteSink sink) {
+    switch (list.encoding) {
+        case FileEncoding::eightBit:
+            return writeLayout(list, sink, false);
+        case FileEncoding::utf8WithMark:
+            return writeLayout(list, sink, true);
+        case FileEncoding::utf16LittleEndian:
+        case FileEncoding::utf16BigEndian: {
+            Utf16Sink utf16{Utf16Encoder(list.encoding == FileEncoding::utf16LittleEndian
+                                             ? ByteOrder::littleEndian
+                                             : ByteOrder::bigEndian),
+                            sink};
+            return writeLayout(list, ByteSink{toUtf16, &utf16}, true) && utf16.encoder.finished();
+        }
+    }
+    return false;
 }

@@ -10,7 +10,7 @@ struct ByteSink {
     void* context;
 };
 
-// Writes the sections in file layout: the byte-order mark when the file had one, then each
-// section's header line (none for an empty header) and its body, with every line break written
-// as CR LF. Returns false as soon as the sink refuses bytes.
+// Writes the sections in file layout and in the file's own encoding: the byte-order mark when the
+// file had one, then each section's header line (none for an empty header) and its body, with
+// every line break written as CR LF. Returns false as soon as the sink refuses bytes.
 bool writeSections(const SectionList& list, ByteSink sink);

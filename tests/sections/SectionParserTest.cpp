@@ -11,10 +11,9 @@ namespace {
 
 struct Parsed {
     bool ok = false;
-    bool byteOrderMark = false;
     std::vector<std::string> headers;
     std::vector<std::string> bodies;
-    std::string failure;
+    std::string why;
 };
 
 Parsed parseInChunks(const std::string& bytes, std::size_t chunk) {
@@ -26,8 +25,7 @@ Parsed parseInChunks(const std::string& bytes, std::size_t chunk) {
         parsed.ok = parser.feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
     }
     parsed.ok = parsed.ok && parser.finish();
-    parsed.failure = parser.failure().c_str();
-    parsed.byteOrderMark = list.byteOrderMark;
+    parsed.why = parser.why().c_str();
     for (const Section* s = list.head; s != nullptr; s = s->next) {
         parsed.headers.emplace_back(s->header.c_str());
         parsed.bodies.emplace_back(s->body.c_str());
@@ -45,9 +43,9 @@ bool appendTo(void* context, const char* bytes, std::size_t count) {
 
 std::string roundTrip(const std::string& bytes) {
     SectionList list;
-    Text failure;
-    if (!parseSections(bytes.data(), bytes.size(), list, failure)) {
-        return "refused: " + std::string(failure.c_str());
+    Text why;
+    if (!parseSections(bytes.data(), bytes.size(), list, why)) {
+        return "refused: " + std::string(why.c_str());
     }
     std::string out;
     writeSections(list, ByteSink{appendTo, &out});
@@ -64,6 +62,15 @@ struct LayoutCase {
 };
 
 const std::string kBom = "\xEF\xBB\xBF";
+
+// ASCII text as UTF-16 bytes, little- or big-endian.
+std::string utf16(const std::string& ascii, bool littleEndian = true) {
+    std::string bytes;
+    for (char c : ascii) {
+        bytes += littleEndian ? std::string{c, '\0'} : std::string{'\0', c};
+    }
+    return bytes;
+}
 
 const std::vector<LayoutCase> kLayoutCases = {
     {"typical CR LF file",
@@ -100,11 +107,34 @@ const std::vector<LayoutCase> kLayoutCases = {
      {"[a]", " \t[b] // c"},
      {"//[fltsim.3]\ndescription=copy of [fltsim.5]\n", "y\n"},
      "[a]\r\n//[fltsim.3]\r\ndescription=copy of [fltsim.5]\r\n \t[b] // c\r\ny\r\n"},
-    {"a CR that does not end a line is an ordinary character",
-     "[a]\r\nx\ry\r\r\nz\r",
+    {"a lone CR ends a line, as editors show it",
+     "[a]\rx=1\r[fltsim.2]\ry=2\r",
+     {"[a]", "[fltsim.2]"},
+     {"x=1\n", "y=2\n"},
+     "[a]\r\nx=1\r\n[fltsim.2]\r\ny=2\r\n"},
+    {"CR CR LF is a line end and an empty line",
+     "[a]\r\nx\r\r\ny\n\rz",
      {"[a]"},
-     {"x\ry\r\nz\r\n"},
-     "[a]\r\nx\ry\r\r\nz\r\r\n"},
+     {"x\n\ny\n\nz\n"},
+     "[a]\r\nx\r\n\r\ny\r\n\r\nz\r\n"},
+    {"8-bit bytes pass untouched",
+     "[a]\r\nname=Caf\xE9 \x96 \xA9\xA0\xFF\x80\r\n",
+     {"[a]"},
+     {"name=Caf\xE9 \x96 \xA9\xA0\xFF\x80\n"},
+     "[a]\r\nname=Caf\xE9 \x96 \xA9\xA0\xFF\x80\r\n"},
+    {"UTF-16LE is held as UTF-8 and written back as it was",
+     "\xFF\xFE" + utf16("[a]\r\nx=Caf") + std::string("\xE9\0", 2) + utf16(" ") +
+         std::string("\x3D\xD8\x00\xDE", 4) + utf16("\r\n"),
+     {"[a]"},
+     {"x=Caf\xC3\xA9 \xF0\x9F\x98\x80\n"},
+     "\xFF\xFE" + utf16("[a]\r\nx=Caf") + std::string("\xE9\0", 2) + utf16(" ") +
+         std::string("\x3D\xD8\x00\xDE", 4) + utf16("\r\n")},
+    {"UTF-16BE, LF line ends and no final line break",
+     "\xFE\xFF" + utf16("[a]\nx=1", false),
+     {"[a]"},
+     {"x=1\n"},
+     "\xFE\xFF" + utf16("[a]\r\nx=1\r\n", false)},
+    {"a UTF-16 mark alone", "\xFF\xFE", {""}, {""}, "\xFF\xFE"},
     {"0x1A is an ordinary character",
      "[a]\r\nx\x1Ay\r\n\x1A",
      {"[a]"},
@@ -134,7 +164,7 @@ TEST(SectionParser, SplitsTheLayoutWhateverTheChunkSize) {
         for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
                                   std::size_t{1} << 20}) {
             const Parsed parsed = parseInChunks(c.input, chunk);
-            ASSERT_TRUE(parsed.ok) << c.name << ": " << parsed.failure;
+            ASSERT_TRUE(parsed.ok) << c.name << ": " << parsed.why;
             EXPECT_EQ(parsed.headers, c.headers) << c.name << ", chunks of " << chunk;
             EXPECT_EQ(parsed.bodies, c.bodies) << c.name << ", chunks of " << chunk;
         }
@@ -160,20 +190,41 @@ TEST(SectionParser, KeepsLongLinesWhole) {
     }
 }
 
-TEST(SectionParser, RefusesAnyNulByteAndLeavesNoSections) {
-    const std::string inputs[] = {
-        std::string("[a]\r\nx\0y\r\n", 10), std::string("\0", 1),
-        std::string("\xFF\xFE[\0a\0]\0\r\0\n\0", 12),  // UTF-16
+TEST(SectionParser, RefusesWhatItCannotRewriteAndLeavesNoSections) {
+    const std::string nul = "contains a NUL byte, so it is not a plain text file";
+    const std::string unpaired = "contains an unpaired UTF-16 surrogate, so it is not valid UTF-16";
+    const struct {
+        std::string input;
+        std::string why;
+    } rows[] = {
+        {std::string("[a]\r\nx\0y\r\n", 10), nul},
+        {std::string("\0", 1), nul},
+        {kBom + std::string("[a]\0", 4), nul},
+        {utf16("[a]\r\n"),
+         "is UTF-16 text without a byte-order mark, which this program "
+         "cannot tell from binary data"},
+        {utf16("[a]\r\n", false),
+         "is UTF-16 text without a byte-order mark, which this "
+         "program cannot tell from binary data"},
+        {"\xFF\xFE" + utf16("[a]") + "\r", "has an odd number of bytes, so it is not whole UTF-16"},
+        {"\xFF\xFE" + utf16("x") + "\x3D\xD8" + utf16("y"), unpaired},     // high, then no low
+        {"\xFF\xFE" + utf16("x") + std::string("\x00\xDE", 2), unpaired},  // a low alone
+        {"\xFE\xFF" + utf16("x", false) + "\xD8\x3D", unpaired},           // cut after a high
+        {"\xFF\xFE" + utf16("x") + std::string("\0\0", 2),
+         "contains a NUL character, so it is not a plain text file"},
+        {std::string("\xFF\xFE\0\0", 4) + utf16("[a]") + std::string("\0\0", 2),
+         "is UTF-32 text, which this program cannot read"},
+        {std::string("\0\0\xFE\xFF\0\0\0[", 8), "is UTF-32 text, which this program cannot read"},
     };
-    for (const std::string& input : inputs) {
-        for (std::size_t chunk : {std::size_t{1}, std::size_t{1} << 20}) {
-            const Parsed parsed = parseInChunks(input, chunk);
-            EXPECT_FALSE(parsed.ok);
-            EXPECT_EQ(parsed.failure, "contains a NUL byte, so it is not a plain text file");
+    for (const auto& row : rows) {
+        for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 20}) {
+            const Parsed parsed = parseInChunks(row.input, chunk);
+            EXPECT_FALSE(parsed.ok) << row.why;
+            EXPECT_EQ(parsed.why, row.why) << "chunks of " << chunk;
         }
         SectionList list;
-        Text failure;
-        EXPECT_FALSE(parseSections(input.data(), input.size(), list, failure));
+        Text why;
+        EXPECT_FALSE(parseSections(row.input.data(), row.input.size(), list, why));
         EXPECT_EQ(list.head, nullptr);
     }
 }
@@ -191,9 +242,9 @@ TEST(SectionParser, ManySectionsAreKeptInFileOrder) {
 
 TEST(SectionWriter, StopsWhenTheSinkRefuses) {
     SectionList list;
-    Text failure;
+    Text why;
     const std::string input = "[a]\r\nx\r\n";
-    ASSERT_TRUE(parseSections(input.data(), input.size(), list, failure));
+    ASSERT_TRUE(parseSections(input.data(), input.size(), list, why));
     int calls = 0;
     auto refuse = [](void* context, const char*, std::size_t) {
         ++*static_cast<int*>(context);
