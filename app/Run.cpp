@@ -3,6 +3,8 @@
 #include <iostream>
 #include <new>
 
+#include "platform/Console.h"
+#include "platform/FileReplacement.h"
 #include "renumber/Renumber.h"
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
@@ -12,27 +14,27 @@ namespace {
 
 constexpr const char* kFileName = "aircraft.cfg";
 
-// Loads the file, renumbers its entries and writes it back. Any failure stops the run before the
-// file is touched; the cause is left in `why`.
+// Opens the file, loads its sections, renumbers the entries and puts the result in the file's
+// place. Any failure stops the run before the file is touched; the cause is left in `why`.
 bool tidyFile(SectionList& sections, Text& why) {
+    Replacement file;
     try {
-        if (!loadSections(kFileName, sections, why)) {
+        if (!openOriginal(kFileName, file, why) || !loadSections(file, sections, why)) {
             return false;
         }
         renumberEntries(sections);
-        return saveSections(kFileName, sections, why);
+        return saveSections(file, sections, why);
     } catch (const std::bad_alloc&) {
-        if (sections.head != nullptr) {
-            releaseSections(sections);  // frees the memory that the message itself needs
-        }
-        why = "not enough memory";
+        abandonReplacement(file);
+        discardSections(sections);  // frees the memory that the message itself needs
+        why = "there is not enough memory to hold it";
         return false;
     }
 }
 
 void report(bool done, const Text& why) {
     if (!done) {
-        std::cerr << kFileName << ": " << why << '\n';
+        writeErrorLine(Text(kFileName) + Text(": ") + why);
     }
     std::cout << (done ? "All aircraft renumbered and written successfully\n"
                        : "an error occured while trying to process the files\n");
@@ -48,13 +50,12 @@ void waitForEnter() {
 }  // namespace
 
 int runProgram() {
+    prepareProcess();
     SectionList sections;
     Text why;
     const bool done = tidyFile(sections, why);
     report(done, why);
     waitForEnter();
-    if (sections.head != nullptr) {
-        releaseSections(sections);
-    }
+    discardSections(sections);
     return done ? 0 : 1;
 }

@@ -28,3 +28,10 @@ void releaseSections(SectionList& list) {
     list.tail = nullptr;
     list.encoding = FileEncoding::eightBit;
 }
+
+void discardSections(SectionList& list) {
+    if (list.head != nullptr) {
+        releaseSections(list);
+    }
+    list.encoding = FileEncoding::eightBit;
+}

@@ -34,5 +34,10 @@ struct SectionList {
 // Links a new section holding `header` and `body` at the end of the list.
 void appendSection(Text header, Text body, SectionList& list);
 
-// Frees every section and leaves the list empty. On an already empty list it only says so.
+// Frees every section and leaves the list empty. On an already empty list it only says so, with
+// "Data already deleted" on standard output.
 void releaseSections(SectionList& list);
+
+// Frees whatever the list holds, and says nothing when it holds nothing: for the paths where the
+// list may or may not have been filled (a failed or finished run, a refused file).
+void discardSections(SectionList& list);

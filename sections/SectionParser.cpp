@@ -1,6 +1,7 @@
 #include "sections/SectionParser.h"
 
 #include <cstring>
+#include <new>
 #include <utility>
 
 namespace {
@@ -32,7 +33,18 @@ bool startsWith(const unsigned char* bytes, int count, const char* mark, int mar
 
 }  // namespace
 
-SectionParser::SectionParser(SectionList& list) : list_(list) {}
+// What one allocation costs beyond the bytes asked for: the allocator's header and rounding.
+constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
+
+SectionParser::SectionParser(SectionList& list, std::int64_t memoryBudget)
+    : list_(list), memoryBudget_(memoryBudget) {}
+
+// Raises std::bad_alloc when holding `extra` more bytes would pass the budget.
+void SectionParser::charge(std::int64_t extra) const {
+    if (sectionsCost_ + body_.capacity() + line_.capacity() + extra > memoryBudget_) {
+        throw std::bad_alloc();
+    }
+}
 
 bool SectionParser::refuse(const char* why) {
     failed_ = true;
@@ -136,6 +148,7 @@ bool SectionParser::splitLines(const char* chars, std::size_t count) {
             return refuse("has a line too long for this program to hold");
         }
         if (lineEnd == nullptr) {
+            charge(static_cast<std::int64_t>(lineLength));
             line_.append(chars, lineLength);
             return true;
         }
@@ -162,6 +175,7 @@ bool SectionParser::endLine(const char* chars, std::size_t count) {
     if (!fits(body_, count + 1)) {
         return refuse("has a section too large for this program to hold");
     }
+    charge(static_cast<std::int64_t>(count) + 1);
     body_.reserve(std::int64_t{body_.length()} + static_cast<std::int64_t>(count) + 2);
     body_.append(chars, count);
     body_.append("\n", 1);
@@ -176,6 +190,10 @@ void SectionParser::closeSection() {
 }
 
 void SectionParser::handOver() {
+    const std::int64_t kept = body_.length() <= kCopyLimit ? body_.length() + 1 : body_.capacity();
+    sectionsCost_ += static_cast<std::int64_t>(sizeof(Section)) + header_.length() + 1 + kept +
+                     3 * kAllocationOverhead;
+    charge(0);
     if (body_.length() <= kCopyLimit) {
         appendSection(header_, body_, list_);
         body_.clear();

@@ -22,9 +22,18 @@
 // - Refused outright, since rewriting them as text would destroy them: a NUL byte in 8-bit text
 //   (a binary file, or UTF-16 without a mark), UTF-32, and UTF-16 that is cut off, holds an
 //   unpaired surrogate or a U+0000 character.
+//
+// What the sections cost in memory is counted as they are collected, and loading gives up with
+// std::bad_alloc once that passes the budget: near the end of a 32-bit address space an allocator
+// may crash instead of failing cleanly, so the limit must come before it.
 class SectionParser {
   public:
-    explicit SectionParser(SectionList& list);
+    // A 32-bit process has 2 GB of address space for everything; a 64-bit one is held to a size
+    // far beyond any real file.
+    static constexpr std::int64_t kMemoryBudget =
+        sizeof(void*) == 4 ? std::int64_t{768} << 20 : std::int64_t{8} << 30;
+
+    explicit SectionParser(SectionList& list, std::int64_t memoryBudget = kMemoryBudget);
 
     // False once the input is refused; why() then says why and the list must be discarded.
     bool feed(const char* bytes, std::size_t count);
@@ -40,6 +49,7 @@ class SectionParser {
     void closeSection();
     void handOver();
     bool refuse(const char* why);
+    void charge(std::int64_t extra) const;
 
     SectionList& list_;
     Text line_;                   // the part of the current line that came in earlier chunks
@@ -53,6 +63,8 @@ class SectionParser {
     Utf16Decoder utf16_{ByteOrder::littleEndian};
     bool failed_ = false;
     Text why_;
+    std::int64_t memoryBudget_;
+    std::int64_t sectionsCost_ = 0;  // of the sections already in the list
 };
 
 // The whole input in one call, for callers that already hold it in memory. On failure the list

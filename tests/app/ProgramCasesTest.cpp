@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/app/Console.h"
+#include "tests/support/Platform.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -34,6 +35,16 @@ std::string testName(const testing::TestParamInfo<fs::path>& info) {
     return name;
 }
 
+// The system's reason at the end of a "cannot ..." line is in the system's words, which on
+// Windows depend on its language (and Wine has its own): there only the program's part counts.
+std::string systemReasonLeftOut(const std::string& line) {
+    const std::size_t reason = line.find(": ", line.find(": cannot ") + 2);
+    if (kPosix || line.find(": cannot ") == std::string::npos || reason == std::string::npos) {
+        return line;
+    }
+    return line.substr(0, reason + 2);
+}
+
 class ProgramCase : public testing::TestWithParam<fs::path> {};
 
 TEST_P(ProgramCase, LeavesTheExpectedFileAndSaysSo) {
@@ -47,7 +58,7 @@ TEST_P(ProgramCase, LeavesTheExpectedFileAndSaysSo) {
     if (hasInput) {
         fs::copy_file(source / "aircraft.cfg", work / "aircraft.cfg");
     }
-    const RunResult run = runProgram(work.path());
+    const RunResult run = runCfgrenum(work.path());
     const std::vector<std::string> leftInFolder = filesIn(work.path());
 
     if (succeeds) {
@@ -57,13 +68,14 @@ TEST_P(ProgramCase, LeavesTheExpectedFileAndSaysSo) {
         EXPECT_EQ(run.err, "");
         EXPECT_EQ(readBytes(work / "aircraft.cfg"), expected);
 
-        const RunResult again = runProgram(work.path());
+        const RunResult again = runCfgrenum(work.path());
         EXPECT_EQ(again.status, 0);
         EXPECT_EQ(readBytes(work / "aircraft.cfg"), expected) << "a second run changed the file";
     } else {
         EXPECT_EQ(run.status, 1);
         EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
-        EXPECT_EQ(run.err, consoleText(readBytes(source / "expected.stderr")));
+        EXPECT_EQ(systemReasonLeftOut(run.err),
+                  systemReasonLeftOut(consoleText(readBytes(source / "expected.stderr"))));
         if (hasInput) {
             EXPECT_EQ(readBytes(work / "aircraft.cfg"), readBytes(source / "aircraft.cfg"));
         }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/app/Console.h"
 #include "tests/support/Platform.h"
@@ -23,20 +24,56 @@ TEST(Dialogue, ShowsThePromptBeforeWaitingAndEndsAfterOneLine) {
     writeBytes(folder / "aircraft.cfg", kGoodFile);
     RunOptions options;
     options.input = "\nmore input that is never read\n";  // the pipe stays open after this
-    const RunResult run = runProgram(folder.path(), options);
+    const RunResult run = runCfgrenum(folder.path(), options);
     EXPECT_TRUE(run.promptBeforeInput);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, consoleText(kSuccessLine) + consoleText(kPromptLine));
 }
 
-TEST(Dialogue, IgnoresArgumentsAndAnswersLongerThanALine) {
+TEST(Dialogue, TakesAnAnswerLongerThanALineWithoutALineBreak) {
     TempFolder folder;
     writeBytes(folder / "aircraft.cfg", kGoodFile);
     RunOptions options;
     options.input = "a long answer without a line break";
-    const RunResult run = runProgram(folder.path(), options);
+    const RunResult run = runCfgrenum(folder.path(), options);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kGoodFile);
+}
+
+// Arguments a user might try must change nothing: not the file taken, not the dialogue.
+TEST(Dialogue, IgnoresArguments) {
+    const std::string unordered = "[fltsim.4]\r\ntitle=A\r\n[fltsim.4]\r\ntitle=B\r\n";
+    auto runWith = [&](const std::vector<std::string>& arguments) {
+        TempFolder folder;
+        writeBytes(folder / "aircraft.cfg", unordered);
+        writeBytes(folder / "other.cfg", unordered);
+        RunOptions options;
+        options.arguments = arguments;
+        RunResult run = runCfgrenum(folder.path(), options);
+        run.out += "\n--- aircraft.cfg:\n" + readBytes(folder / "aircraft.cfg");
+        run.out += "\n--- other.cfg:\n" + readBytes(folder / "other.cfg");
+        return run;
+    };
+    const RunResult plain = runWith({});
+    ASSERT_EQ(plain.status, 0);
+    for (const std::vector<std::string>& arguments :
+         {std::vector<std::string>{"--help"}, {"/?"}, {"other.cfg"}, {"-v", "aircraft.cfg"}}) {
+        const RunResult run = runWith(arguments);
+        EXPECT_EQ(run.status, plain.status) << arguments[0];
+        EXPECT_EQ(run.out, plain.out) << arguments[0];
+        EXPECT_EQ(run.err, plain.err) << arguments[0];
+    }
+}
+
+// A closed console must not cost the exit status that says the file was rewritten.
+TEST(Dialogue, ReportsTheOutcomeByStatusWhenTheOutputIsClosed) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", "[fltsim.3]\r\n");
+    RunOptions options;
+    options.closedOutput = true;
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\n");
 }
 
 struct FailureCase {
@@ -52,7 +89,7 @@ void expectUntouchedFailure(const FailureCase& c, const std::string& original) {
     giveToUnprivilegedUser(folder.path());
     giveToUnprivilegedUser(folder / "aircraft.cfg");
     c.prepare(folder);
-    const RunResult run = runProgram(folder.path(), c.options);
+    const RunResult run = runCfgrenum(folder.path(), c.options);
     fs::permissions(folder.path(), fs::perms::owner_all, fs::perm_options::add);
     fs::permissions(folder / "aircraft.cfg", fs::perms::owner_read, fs::perm_options::add);
 
@@ -93,7 +130,7 @@ std::string manyEntries() {
 
 TEST(Failure, AReadOnlyFileIsRefused) {
     expectUntouchedFailure(
-        {"read-only file", "the file is read-only, so it was not replaced", makeReadOnly, {}},
+        {"read-only file", "is read-only, so it was not replaced", makeReadOnly, {}},
         manyEntries());
 }
 
@@ -105,7 +142,7 @@ TEST(Failure, PermissionsAndFailedWritesLeaveTheFileUntouched) {
         GTEST_SKIP() << "running as root without the right to drop to an unprivileged user";
     }
     const FailureCase cases[] = {
-        {"unreadable file", "Permission denied",
+        {"unreadable file", "cannot open it: Permission denied",
          [](const TempFolder& f) { chmod((f / "aircraft.cfg").string().c_str(), 0200); },
          asUnprivileged()},
         {"folder without write permission",
@@ -130,17 +167,17 @@ TEST(Failure, RunningOutOfMemoryLeavesTheFileUntouched) {
     }
     RunOptions options;
     options.memoryLimit = 24L << 20;
-    expectUntouchedFailure(
-        {"out of memory", "not enough memory to hold the file", [](const TempFolder&) {}, options},
-        large);
+    expectUntouchedFailure({"out of memory", "there is not enough memory to hold it",
+                            [](const TempFolder&) {}, options},
+                           large);
 }
 
 TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
     TempFolder folder;
     fs::create_directory(folder / "aircraft.cfg");
-    const RunResult run = runProgram(folder.path());
+    const RunResult run = runCfgrenum(folder.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, consoleText(std::string("aircraft.cfg: ") + kFolderAsFileError + "\n"));
+    EXPECT_EQ(run.err, consoleText("aircraft.cfg: is not a regular file\n"));
     EXPECT_TRUE(fs::is_directory(folder / "aircraft.cfg"));
     EXPECT_TRUE(fs::is_empty(folder / "aircraft.cfg"));
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});

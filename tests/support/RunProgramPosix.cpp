@@ -1,17 +1,20 @@
-#include "tests/support/RunProgram.h"
-
 #include <fcntl.h>
 #include <grp.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <stdexcept>
+#include <vector>
 
-#include "tests/support/TempFolder.h"
+#include "tests/support/ProgramProcess.h"
 
 namespace fs = std::filesystem;
+
+struct ProgramProcess {
+    pid_t pid = -1;
+    int feed = -1;  // the writing end of the program's input, when it has one
+};
 
 namespace {
 
@@ -23,19 +26,39 @@ constexpr uid_t kNobody = 65534;
     _exit(127);
 }
 
+void limit(int resource, long bytes, const char* what) {
+    const rlimit value{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+    if (bytes >= 0 && setrlimit(resource, &value) != 0) {
+        childFails(what);
+    }
+}
+
+bool dropPrivileges(long group) {
+    const gid_t groups[] = {static_cast<gid_t>(group)};
+    return setgroups(group >= 0 ? 1 : 0, groups) == 0 && setgid(kNobody) == 0 &&
+           setuid(kNobody) == 0;
+}
+
+pid_t forkOrThrow() {
+    const pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("cannot start a process");
+    }
+    return pid;
+}
+
 }  // namespace
 
 bool canRunUnprivileged() {
     if (geteuid() != 0) {
         return true;  // permissions already apply
     }
-    const pid_t pid = fork();
+    const pid_t pid = forkOrThrow();
     if (pid == 0) {
-        _exit(setgroups(0, nullptr) == 0 && setgid(kNobody) == 0 && setuid(kNobody) == 0 ? 0 : 1);
+        _exit(dropPrivileges(-1) ? 0 : 1);
     }
     int status = 0;
-    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
-           WEXITSTATUS(status) == 0;
+    return waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 void giveToUnprivilegedUser(const fs::path& path) {
@@ -44,18 +67,28 @@ void giveToUnprivilegedUser(const fs::path& path) {
     }
 }
 
-RunResult runProgram(const fs::path& folder, const RunOptions& options) {
-    TempFolder capture;  // outside `folder`, which must hold nothing but what the program leaves
-    const fs::path outPath = capture / "stdout";
-    const fs::path errPath = capture / "stderr";
-    const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+ProgramProcess* startProgram(const fs::path& folder, const RunOptions& options,
+                             const fs::path& outPath, const fs::path& errPath) {
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int input[2] = {-1, -1};
-    if (out < 0 || err < 0 || (options.input && pipe(input) != 0)) {
+    int closedPipe[2] = {-1, -1};
+    if (out < 0 || err < 0 || (options.input && pipe(input) != 0) ||
+        (options.closedOutput && pipe(closedPipe) != 0)) {
         throw std::runtime_error("cannot set up the program's console");
     }
+    if (options.closedOutput) {
+        close(closedPipe[0]);  // nobody reads: a write raises SIGPIPE
+        close(out);
+        out = closedPipe[1];
+    }
+    std::vector<char*> argv{const_cast<char*>(CFGRENUM_EXE)};
+    for (const std::string& argument : options.arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
 
-    const pid_t pid = fork();
+    const pid_t pid = forkOrThrow();
     if (pid == 0) {
         dup2(out, 1);
         dup2(err, 2);
@@ -68,44 +101,38 @@ RunResult runProgram(const fs::path& folder, const RunOptions& options) {
         if (chdir(folder.c_str()) != 0) {
             childFails("cannot enter the case folder");
         }
-        if (options.fileSizeLimit >= 0) {
-            signal(SIGXFSZ, SIG_IGN);  // an ignored signal stays ignored across exec
-            const rlimit limit{static_cast<rlim_t>(options.fileSizeLimit),
-                               static_cast<rlim_t>(options.fileSizeLimit)};
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                childFails("cannot limit the file size");
-            }
-        }
-        if (options.memoryLimit >= 0) {
-            const rlimit limit{static_cast<rlim_t>(options.memoryLimit),
-                               static_cast<rlim_t>(options.memoryLimit)};
-            if (setrlimit(RLIMIT_DATA, &limit) != 0) {
-                childFails("cannot limit the memory");
-            }
-        }
-        if (options.unprivileged && geteuid() == 0 &&
-            (setgroups(0, nullptr) != 0 || setgid(kNobody) != 0 || setuid(kNobody) != 0)) {
+        limit(RLIMIT_FSIZE, options.fileSizeLimit, "cannot limit the file size");
+        limit(RLIMIT_DATA, options.memoryLimit, "cannot limit the memory");
+        if (options.unprivileged && geteuid() == 0 && !dropPrivileges(options.group)) {
             childFails("cannot drop privileges");
         }
-        execl(CFGRENUM_EXE, CFGRENUM_EXE, static_cast<char*>(nullptr));
+        execv(CFGRENUM_EXE, argv.data());
         childFails("cannot start the program");
     }
     close(out);
     close(err);
-
-    RunResult result;
+    auto* process = new ProgramProcess;
+    process->pid = pid;
     if (options.input) {
         close(input[0]);
-        result.promptBeforeInput = waitForPrompt(outPath);
-        (void)!write(input[1], options.input->data(), options.input->size());
+        process->feed = input[1];
     }
+    return process;
+}
+
+void sendInput(ProgramProcess& process, const std::string& input) {
+    (void)!write(process.feed, input.data(), input.size());
+}
+
+int waitForProgram(ProgramProcess* process) {
     int status = 0;
-    waitpid(pid, &status, 0);
-    if (options.input) {
-        close(input[1]);
+    const bool ended = waitpid(process->pid, &status, 0) == process->pid;
+    if (process->feed >= 0) {
+        close(process->feed);
     }
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = readBytes(outPath);
-    result.err = readBytes(errPath);
-    return result;
+    delete process;
+    if (!ended) {
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }

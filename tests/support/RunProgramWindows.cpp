@@ -2,10 +2,14 @@
 
 #include <stdexcept>
 
-#include "tests/support/RunProgram.h"
-#include "tests/support/TempFolder.h"
+#include "tests/support/ProgramProcess.h"
 
 namespace fs = std::filesystem;
+
+struct ProgramProcess {
+    HANDLE process = INVALID_HANDLE_VALUE;
+    HANDLE feed = INVALID_HANDLE_VALUE;  // the writing end of the program's input
+};
 
 namespace {
 
@@ -19,6 +23,15 @@ HANDLE inheritableFile(const fs::path& path, DWORD access, DWORD disposition) {
     return h;
 }
 
+// A pipe of which only one end, the reading one when `inheritRead`, passes to the program.
+void makePipe(HANDLE& read, HANDLE& write, bool inheritRead) {
+    SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    if (!CreatePipe(&read, &write, &inherit, 0)) {
+        throw std::runtime_error("cannot create a pipe");
+    }
+    SetHandleInformation(inheritRead ? write : read, HANDLE_FLAG_INHERIT, 0);
+}
+
 }  // namespace
 
 bool canRunUnprivileged() {
@@ -27,20 +40,20 @@ bool canRunUnprivileged() {
 
 void giveToUnprivilegedUser(const fs::path&) {}
 
-RunResult runProgram(const fs::path& folder, const RunOptions& options) {
-    TempFolder capture;  // outside `folder`, which must hold nothing but what the program leaves
-    const fs::path outPath = capture / "stdout";
-    const fs::path errPath = capture / "stderr";
+ProgramProcess* startProgram(const fs::path& folder, const RunOptions& options,
+                             const fs::path& outPath, const fs::path& errPath) {
+    auto* started = new ProgramProcess;
     HANDLE out = inheritableFile(outPath, GENERIC_WRITE, CREATE_ALWAYS);
     HANDLE err = inheritableFile(errPath, GENERIC_WRITE, CREATE_ALWAYS);
+    if (options.closedOutput) {
+        HANDLE unread = INVALID_HANDLE_VALUE;
+        CloseHandle(out);
+        makePipe(unread, out, false);
+        CloseHandle(unread);  // nobody reads: writes fail
+    }
     HANDLE input = INVALID_HANDLE_VALUE;
-    HANDLE feed = INVALID_HANDLE_VALUE;
     if (options.input) {
-        SECURITY_ATTRIBUTES inherit{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-        if (!CreatePipe(&input, &feed, &inherit, 0)) {
-            throw std::runtime_error("cannot create the input pipe");
-        }
-        SetHandleInformation(feed, HANDLE_FLAG_INHERIT, 0);
+        makePipe(input, started->feed, true);
     } else {
         input = inheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING);  // at end of input at once
     }
@@ -54,6 +67,9 @@ RunResult runProgram(const fs::path& folder, const RunOptions& options) {
     PROCESS_INFORMATION process{};
     const std::wstring exe = fs::path(CFGRENUM_EXE).make_preferred().wstring();
     std::wstring commandLine = L"\"" + exe + L"\"";
+    for (const std::string& argument : options.arguments) {
+        commandLine += L" \"" + fs::path(argument).wstring() + L"\"";
+    }
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                         folder.c_str(), &startup, &process)) {
         throw std::runtime_error("cannot start the program");
@@ -62,23 +78,23 @@ RunResult runProgram(const fs::path& folder, const RunOptions& options) {
     CloseHandle(out);
     CloseHandle(err);
     CloseHandle(input);
+    started->process = process.hProcess;
+    return started;
+}
 
-    RunResult result;
-    if (options.input) {
-        result.promptBeforeInput = waitForPrompt(outPath);
-        DWORD written = 0;
-        WriteFile(feed, options.input->data(), static_cast<DWORD>(options.input->size()), &written,
-                  nullptr);
-    }
-    WaitForSingleObject(process.hProcess, INFINITE);
+void sendInput(ProgramProcess& process, const std::string& input) {
+    DWORD written = 0;
+    WriteFile(process.feed, input.data(), static_cast<DWORD>(input.size()), &written, nullptr);
+}
+
+int waitForProgram(ProgramProcess* process) {
+    WaitForSingleObject(process->process, INFINITE);
     DWORD status = 0;
-    GetExitCodeProcess(process.hProcess, &status);
-    CloseHandle(process.hProcess);
-    if (options.input) {
-        CloseHandle(feed);
+    GetExitCodeProcess(process->process, &status);
+    CloseHandle(process->process);
+    if (process->feed != INVALID_HANDLE_VALUE) {
+        CloseHandle(process->feed);
     }
-    result.status = static_cast<int>(status);
-    result.out = readBytes(outPath);
-    result.err = readBytes(errPath);
-    return result;
+    delete process;
+    return static_cast<int>(status);
 }

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "text/Text.h"
+
+// Safe replacement of a file's whole content. All the program's file-system calls sit behind
+// this one interface; the operating system's side of it is in one file per platform.
+//
+// The file is the user's work, so it is never truncated or written in place, and the file that
+// is replaced is always the very file that was read, unchanged since. Every caller follows the
+// same protocol:
+//   1. openOriginal() resolves the name once (a symbolic link to the file it names), opens that
+//      file for reading without locking it against other programs and without blocking, refuses
+//      anything but a regular file, and notes what the file is: its identity, size and time of
+//      last change.
+//   2. readOriginal() until it delivers 0 bytes: the whole file, then it is closed. A read that
+//      ends before the size noted at opening, or runs past it, means another program is changing
+//      the file, and is refused rather than taken for the end of the file.
+//   3. beginReplacement() refuses a read-only file and creates a new, empty temporary file beside
+//      it with its owner, group, permissions and extended attributes (where the system has them).
+//   4. writeReplacement() as often as needed. Every write is checked.
+//   5. commitReplacement() flushes the data to disk, closes the temporary file and, only if the
+//      name still stands for the file that was read and that file is unchanged, puts the
+//      temporary file in its place in one atomic step: a reader sees the old file or the new one,
+//      never a mix. Where the system can swap two names atomically, the check is made on what the
+//      swap took out, so that nothing can slip in between the check and the replace.
+//   On a failure in any step, or when the caller gives up (abandonReplacement(), or a Replacement
+//   going out of scope unfinished), everything open is closed, the temporary file is removed and
+//   the file is left exactly as it was. A failing call puts the cause in `why` and finishes the
+//   Replacement. The temporary file is also removed when the process is interrupted (Ctrl-C, a
+//   termination signal, a closed console); only a kill that cannot be caught leaves it behind.
+
+struct ReplacementState;  // the platform's record of open files and names
+
+enum class ReplacementStage { none, reading, read, writing };
+
+struct Replacement {
+    Replacement() = default;
+    Replacement(const Replacement&) = delete;
+    Replacement& operator=(const Replacement&) = delete;
+    ~Replacement();
+
+    ReplacementStage stage = ReplacementStage::none;
+    std::int64_t expectedSize = 0;  // noted when the file was opened
+    std::int64_t bytesRead = 0;
+    ReplacementState* state = nullptr;
+};
+
+bool openOriginal(const char* path, Replacement& replacement, Text& why);
+// Delivers up to `capacity` bytes of the file in `got`; 0 bytes once the whole file has been read.
+bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, std::size_t& got,
+                  Text& why);
+bool beginReplacement(Replacement& replacement, Text& why);
+bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why);
+bool commitReplacement(Replacement& replacement, Text& why);
+void abandonReplacement(Replacement& replacement);
+
+// Sets the process up so that it always ends with a word about the file: a write past a file
+// size limit fails instead of killing the process, and a closed console pipe does not end it
+// before it has said what happened. Also arranges for an interrupted replacement's temporary file
+// to be removed. Call once, before anything else.
+void prepareProcess();

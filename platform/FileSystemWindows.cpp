@@ -1,0 +1,328 @@
+// The Windows side of the safe replacement: system calls only, no protocol.
+#include <windows.h>
+
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "platform/Console.h"
+#include "platform/FileSystem.h"
+
+struct ReplacementState {
+    std::wstring target;  // the name to replace: as given, or the file that a link names
+    HANDLE original = INVALID_HANDLE_VALUE;
+    BY_HANDLE_FILE_INFORMATION read{};  // the file as it was opened
+    std::wstring temporary;             // empty until the temporary file exists
+    HANDLE handle = INVALID_HANDLE_VALUE;
+};
+
+namespace {
+
+// Scanners, indexers and the simulator itself open files for a moment; the replace and the
+// removal of the temporary file wait for them this long before they give up.
+constexpr DWORD kLockWaitMs = 2000;
+
+// The temporary file that the console handler must remove. The handler runs on a thread of its
+// own, so the name sits in a fixed buffer and a flag says whether it is valid.
+wchar_t gTemporary[32768 + 64];
+volatile LONG gTemporaryLive = 0;
+
+BOOL WINAPI removeTemporaryOnClose(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
+        event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        if (InterlockedCompareExchange(&gTemporaryLive, 0, 0) != 0) {
+            DeleteFileW(gTemporary);  // the open handle shares deletion: gone when it closes
+        }
+    }
+    return FALSE;  // then end the process as Windows would have
+}
+
+void registerTemporary(const std::wstring& path) {
+    if (path.size() < sizeof gTemporary / sizeof gTemporary[0]) {
+        std::memcpy(gTemporary, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
+        InterlockedExchange(&gTemporaryLive, 1);
+    }
+}
+
+void unregisterTemporary() {
+    InterlockedExchange(&gTemporaryLive, 0);
+}
+
+bool heldByAnotherProgram(DWORD error) {
+    return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+           error == ERROR_ACCESS_DENIED;
+}
+
+// Repeats `step` with a growing pause while another program holds the file.
+template <typename Step>
+bool waitingForLocks(Step step, DWORD& error) {
+    DWORD waited = 0;
+    DWORD pause = 10;
+    for (;;) {
+        if (step()) {
+            return true;
+        }
+        error = GetLastError();
+        if (!heldByAnotherProgram(error) || waited >= kLockWaitMs) {
+            return false;
+        }
+        Sleep(pause);
+        waited += pause;
+        pause = pause < 160 ? pause * 2 : 250;
+    }
+}
+
+bool widen(const char* narrow, std::wstring& wide) {
+    const int n = MultiByteToWideChar(CP_ACP, 0, narrow, -1, nullptr, 0);
+    if (n <= 0) {
+        return false;
+    }
+    wide.assign(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, narrow, -1, &wide[0], n);
+    wide.resize(static_cast<std::size_t>(n - 1));
+    return true;
+}
+
+// The file a symbolic link or junction finally names, so that the link itself stays a link.
+bool finalPath(const std::wstring& path, std::wstring& resolved) {
+    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    wchar_t buffer[32768];
+    const DWORD n = GetFinalPathNameByHandleW(h, buffer, 32768, FILE_NAME_NORMALIZED);
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    if (n == 0 || n >= 32768) {
+        SetLastError(n == 0 ? error : ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    resolved.assign(buffer, n);
+    return true;
+}
+
+bool sameFileUnchanged(const BY_HANDLE_FILE_INFORMATION& now,
+                       const BY_HANDLE_FILE_INFORMATION& then) {
+    return (now.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+               0 &&
+           now.dwVolumeSerialNumber == then.dwVolumeSerialNumber &&
+           now.nFileIndexHigh == then.nFileIndexHigh && now.nFileIndexLow == then.nFileIndexLow &&
+           now.nFileSizeHigh == then.nFileSizeHigh && now.nFileSizeLow == then.nFileSizeLow &&
+           CompareFileTime(&now.ftLastWriteTime, &then.ftLastWriteTime) == 0;
+}
+
+}  // namespace
+
+Text utf8FromWide(const wchar_t* chars, int count) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, chars, count, nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
+    if (n > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, chars, count, &bytes[0], n, nullptr, nullptr);
+    }
+    return Text(bytes.c_str());
+}
+
+std::wstring wideFromUtf8(const Text& text) {
+    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), text.length(), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), text.length(), &wide[0], n);
+    }
+    return wide;
+}
+
+Text systemMessage(SystemError error) {
+    wchar_t buffer[512] = {0};
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             static_cast<DWORD>(error), 0, buffer, 512, nullptr);
+    while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n' || buffer[n - 1] == L' ' ||
+                     buffer[n - 1] == L'.')) {
+        buffer[--n] = L'\0';
+    }
+    if (n == 0) {
+        return Text("system error ") + Text(std::to_string(error).c_str());
+    }
+    return utf8FromWide(buffer, static_cast<int>(n));
+}
+
+void writeErrorLine(const Text& line) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (err != nullptr && err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &mode)) {
+        const std::wstring wide = wideFromUtf8(line) + L"\r\n";
+        DWORD written = 0;
+        WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::cerr << line << '\n';
+}
+
+void prepareSystem() {
+    SetConsoleCtrlHandler(removeTemporaryOnClose, TRUE);
+}
+
+ReplacementState* createState() {
+    return new ReplacementState;
+}
+
+void destroyState(ReplacementState* state) {
+    if (state->original != INVALID_HANDLE_VALUE) {
+        CloseHandle(state->original);
+    }
+    if (state->handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(state->handle);
+    }
+    if (!state->temporary.empty()) {
+        DWORD ignored = 0;
+        waitingForLocks([&] { return DeleteFileW(state->temporary.c_str()) != 0; }, ignored);
+        unregisterTemporary();
+    }
+    delete state;
+}
+
+bool openFile(ReplacementState& state, const char* path, FileFacts& facts, SystemError& error) {
+    if (!widen(path, state.target)) {
+        error = GetLastError();
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesW(state.target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        std::wstring resolved;
+        if (!finalPath(state.target, resolved)) {
+            error = GetLastError();
+            return false;
+        }
+        state.target = resolved;
+    }
+    // Shared every way, so that editors and the simulator can go on using the file; backup
+    // semantics let a folder open too, so that it is refused by what it is.
+    state.original = CreateFileW(state.target.c_str(), GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (state.original == INVALID_HANDLE_VALUE ||
+        !GetFileInformationByHandle(state.original, &state.read)) {
+        error = GetLastError();
+        return false;
+    }
+    facts.regular = GetFileType(state.original) == FILE_TYPE_DISK &&
+                    (state.read.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    facts.size =
+        (static_cast<std::int64_t>(state.read.nFileSizeHigh) << 32) | state.read.nFileSizeLow;
+    return true;
+}
+
+bool readFile(ReplacementState& state, char* buffer, std::size_t capacity, std::size_t& got,
+              SystemError& error) {
+    const DWORD chunk = capacity > (1u << 30) ? (1u << 30) : static_cast<DWORD>(capacity);
+    DWORD n = 0;
+    if (!ReadFile(state.original, buffer, chunk, &n, nullptr)) {
+        error = GetLastError();
+        return false;
+    }
+    got = n;
+    return true;
+}
+
+void closeFile(ReplacementState& state) {
+    CloseHandle(state.original);
+    state.original = INVALID_HANDLE_VALUE;
+}
+
+// The attribute is checked here rather than left to the replace, which some hosts let through.
+bool isReadOnly(ReplacementState& state) {
+    return (state.read.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+bool createTemporary(ReplacementState& state, SystemError& error) {
+    const DWORD kept =
+        state.read.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring name = state.target + L".tmp" + std::to_wstring(GetCurrentProcessId()) +
+                                  L"-" + std::to_wstring(attempt);
+        // Deletion is shared so that the console handler can remove the file while it is open.
+        state.handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+                                   CREATE_NEW, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (state.handle != INVALID_HANDLE_VALUE) {
+            state.temporary = name;
+            registerTemporary(name);
+            return true;
+        }
+        error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return false;
+        }
+    }
+    return false;
+}
+
+// Created with the attributes that matter; the folder's inherited permissions apply.
+bool copyAttributes(ReplacementState&, SystemError&) {
+    return true;
+}
+
+bool writeTemporary(ReplacementState& state, const char* bytes, std::size_t count,
+                    std::size_t& written, SystemError& error) {
+    const DWORD chunk = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
+    DWORD n = 0;
+    if (!WriteFile(state.handle, bytes, chunk, &n, nullptr) || n == 0) {
+        error = GetLastError();
+        return false;
+    }
+    written = n;
+    return true;
+}
+
+bool flushTemporary(ReplacementState& state, SystemError& error) {
+    if (!FlushFileBuffers(state.handle)) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+bool closeTemporary(ReplacementState& state, SystemError& error) {
+    const BOOL closed = CloseHandle(state.handle);
+    state.handle = INVALID_HANDLE_VALUE;
+    if (!closed) {
+        error = GetLastError();
+        return false;
+    }
+    return true;
+}
+
+PlaceResult placeTemporary(ReplacementState& state, SystemError& error) {
+    // Windows cannot swap two names, so the file is checked just before the replace.
+    HANDLE now =
+        CreateFileW(state.target.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (now == INVALID_HANDLE_VALUE) {
+        const DWORD why = GetLastError();
+        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
+            return PlaceResult::fileChanged;
+        }
+        error = why;
+        return PlaceResult::failed;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool same = GetFileInformationByHandle(now, &info) && sameFileUnchanged(info, state.read);
+    CloseHandle(now);
+    if (!same) {
+        return PlaceResult::fileChanged;
+    }
+    DWORD why = 0;
+    if (!waitingForLocks(
+            [&] {
+                return MoveFileExW(state.temporary.c_str(), state.target.c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            },
+            why)) {
+        error = why;
+        return PlaceResult::failed;
+    }
+    state.temporary.clear();
+    unregisterTemporary();
+    return PlaceResult::placed;
+}

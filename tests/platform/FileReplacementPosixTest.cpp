@@ -1,0 +1,153 @@
+// The replacement's promises that only POSIX systems can show: links swapped in, extended
+// attributes and access control lists, signals, and paths longer than the system resolves.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+
+#include "platform/FileReplacement.h"
+#include "tests/platform/ReplaceWith.h"
+#include "tests/support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kOld = "[fltsim.1]\r\nold content\r\n";
+
+// The reproduced attack: once the run has opened the file, someone who can write the folder puts
+// a link to a file of theirs choosing in its place. That file must not be written.
+TEST(ReplacementOnPosix, NeverWritesAFileALinkSwappedInPointsTo) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    const fs::path secret = folder / "secret";
+    for (bool duringRead : {true, false}) {
+        writeBytes(target, kOld);
+        writeBytes(secret, "secret\n");
+        ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+        auto swap = [&] {
+            fs::create_symlink(secret, folder / "link");
+            fs::rename(folder / "link", target);
+        };
+        Interference interference;
+        (duringRead ? interference.duringRead : interference.atTheLastMoment) = swap;
+        EXPECT_EQ(replaceWith(target, "written", interference), kChanged);
+        EXPECT_EQ(readBytes(secret), "secret\n");
+        EXPECT_TRUE(fs::is_symlink(target));
+        EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"aircraft.cfg", "secret"}));
+        fs::remove(target);
+    }
+}
+
+// An access control list in the kernel's format: owner rw, one more user rw, group r, mask rw,
+// others r.
+std::string accessControlList() {
+    std::string acl;
+    auto put = [&acl](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            acl += static_cast<char>((value >> (8 * i)) & 0xFF);
+        }
+    };
+    put(2, 4);  // version
+    const std::uint32_t entries[][3] = {{0x01, 6, 0xFFFFFFFF},
+                                        {0x02, 6, 12345},
+                                        {0x04, 4, 0xFFFFFFFF},
+                                        {0x10, 6, 0xFFFFFFFF},
+                                        {0x20, 4, 0xFFFFFFFF}};
+    for (const auto& entry : entries) {
+        put(entry[0], 2);
+        put(entry[1], 2);
+        put(entry[2], 4);
+    }
+    return acl;
+}
+
+std::string attribute(const fs::path& file, const char* name) {
+    char value[256];
+    const ssize_t n = getxattr(file.c_str(), name, value, sizeof value);
+    return n < 0 ? "<none>" : std::string(value, static_cast<std::size_t>(n));
+}
+
+TEST(ReplacementOnPosix, KeepsExtendedAttributesAndTheAccessControlList) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    const std::string acl = accessControlList();
+    if (setxattr(target.c_str(), "user.origin", "club package", 12, 0) != 0 ||
+        setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
+        GTEST_SKIP() << "the file system here has no extended attributes or access lists";
+    }
+    ASSERT_EQ(replaceWith(target, "new"), "");
+    EXPECT_EQ(readBytes(target), "new");
+    EXPECT_EQ(attribute(target, "user.origin"), "club package");
+    EXPECT_EQ(attribute(target, "system.posix_acl_access"), acl);
+}
+
+// Ctrl-C, a termination or a hang-up while the new content is being written must take the
+// temporary file with the process, and end it as the signal would.
+TEST(ReplacementOnPosix, AnInterruptedSaveLeavesNoTemporaryFile) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+        TempFolder folder;
+        const fs::path target = folder / "aircraft.cfg";
+        writeBytes(target, kOld);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            prepareProcess();
+            Replacement replacement;
+            Text why;
+            char buffer[64];
+            std::size_t got = 1;
+            bool ready = openOriginal(target.c_str(), replacement, why);
+            while (ready && got > 0) {
+                ready = readOriginal(replacement, buffer, sizeof buffer, got, why);
+            }
+            if (ready && beginReplacement(replacement, why) &&
+                writeReplacement(replacement, "half", 4, why)) {
+                raise(sig);
+            }
+            _exit(3);  // not reached when the signal ends the process
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == sig) << "signal " << sig;
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << sig;
+        EXPECT_EQ(readBytes(target), kOld);
+    }
+}
+
+// The folder lies deeper than the system resolves a path, yet its file opens relatively.
+TEST(ReplacementOnPosix, WorksInAFolderBeyondTheLongestResolvablePath) {
+    TempFolder folder;
+    const fs::path start = fs::current_path();
+    ASSERT_EQ(chdir(folder.path().c_str()), 0);
+    const std::string name(200, 'd');
+    std::size_t depth = 0;
+    for (; depth * (name.size() + 1) <= PATH_MAX + 200; ++depth) {
+        ASSERT_EQ(mkdir(name.c_str(), 0755), 0);
+        ASSERT_EQ(chdir(name.c_str()), 0);
+    }
+    writeBytes("aircraft.cfg", kOld);
+    const std::string cause = replaceWith("aircraft.cfg", "new");
+    const std::string result = readBytes("aircraft.cfg");
+    const bool alone = filesIn(".") == std::vector<std::string>{"aircraft.cfg"};
+    // Climb out again, so that the folder can be removed.
+    unlink("aircraft.cfg");
+    for (; depth > 0; --depth) {
+        ASSERT_EQ(chdir(".."), 0);
+        ASSERT_EQ(rmdir(name.c_str()), 0);
+    }
+    fs::current_path(start);
+    EXPECT_EQ(cause, "");
+    EXPECT_EQ(result, "new");
+    EXPECT_TRUE(alone);
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "platform/FileReplacement.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "tests/platform/ReplaceWith.h"
+#include "tests/support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kOld = "[fltsim.1]\r\nold content\r\n";
+const std::string kNew = "[fltsim.0]\r\nnew content\r\n";
+
+// Opens and reads `target` whole, then begins its replacement and writes "new".
+void readAndBegin(const fs::path& target, Replacement& replacement) {
+    Text why;
+    ASSERT_TRUE(openOriginal(target.string().c_str(), replacement, why)) << why.c_str();
+    char buffer[64];
+    std::size_t got = 0;
+    do {
+        ASSERT_TRUE(readOriginal(replacement, buffer, sizeof buffer, got, why)) << why.c_str();
+    } while (got > 0);
+    ASSERT_TRUE(beginReplacement(replacement, why)) << why.c_str();
+    ASSERT_TRUE(writeReplacement(replacement, "new", 3, why));
+}
+
+TEST(Replacement, CommitReplacesTheWholeContent) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kOld + kOld + kOld);
+    EXPECT_EQ(replaceWith(folder / "aircraft.cfg", "short"), "");
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "short");
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+TEST(Replacement, AbandoningLeavesTheFileAndNoTemporaryFile) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kOld);
+    Replacement replacement;
+    readAndBegin(folder / "aircraft.cfg", replacement);
+    EXPECT_EQ(filesIn(folder.path()).size(), 2u) << "the temporary file stands beside";
+    abandonReplacement(replacement);
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kOld);
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+TEST(Replacement, GoingOutOfScopeLeavesTheFileAndNoTemporaryFile) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kOld);
+    {
+        Replacement replacement;
+        readAndBegin(folder / "aircraft.cfg", replacement);
+    }
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kOld);
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+// A step out of order is the program's mistake, and must not read like a file-system failure.
+TEST(Replacement, StepsOutOfOrderAreAnInternalError) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kOld);
+    Replacement replacement;
+    readAndBegin(folder / "aircraft.cfg", replacement);
+    abandonReplacement(replacement);
+    Text why;
+    EXPECT_FALSE(commitReplacement(replacement, why));
+    EXPECT_EQ(std::string(why.c_str()).rfind("internal error: ", 0), 0u) << why.c_str();
+    Replacement unopened;
+    EXPECT_FALSE(beginReplacement(unopened, why));
+    EXPECT_EQ(std::string(why.c_str()).rfind("internal error: ", 0), 0u) << why.c_str();
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kOld);
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+// Whatever another program does to the file while it is processed, nothing is written over it:
+// its change stays, and the run is refused.
+TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    const std::string edited = "[fltsim.7]\r\nthe user's own edit\r\n";
+    const struct {
+        const char* name;
+        Interference interference;
+        const char* leftAt;  // the content the change leaves, or none when it removes the file
+    } rows[] = {
+        {"an editor saves a new file over it",
+         {{},
+          [&] {
+              writeBytes(folder / "editor.tmp", edited);
+              fs::rename(folder / "editor.tmp", target);
+          },
+          {}},
+         "edited"},
+        {"it is truncated and rewritten in place during the read",
+         {[&] { writeBytes(target, "[fl"); }, {}, {}},
+         "short"},
+        {"it grows during the read",
+         {[&] { writeBytes(target, kOld + "more\r\n"); }, {}, {}},
+         "grown"},
+        {"it is rewritten in place with content of the same size",
+         {{},
+          [&] {
+              writeBytes(target, kNew);
+              fs::last_write_time(target, fs::last_write_time(target) + std::chrono::seconds(2));
+          },
+          {}},
+         "same size"},
+        {"it is removed", {{}, [&] { fs::remove(target); }, {}}, nullptr},
+        {"an editor saves at the very last moment",
+         {{},
+          {},
+          [&] {
+              writeBytes(folder / "editor.tmp", edited);
+              fs::rename(folder / "editor.tmp", target);
+          }},
+         "edited"},
+    };
+    for (const auto& row : rows) {
+        writeBytes(target, kOld);
+        EXPECT_EQ(replaceWith(target, "renumbered", row.interference), kChanged) << row.name;
+        if (row.leftAt == nullptr) {
+            EXPECT_TRUE(filesIn(folder.path()).empty()) << row.name;
+            continue;
+        }
+        EXPECT_NE(readBytes(target), "renumbered") << row.name;
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << row.name;
+    }
+}
+
+}  // namespace
