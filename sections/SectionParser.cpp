@@ -231,8 +231,6 @@ bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text
         return true;
     }
     why = parser.why();
-    if (list.head != nullptr) {
-        releaseSections(list);
-    }
+    discardSections(list);
     return false;
 }

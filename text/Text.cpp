@@ -21,7 +21,7 @@ char* newBuffer(std::int64_t capacity) {
     return static_cast<char*>(buffer);
 }
 
-std::int32_t measured(const char* chars) {
+std::int32_t lengthOf(const char* chars) {
     const std::size_t n = std::strlen(chars);
     if (n > static_cast<std::size_t>(Text::maxLength)) {
         throw std::bad_alloc();
@@ -36,7 +36,7 @@ Text::Text() : length_(0), capacity_(1), data_(newBuffer(1)) {
 }
 
 Text::Text(const char* chars)
-    : length_(measured(chars)), capacity_(length_ + 1), data_(newBuffer(capacity_)) {
+    : length_(lengthOf(chars)), capacity_(length_ + 1), data_(newBuffer(capacity_)) {
     std::memcpy(data_, chars, static_cast<std::size_t>(length_) + 1);
 }
 
@@ -105,7 +105,7 @@ Text& Text::operator=(Text&& other) noexcept {
 }
 
 Text& Text::operator=(const char* chars) {
-    const std::int32_t n = measured(chars);
+    const std::int32_t n = lengthOf(chars);
     if (capacity_ < n + 1) {
         // `chars` may point into this buffer only when it fits, so replacing is safe here.
         replaceBuffer(std::int64_t{n} + 1, false);

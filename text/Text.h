@@ -24,7 +24,7 @@ class Text {
     Text(const char* chars);  // NOLINT(google-explicit-constructor): literals read naturally
     Text(const Text& other);
     // Leaves `other` empty with a fresh one-byte buffer, so it stays a valid Text.
-    Text(Text&& other);
+    Text(Text&& other);  // NOLINT(performance-noexcept-move-constructor): it allocates
     ~Text();
 
     Text& operator=(const Text& other);

@@ -1,0 +1,70 @@
+// Whole-program behaviour that only Windows has: other programs holding the file open.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "tests/app/Console.h"
+#include "tests/support/RunProgram.h"
+#include "tests/support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kFile = "[fltsim.5]\r\ntitle=A\r\n";
+
+// Holds `file` open as a scanner would, sharing reading and writing but not deletion, so that
+// nothing can be renamed over it, and lets go after `hold`.
+class Holder {
+  public:
+    Holder(const fs::path& file, std::chrono::milliseconds hold) {
+        handle_ = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        thread_ = std::thread([this, hold] {
+            std::this_thread::sleep_for(hold);
+            CloseHandle(handle_);
+        });
+    }
+    ~Holder() { thread_.join(); }
+    Holder(const Holder&) = delete;
+    Holder& operator=(const Holder&) = delete;
+    bool holding() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE handle_;
+    std::thread thread_;
+};
+
+TEST(LockedFile, IsReplacedOnceABriefHoldEnds) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kFile);
+    Holder scanner(folder / "aircraft.cfg", std::chrono::milliseconds(300));
+    ASSERT_TRUE(scanner.holding());
+    const RunResult run = runCfgrenum(folder.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+TEST(LockedFile, FailsCleanlyWhenTheHoldLasts) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", kFile);
+    RunResult run;
+    {
+        Holder scanner(folder / "aircraft.cfg", std::chrono::seconds(5));
+        ASSERT_TRUE(scanner.holding());
+        run = runCfgrenum(folder.path());
+    }
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err.rfind("aircraft.cfg: cannot replace the file: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kFile);
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+}  // namespace
