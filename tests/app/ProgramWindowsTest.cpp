@@ -67,4 +67,23 @@ TEST(LockedFile, FailsCleanlyWhenTheHoldLasts) {
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
+// A 32-bit process must refuse a file whose sections would not fit its address space with the
+// failure line and the prompt, before the allocator fails in a way that ends it silently.
+TEST(LargeFile, IsRefusedCleanlyByThe32BitProgram) {
+    if (sizeof(void*) != 4) {
+        GTEST_SKIP() << "a 64-bit process holds this file";
+    }
+    TempFolder folder;
+    std::string lines;
+    for (int i = 0; i < 16000000; ++i) {
+        lines += "[\r\n";
+    }
+    writeBytes(folder / "aircraft.cfg", lines);
+    const RunResult run = runCfgrenum(folder.path());
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, consoleText("aircraft.cfg: there is not enough memory to hold it\n"));
+    EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
 }  // namespace

@@ -29,6 +29,12 @@ void readAndBegin(const fs::path& target, Replacement& replacement) {
     ASSERT_TRUE(writeReplacement(replacement, "new", 3, why));
 }
 
+// The folder holds the old file alone: nothing was written and no temporary file is left.
+void expectUntouched(const TempFolder& folder) {
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kOld);
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
 TEST(Replacement, CommitReplacesTheWholeContent) {
     TempFolder folder;
     writeBytes(folder / "aircraft.cfg", kOld + kOld + kOld);
@@ -44,8 +50,7 @@ TEST(Replacement, AbandoningLeavesTheFileAndNoTemporaryFile) {
     readAndBegin(folder / "aircraft.cfg", replacement);
     EXPECT_EQ(filesIn(folder.path()).size(), 2u) << "the temporary file stands beside";
     abandonReplacement(replacement);
-    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kOld);
-    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    expectUntouched(folder);
 }
 
 TEST(Replacement, GoingOutOfScopeLeavesTheFileAndNoTemporaryFile) {
@@ -55,8 +60,7 @@ TEST(Replacement, GoingOutOfScopeLeavesTheFileAndNoTemporaryFile) {
         Replacement replacement;
         readAndBegin(folder / "aircraft.cfg", replacement);
     }
-    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kOld);
-    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    expectUntouched(folder);
 }
 
 // A step out of order is the program's mistake, and must not read like a file-system failure.
@@ -72,8 +76,7 @@ TEST(Replacement, StepsOutOfOrderAreAnInternalError) {
     Replacement unopened;
     EXPECT_FALSE(beginReplacement(unopened, why));
     EXPECT_EQ(std::string(why.c_str()).rfind("internal error: ", 0), 0u) << why.c_str();
-    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kOld);
-    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    expectUntouched(folder);
 }
 
 // Whatever another program does to the file while it is processed, nothing is written over it:
@@ -129,6 +132,22 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
         EXPECT_NE(readBytes(target), "renumbered") << row.name;
         EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << row.name;
     }
+}
+
+// Whatever takes the name before the replace stays, and the temporary file goes.
+TEST(Replacement, AFolderPutInItsPlaceIsKept) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    Interference folderInstead;
+    folderInstead.atTheLastMoment = [&] {
+        fs::remove(target);
+        fs::create_directory(target);
+        writeBytes(target / "keep", "x");
+    };
+    EXPECT_EQ(replaceWith(target, "renumbered", folderInstead), kChanged);
+    EXPECT_EQ(readBytes(target / "keep"), "x");
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
 }  // namespace
