@@ -5,6 +5,8 @@
 //                                              repeated numbers, comments and blank lines
 //   make_aircraft_cfg one-section LINES FILE   one section of LINES body lines
 //   make_aircraft_cfg tiny-sections COUNT FILE COUNT sections of one key line each
+//   make_aircraft_cfg bare-headers COUNT FILE  COUNT header lines "[" and nothing else: the
+//                                              shape that costs the most memory per byte of file
 //
 // The output depends only on the arguments, so runs can be compared.
 #include <cstdio>
@@ -66,11 +68,17 @@ void tinySections(long count, std::FILE* out) {
     }
 }
 
+void bareHeaders(long count, std::FILE* out) {
+    for (long i = 0; i < count; ++i) {
+        std::fputs("[\r\n", out);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s realistic|one-section|tiny-sections COUNT FILE\n", argv[0]);
+        std::fprintf(stderr, "usage: %s realistic|one-section|tiny-sections|bare-headers COUNT FILE\n", argv[0]);
         return 2;
     }
     const long count = std::strtol(argv[2], nullptr, 10);
@@ -86,6 +94,8 @@ int main(int argc, char** argv) {
         oneSection(count, out);
     } else if (shape == "tiny-sections") {
         tinySections(count, out);
+    } else if (shape == "bare-headers") {
+        bareHeaders(count, out);
     } else {
         std::fprintf(stderr, "unknown shape %s\n", argv[1]);
         return 2;

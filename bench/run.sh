@@ -44,7 +44,8 @@ files="$files
 one-section-100k one-section 100000
 one-section-1M one-section 1000000
 tiny-sections-100k tiny-sections 100000
-tiny-sections-1M tiny-sections 1000000"
+tiny-sections-1M tiny-sections 1000000
+bare-headers-1M bare-headers 1000000"
 
 renumber_awk='BEGIN { n = 0 } /^[ \t]*\[/ && tolower($0) ~ /fltsim\./ { print "[fltsim." n++ "]\r"; next } { print }'
 results="$work/results.tsv"
