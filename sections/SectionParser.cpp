@@ -31,10 +31,14 @@ bool startsWith(const unsigned char* bytes, int count, const char* mark, int mar
            std::memcmp(bytes, mark, static_cast<std::size_t>(markLength)) == 0;
 }
 
-}  // namespace
-
 // What one allocation costs beyond the bytes asked for: the allocator's header and rounding.
 constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
+
+bool isUtf16(FileEncoding encoding) {
+    return encoding == FileEncoding::utf16LittleEndian || encoding == FileEncoding::utf16BigEndian;
+}
+
+}  // namespace
 
 SectionParser::SectionParser(SectionList& list, std::int64_t memoryBudget)
     : list_(list), memoryBudget_(memoryBudget) {}
@@ -95,8 +99,6 @@ void SectionParser::decideEncoding() {
             "data");
         return;
     }
-    decodingUtf16_ = list_.encoding == FileEncoding::utf16LittleEndian ||
-                     list_.encoding == FileEncoding::utf16BigEndian;
     decodeText(reinterpret_cast<const char*>(start + markLength),
                static_cast<std::size_t>(count - markLength));
 }
@@ -105,7 +107,7 @@ bool SectionParser::decodeText(const char* bytes, std::size_t count) {
     if (count == 0) {
         return !failed_;
     }
-    if (!decodingUtf16_) {
+    if (!isUtf16(list_.encoding)) {
         if (std::memchr(bytes, '\0', count) != nullptr) {
             return refuse("contains a NUL byte, so it is not a plain text file");
         }
@@ -210,7 +212,7 @@ bool SectionParser::finish() {
     if (failed_) {
         return false;
     }
-    if (decodingUtf16_ && !utf16_.finish(why_)) {
+    if (isUtf16(list_.encoding) && !utf16_.finish(why_)) {
         failed_ = true;
         return false;
     }

@@ -59,7 +59,6 @@ class SectionParser {
     unsigned char firstBytes_[4] = {0, 0, 0, 0};
     int firstByteCount_ = 0;
     bool encodingKnown_ = false;
-    bool decodingUtf16_ = false;
     Utf16Decoder utf16_{ByteOrder::littleEndian};
     bool failed_ = false;
     Text why_;
