@@ -78,7 +78,9 @@ void bareHeaders(long count, std::FILE* out) {
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s realistic|one-section|tiny-sections|bare-headers COUNT FILE\n", argv[0]);
+        std::fprintf(stderr,
+                     "usage: %s realistic|one-section|tiny-sections|bare-headers COUNT FILE\n",
+                     argv[0]);
         return 2;
     }
     const long count = std::strtol(argv[2], nullptr, 10);
