@@ -8,6 +8,7 @@
 #include "renumber/Renumber.h"
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
+#include "sections/SectionParser.h"
 #include "text/Text.h"
 
 namespace {
@@ -16,18 +17,23 @@ constexpr const char* kFileName = "aircraft.cfg";
 
 // Opens the file, loads its sections, renumbers the entries and puts the result in the file's
 // place. Any failure stops the run before the file is touched; the cause is left in `why`.
+//
+// The one exception the program meets is std::bad_alloc, from an allocation that fails
+// (a Text's buffer or a section); it is caught here, once, and refused like any other limit.
 bool tidyFile(SectionList& sections, Text& why) {
     Replacement file;
     try {
-        if (!openOriginal(kFileName, file, why) || !loadSections(file, sections, why)) {
+        if (!openOriginal(kFileName, file, why) ||
+            !loadSections(originalBytes(file), sections, why)) {
             return false;
         }
         renumberEntries(sections);
-        return saveSections(file, sections, why);
+        return beginReplacement(file, why) && saveSections(sections, replacementBytes(file), why) &&
+               commitReplacement(file, why);
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
-        why = "there is not enough memory to hold it";
+        why = kTooLargeForMemory;
         return false;
     }
 }

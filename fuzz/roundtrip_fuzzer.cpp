@@ -105,7 +105,7 @@ bool toUtf16(std::string_view in, bool littleEndian, std::string& out) {
     return true;
 }
 
-bool appendTo(void* context, const char* bytes, std::size_t count) {
+bool appendTo(void* context, const char* bytes, std::size_t count, Text&) {
     static_cast<std::string*>(context)->append(bytes, count);
     return true;
 }
@@ -118,7 +118,7 @@ bool rewrite(std::string_view in, std::string& out) {
         return false;
     }
     renumberEntries(list);
-    writeSections(list, ByteSink{appendTo, &out});
+    writeSections(list, ByteSink{appendTo, &out}, why);
     releaseSections(list);
     return true;
 }

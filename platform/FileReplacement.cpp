@@ -1,11 +1,14 @@
 #include "platform/FileReplacement.h"
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystemTestHook.h"
 
 void (*beforePlacingForTests)(void* context) = nullptr;
 void* beforePlacingContextForTests = nullptr;
 
 namespace {
+
+using os::SystemError;
 
 constexpr const char* kChanged =
     "changed while it was being processed; nothing was written, run the program again";
@@ -15,7 +18,7 @@ Text cannot(const char* action, SystemError error) {
     Text cause("cannot ");
     cause += Text(action);
     cause += Text(": ");
-    cause += systemMessage(error);
+    cause += os::systemMessage(error);
     return cause;
 }
 
@@ -28,7 +31,8 @@ bool fail(Replacement& replacement, Text& why, const Text& cause) {
 // Calling the steps out of order is a mistake in the program, not a fault of the file system,
 // and must not read to the user as one.
 bool misused(Replacement& replacement, Text& why) {
-    return fail(replacement, why, "internal error: the file replacement was used out of order");
+    return fail(replacement, why,
+                "cannot replace the file: the program took its steps out of order");
 }
 
 }  // namespace
@@ -38,21 +42,21 @@ Replacement::~Replacement() {
 }
 
 void prepareProcess() {
-    prepareSystem();
+    os::prepareProcess();
 }
 
 bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     abandonReplacement(replacement);
-    replacement.state = createState();
-    FileFacts facts;
+    replacement.files = os::createFiles();
+    os::FileFacts facts;
     SystemError error = 0;
-    if (!openFile(*replacement.state, path, facts, error)) {
+    if (!os::openOriginal(*replacement.files, path, facts, error)) {
         return fail(replacement, why, cannot("open it", error));
     }
     if (!facts.regular) {
         return fail(replacement, why, "is not a regular file");
     }
-    replacement.stage = ReplacementStage::reading;
+    replacement.step = ReplacementStep::reading;
     replacement.expectedSize = facts.size;
     replacement.bytesRead = 0;
     return true;
@@ -61,7 +65,7 @@ bool openOriginal(const char* path, Replacement& replacement, Text& why) {
 bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, std::size_t& got,
                   Text& why) {
     got = 0;
-    if (replacement.stage != ReplacementStage::reading) {
+    if (replacement.step != ReplacementStep::reading) {
         return misused(replacement, why);
     }
     // Asking for one byte more than remains tells a file that grew from one that ended.
@@ -70,7 +74,7 @@ bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, 
                                    ? static_cast<std::size_t>(remaining + 1)
                                    : capacity;
     SystemError error = 0;
-    if (!readFile(*replacement.state, buffer, wanted, got, error)) {
+    if (!os::readOriginal(*replacement.files, buffer, wanted, got, error)) {
         return fail(replacement, why, cannot("read it", error));
     }
     replacement.bytesRead += static_cast<std::int64_t>(got);
@@ -80,25 +84,25 @@ bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, 
         return fail(replacement, why, kChanged);
     }
     if (got == 0) {
-        closeFile(*replacement.state);
-        replacement.stage = ReplacementStage::read;
+        os::closeOriginal(*replacement.files);
+        replacement.step = ReplacementStep::read;
     }
     return true;
 }
 
 bool beginReplacement(Replacement& replacement, Text& why) {
-    if (replacement.stage != ReplacementStage::read) {
+    if (replacement.step != ReplacementStep::read) {
         return misused(replacement, why);
     }
-    if (isReadOnly(*replacement.state)) {
+    if (os::isReadOnly(*replacement.files)) {
         return fail(replacement, why, "is read-only, so it was not replaced");
     }
     SystemError error = 0;
-    if (!createTemporary(*replacement.state, error)) {
+    if (!os::createTemporary(*replacement.files, error)) {
         return fail(replacement, why, cannot("create a temporary file beside it", error));
     }
-    replacement.stage = ReplacementStage::writing;
-    if (!copyAttributes(*replacement.state, error)) {
+    replacement.step = ReplacementStep::writing;
+    if (!os::copyAttributes(*replacement.files, error)) {
         return fail(replacement, why,
                     cannot("give the new file the old one's owner and permissions", error));
     }
@@ -106,13 +110,13 @@ bool beginReplacement(Replacement& replacement, Text& why) {
 }
 
 bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why) {
-    if (replacement.stage != ReplacementStage::writing) {
+    if (replacement.step != ReplacementStep::writing) {
         return misused(replacement, why);
     }
     while (count > 0) {
         std::size_t written = 0;
         SystemError error = 0;
-        if (!writeTemporary(*replacement.state, bytes, count, written, error)) {
+        if (!os::writeTemporary(*replacement.files, bytes, count, written, error)) {
             return fail(replacement, why, cannot("write the new content", error));
         }
         bytes += written;
@@ -122,37 +126,51 @@ bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t c
 }
 
 bool commitReplacement(Replacement& replacement, Text& why) {
-    if (replacement.stage != ReplacementStage::writing) {
+    if (replacement.step != ReplacementStep::writing) {
         return misused(replacement, why);
     }
     SystemError error = 0;
-    if (!flushTemporary(*replacement.state, error)) {
+    if (!os::flushTemporary(*replacement.files, error)) {
         return fail(replacement, why, cannot("flush the new content to disk", error));
     }
-    if (!closeTemporary(*replacement.state, error)) {
+    if (!os::closeTemporary(*replacement.files, error)) {
         return fail(replacement, why, cannot("close the new content", error));
     }
     if (beforePlacingForTests != nullptr) {
         beforePlacingForTests(beforePlacingContextForTests);
     }
-    switch (placeTemporary(*replacement.state, error)) {
-        case PlaceResult::placed:
+    switch (os::placeTemporary(*replacement.files, error)) {
+        case os::PlaceResult::placed:
             break;
-        case PlaceResult::fileChanged:
+        case os::PlaceResult::fileChanged:
             return fail(replacement, why, kChanged);
-        case PlaceResult::failed:
+        case os::PlaceResult::failed:
             return fail(replacement, why, cannot("replace the file", error));
     }
-    destroyState(replacement.state);
-    replacement.state = nullptr;
-    replacement.stage = ReplacementStage::none;
+    abandonReplacement(replacement);  // only frees the record: the temporary name is gone
     return true;
 }
 
 void abandonReplacement(Replacement& replacement) {
-    if (replacement.state != nullptr) {
-        destroyState(replacement.state);
-        replacement.state = nullptr;
+    if (replacement.files != nullptr) {
+        os::destroyFiles(replacement.files);
+        replacement.files = nullptr;
     }
-    replacement.stage = ReplacementStage::none;
+    replacement.step = ReplacementStep::none;
+}
+
+ByteSource originalBytes(Replacement& replacement) {
+    return ByteSource{
+        [](void* context, char* buffer, std::size_t capacity, std::size_t& got, Text& why) {
+            return readOriginal(*static_cast<Replacement*>(context), buffer, capacity, got, why);
+        },
+        &replacement};
+}
+
+ByteSink replacementBytes(Replacement& replacement) {
+    return ByteSink{[](void* context, const char* bytes, std::size_t count, Text& why) {
+                        return writeReplacement(*static_cast<Replacement*>(context), bytes, count,
+                                                why);
+                    },
+                    &replacement};
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "text/ByteStream.h"
 #include "text/Text.h"
 
 // Safe replacement of a file's whole content. All the program's file-system calls sit behind
@@ -32,9 +33,11 @@
 //   Replacement. The temporary file is also removed when the process is interrupted (Ctrl-C, a
 //   termination signal, a closed console); only a kill that cannot be caught leaves it behind.
 
-struct ReplacementState;  // the platform's record of open files and names
+namespace os {
+struct Files;  // the platform's record of open files and names
+}
 
-enum class ReplacementStage { none, reading, read, writing };
+enum class ReplacementStep { none, reading, read, writing };
 
 struct Replacement {
     Replacement() = default;
@@ -42,10 +45,10 @@ struct Replacement {
     Replacement& operator=(const Replacement&) = delete;
     ~Replacement();
 
-    ReplacementStage stage = ReplacementStage::none;
+    ReplacementStep step = ReplacementStep::none;
     std::int64_t expectedSize = 0;  // noted when the file was opened
     std::int64_t bytesRead = 0;
-    ReplacementState* state = nullptr;
+    os::Files* files = nullptr;
 };
 
 bool openOriginal(const char* path, Replacement& replacement, Text& why);
@@ -56,6 +59,10 @@ bool beginReplacement(Replacement& replacement, Text& why);
 bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why);
 bool commitReplacement(Replacement& replacement, Text& why);
 void abandonReplacement(Replacement& replacement);
+
+// Steps 2 and 4 as a byte stream, for code that reads and writes without knowing of files.
+ByteSource originalBytes(Replacement& replacement);
+ByteSink replacementBytes(Replacement& replacement);
 
 // Sets the process up so that it always ends with a word about the file: a write past a file
 // size limit fails instead of killing the process, and a closed console pipe does not end it

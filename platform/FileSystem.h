@@ -1,17 +1,20 @@
 #pragma once
 
-// The operating system's side of the safe replacement: one implementation per platform, in
-// FileSystemPosix.cpp and FileSystemWindows.cpp. Only FileReplacement.cpp and the console writer
-// call these; they hold no protocol of their own, only system calls, and report failures as the
-// system's own error code.
+// The operating system's side of the safe replacement, one implementation per platform
+// (FileSystemLinux.cpp, FileSystemWindows.cpp), called only by FileReplacement.cpp, which holds
+// the order of the steps. Each call reports a failure as the system's own error code. The one
+// piece of protocol that lives here is placeTemporary's check and swap, since only the system
+// knows whether it can swap two names atomically.
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 #include "text/Text.h"
 
-struct ReplacementState;
+namespace os {
+
+// The platform's record of the open files and the names of one replacement.
+struct Files;
 
 // errno on POSIX, GetLastError() on Windows.
 using SystemError = unsigned long;
@@ -20,44 +23,42 @@ using SystemError = unsigned long;
 // an error code becomes text.
 Text systemMessage(SystemError error);
 
-// Windows speaks UTF-16 and the program's text is UTF-8: the conversions (Windows only).
-Text utf8FromWide(const wchar_t* chars, int count);
-std::wstring wideFromUtf8(const Text& text);
-
 // What the file was when it was opened.
 struct FileFacts {
     bool regular = false;
     std::int64_t size = 0;
 };
 
-ReplacementState* createState();
-// Closes whatever is still open, removes the temporary file if it exists, and frees the state.
-void destroyState(ReplacementState* state);
+Files* createFiles();
+// Closes whatever is still open, removes the temporary file if it exists, and frees the record.
+void destroyFiles(Files* files);
 
-bool openFile(ReplacementState& state, const char* path, FileFacts& facts, SystemError& error);
-bool readFile(ReplacementState& state, char* buffer, std::size_t capacity, std::size_t& got,
-              SystemError& error);
-void closeFile(ReplacementState& state);
+bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error);
+bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
+                  SystemError& error);
+void closeOriginal(Files& files);
 
 // Whether the file may be replaced: a file without any write permission counts as read-only
 // even for a user whose privileges would override it.
-bool isReadOnly(ReplacementState& state);
-bool createTemporary(ReplacementState& state, SystemError& error);
-// Gives the temporary file the original's owner, group, permissions and extended attributes.
-bool copyAttributes(ReplacementState& state, SystemError& error);
-bool writeTemporary(ReplacementState& state, const char* bytes, std::size_t count,
-                    std::size_t& written, SystemError& error);
-bool flushTemporary(ReplacementState& state, SystemError& error);
-bool closeTemporary(ReplacementState& state, SystemError& error);
+bool isReadOnly(Files& files);
+bool createTemporary(Files& files, SystemError& error);
+// Gives the temporary file what the original carried, as far as the platform keeps it:
+// - POSIX: owner and group (or the group alone, when only that may be kept), permission bits,
+//   and extended attributes, access control lists among them;
+// - Windows: the hidden, system, archive and not-indexed attributes, given when the file is
+//   created; its permissions are inherited from the folder, so nothing is left to do here.
+bool copyAttributes(Files& files, SystemError& error);
+bool writeTemporary(Files& files, const char* bytes, std::size_t count, std::size_t& written,
+                    SystemError& error);
+bool flushTemporary(Files& files, SystemError& error);
+bool closeTemporary(Files& files, SystemError& error);
 
 enum class PlaceResult { placed, fileChanged, failed };
 // Puts the temporary file in the original's place, provided the name still stands for the file
 // that was read and it is unchanged; otherwise leaves everything as it was.
-PlaceResult placeTemporary(ReplacementState& state, SystemError& error);
+PlaceResult placeTemporary(Files& files, SystemError& error);
 
-void prepareSystem();
+// Signals and console events: see prepareProcess() in FileReplacement.h.
+void prepareProcess();
 
-// For tests only: when set, called right before the temporary file is put in place, so that a
-// test can change the folder at the last moment without racing the program.
-extern void (*beforePlacingForTests)(void* context);
-extern void* beforePlacingContextForTests;
+}  // namespace os

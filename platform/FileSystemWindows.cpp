@@ -1,14 +1,15 @@
-// The Windows side of the safe replacement: system calls only, no protocol.
+// The Windows side of the safe replacement.
 #include <windows.h>
 
 #include <cstring>
-#include <iostream>
 #include <string>
 
-#include "platform/Console.h"
 #include "platform/FileSystem.h"
+#include "platform/WindowsText.h"
 
-struct ReplacementState {
+namespace os {
+
+struct Files {
     std::wstring target;  // the name to replace: as given, or the file that a link names
     HANDLE original = INVALID_HANDLE_VALUE;
     BY_HANDLE_FILE_INFORMATION read{};  // the file as it was opened
@@ -18,13 +19,16 @@ struct ReplacementState {
 
 namespace {
 
+// The longest path the wide API takes, in UTF-16 units, terminator included.
+constexpr DWORD kLongestPath = 32768;
+
 // Scanners, indexers and the simulator itself open files for a moment; the replace and the
 // removal of the temporary file wait for them this long before they give up.
 constexpr DWORD kLockWaitMs = 2000;
 
 // The temporary file that the console handler must remove. The handler runs on a thread of its
 // own, so the name sits in a fixed buffer and a flag says whether it is valid.
-wchar_t gTemporary[32768 + 64];
+wchar_t gTemporary[kLongestPath + 64];
 volatile LONG gTemporaryLive = 0;
 
 BOOL WINAPI removeTemporaryOnClose(DWORD event) {
@@ -90,11 +94,11 @@ bool finalPath(const std::wstring& path, std::wstring& resolved) {
     if (h == INVALID_HANDLE_VALUE) {
         return false;
     }
-    wchar_t buffer[32768];
-    const DWORD n = GetFinalPathNameByHandleW(h, buffer, 32768, FILE_NAME_NORMALIZED);
+    wchar_t buffer[kLongestPath];
+    const DWORD n = GetFinalPathNameByHandleW(h, buffer, kLongestPath, FILE_NAME_NORMALIZED);
     const DWORD error = GetLastError();
     CloseHandle(h);
-    if (n == 0 || n >= 32768) {
+    if (n == 0 || n >= kLongestPath) {
         SetLastError(n == 0 ? error : ERROR_FILENAME_EXCED_RANGE);
         return false;
     }
@@ -114,24 +118,6 @@ bool sameFileUnchanged(const BY_HANDLE_FILE_INFORMATION& now,
 
 }  // namespace
 
-Text utf8FromWide(const wchar_t* chars, int count) {
-    const int n = WideCharToMultiByte(CP_UTF8, 0, chars, count, nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<std::size_t>(n > 0 ? n : 0), '\0');
-    if (n > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, chars, count, &bytes[0], n, nullptr, nullptr);
-    }
-    return Text(bytes.c_str());
-}
-
-std::wstring wideFromUtf8(const Text& text) {
-    const int n = MultiByteToWideChar(CP_UTF8, 0, text.c_str(), text.length(), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
-    if (n > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, text.c_str(), text.length(), &wide[0], n);
-    }
-    return wide;
-}
-
 Text systemMessage(SystemError error) {
     wchar_t buffer[512] = {0};
     DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
@@ -146,77 +132,65 @@ Text systemMessage(SystemError error) {
     return utf8FromWide(buffer, static_cast<int>(n));
 }
 
-void writeErrorLine(const Text& line) {
-    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
-    DWORD mode = 0;
-    if (err != nullptr && err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &mode)) {
-        const std::wstring wide = wideFromUtf8(line) + L"\r\n";
-        DWORD written = 0;
-        WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        return;
-    }
-    std::cerr << line << '\n';
-}
-
-void prepareSystem() {
+void prepareProcess() {
     SetConsoleCtrlHandler(removeTemporaryOnClose, TRUE);
 }
 
-ReplacementState* createState() {
-    return new ReplacementState;
+Files* createFiles() {
+    return new Files;
 }
 
-void destroyState(ReplacementState* state) {
-    if (state->original != INVALID_HANDLE_VALUE) {
-        CloseHandle(state->original);
+void destroyFiles(Files* files) {
+    if (files->original != INVALID_HANDLE_VALUE) {
+        CloseHandle(files->original);
     }
-    if (state->handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(state->handle);
+    if (files->handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(files->handle);
     }
-    if (!state->temporary.empty()) {
+    if (!files->temporary.empty()) {
         DWORD ignored = 0;
-        waitingForLocks([&] { return DeleteFileW(state->temporary.c_str()) != 0; }, ignored);
+        waitingForLocks([&] { return DeleteFileW(files->temporary.c_str()) != 0; }, ignored);
         unregisterTemporary();
     }
-    delete state;
+    delete files;
 }
 
-bool openFile(ReplacementState& state, const char* path, FileFacts& facts, SystemError& error) {
-    if (!widen(path, state.target)) {
+bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
+    if (!widen(path, files.target)) {
         error = GetLastError();
         return false;
     }
-    const DWORD attributes = GetFileAttributesW(state.target.c_str());
+    const DWORD attributes = GetFileAttributesW(files.target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         std::wstring resolved;
-        if (!finalPath(state.target, resolved)) {
+        if (!finalPath(files.target, resolved)) {
             error = GetLastError();
             return false;
         }
-        state.target = resolved;
+        files.target = resolved;
     }
     // Shared every way, so that editors and the simulator can go on using the file; backup
     // semantics let a folder open too, so that it is refused by what it is.
-    state.original = CreateFileW(state.target.c_str(), GENERIC_READ,
+    files.original = CreateFileW(files.target.c_str(), GENERIC_READ,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (state.original == INVALID_HANDLE_VALUE ||
-        !GetFileInformationByHandle(state.original, &state.read)) {
+    if (files.original == INVALID_HANDLE_VALUE ||
+        !GetFileInformationByHandle(files.original, &files.read)) {
         error = GetLastError();
         return false;
     }
-    facts.regular = GetFileType(state.original) == FILE_TYPE_DISK &&
-                    (state.read.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    facts.regular = GetFileType(files.original) == FILE_TYPE_DISK &&
+                    (files.read.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     facts.size =
-        (static_cast<std::int64_t>(state.read.nFileSizeHigh) << 32) | state.read.nFileSizeLow;
+        (static_cast<std::int64_t>(files.read.nFileSizeHigh) << 32) | files.read.nFileSizeLow;
     return true;
 }
 
-bool readFile(ReplacementState& state, char* buffer, std::size_t capacity, std::size_t& got,
-              SystemError& error) {
+bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
+                  SystemError& error) {
     const DWORD chunk = capacity > (1u << 30) ? (1u << 30) : static_cast<DWORD>(capacity);
     DWORD n = 0;
-    if (!ReadFile(state.original, buffer, chunk, &n, nullptr)) {
+    if (!ReadFile(files.original, buffer, chunk, &n, nullptr)) {
         error = GetLastError();
         return false;
     }
@@ -224,28 +198,28 @@ bool readFile(ReplacementState& state, char* buffer, std::size_t capacity, std::
     return true;
 }
 
-void closeFile(ReplacementState& state) {
-    CloseHandle(state.original);
-    state.original = INVALID_HANDLE_VALUE;
+void closeOriginal(Files& files) {
+    CloseHandle(files.original);
+    files.original = INVALID_HANDLE_VALUE;
 }
 
 // The attribute is checked here rather than left to the replace, which some hosts let through.
-bool isReadOnly(ReplacementState& state) {
-    return (state.read.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+bool isReadOnly(Files& files) {
+    return (files.read.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool createTemporary(ReplacementState& state, SystemError& error) {
+bool createTemporary(Files& files, SystemError& error) {
     const DWORD kept =
-        state.read.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+        files.read.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring name = state.target + L".tmp" + std::to_wstring(GetCurrentProcessId()) +
+        const std::wstring name = files.target + L".tmp" + std::to_wstring(GetCurrentProcessId()) +
                                   L"-" + std::to_wstring(attempt);
         // Deletion is shared so that the console handler can remove the file while it is open.
-        state.handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
+        files.handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                                    CREATE_NEW, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (state.handle != INVALID_HANDLE_VALUE) {
-            state.temporary = name;
+        if (files.handle != INVALID_HANDLE_VALUE) {
+            files.temporary = name;
             registerTemporary(name);
             return true;
         }
@@ -257,16 +231,17 @@ bool createTemporary(ReplacementState& state, SystemError& error) {
     return false;
 }
 
-// Created with the attributes that matter; the folder's inherited permissions apply.
-bool copyAttributes(ReplacementState&, SystemError&) {
+// The attributes that matter were given at creation, and the folder's inherited permissions
+// apply: there is nothing left to copy.
+bool copyAttributes(Files&, SystemError&) {
     return true;
 }
 
-bool writeTemporary(ReplacementState& state, const char* bytes, std::size_t count,
-                    std::size_t& written, SystemError& error) {
+bool writeTemporary(Files& files, const char* bytes, std::size_t count, std::size_t& written,
+                    SystemError& error) {
     const DWORD chunk = count > (1u << 30) ? (1u << 30) : static_cast<DWORD>(count);
     DWORD n = 0;
-    if (!WriteFile(state.handle, bytes, chunk, &n, nullptr) || n == 0) {
+    if (!WriteFile(files.handle, bytes, chunk, &n, nullptr) || n == 0) {
         error = GetLastError();
         return false;
     }
@@ -274,17 +249,17 @@ bool writeTemporary(ReplacementState& state, const char* bytes, std::size_t coun
     return true;
 }
 
-bool flushTemporary(ReplacementState& state, SystemError& error) {
-    if (!FlushFileBuffers(state.handle)) {
+bool flushTemporary(Files& files, SystemError& error) {
+    if (!FlushFileBuffers(files.handle)) {
         error = GetLastError();
         return false;
     }
     return true;
 }
 
-bool closeTemporary(ReplacementState& state, SystemError& error) {
-    const BOOL closed = CloseHandle(state.handle);
-    state.handle = INVALID_HANDLE_VALUE;
+bool closeTemporary(Files& files, SystemError& error) {
+    const BOOL closed = CloseHandle(files.handle);
+    files.handle = INVALID_HANDLE_VALUE;
     if (!closed) {
         error = GetLastError();
         return false;
@@ -292,10 +267,10 @@ bool closeTemporary(ReplacementState& state, SystemError& error) {
     return true;
 }
 
-PlaceResult placeTemporary(ReplacementState& state, SystemError& error) {
+PlaceResult placeTemporary(Files& files, SystemError& error) {
     // Windows cannot swap two names, so the file is checked just before the replace.
     HANDLE now =
-        CreateFileW(state.target.c_str(), FILE_READ_ATTRIBUTES,
+        CreateFileW(files.target.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                     FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (now == INVALID_HANDLE_VALUE) {
@@ -307,7 +282,7 @@ PlaceResult placeTemporary(ReplacementState& state, SystemError& error) {
         return PlaceResult::failed;
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool same = GetFileInformationByHandle(now, &info) && sameFileUnchanged(info, state.read);
+    const bool same = GetFileInformationByHandle(now, &info) && sameFileUnchanged(info, files.read);
     CloseHandle(now);
     if (!same) {
         return PlaceResult::fileChanged;
@@ -315,14 +290,16 @@ PlaceResult placeTemporary(ReplacementState& state, SystemError& error) {
     DWORD why = 0;
     if (!waitingForLocks(
             [&] {
-                return MoveFileExW(state.temporary.c_str(), state.target.c_str(),
+                return MoveFileExW(files.temporary.c_str(), files.target.c_str(),
                                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
             },
             why)) {
         error = why;
         return PlaceResult::failed;
     }
-    state.temporary.clear();
+    files.temporary.clear();
     unregisterTemporary();
     return PlaceResult::placed;
 }
+
+}  // namespace os

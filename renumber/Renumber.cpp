@@ -40,7 +40,7 @@ void renumberEntries(SectionList& list) {
         return;
     }
     std::int32_t counter = 0;
-    Text renumbered;  // reused, so that building a header costs no allocation
+    Text renumbered;  // reused, so that only the numeral takes a new buffer for each header
     renumbered.reserve(32);
     for (Section* section = list.head; section != nullptr; section = section->next) {
         const std::int32_t at = findMarker(section->header);

@@ -3,6 +3,15 @@
 #include <iostream>
 #include <utility>
 
+bool isUtf16(FileEncoding encoding) {
+    return encoding == FileEncoding::utf16LittleEndian || encoding == FileEncoding::utf16BigEndian;
+}
+
+ByteOrder byteOrderOf(FileEncoding encoding) {
+    return encoding == FileEncoding::utf16BigEndian ? ByteOrder::bigEndian
+                                                    : ByteOrder::littleEndian;
+}
+
 void appendSection(Text header, Text body, SectionList& list) {
     auto* node = new Section;
     node->header = std::move(header);

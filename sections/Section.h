@@ -1,6 +1,7 @@
 #pragma once
 
 #include "text/Text.h"
+#include "text/Utf16.h"
 
 // One section of aircraft.cfg: a header line and the body lines under it, in file order.
 //
@@ -22,6 +23,10 @@ enum class FileEncoding {
     utf16LittleEndian,  // always with its mark
     utf16BigEndian,     // always with its mark
 };
+
+bool isUtf16(FileEncoding encoding);
+// The byte order of a UTF-16 encoding.
+ByteOrder byteOrderOf(FileEncoding encoding);
 
 // The sections of one file in file order. The list owns its nodes; releaseSections frees them.
 // The tail link keeps appending constant-time however many sections a file has.

@@ -5,21 +5,11 @@
 
 namespace {
 
-struct ReplacementSink {
-    Replacement& file;
-    Text& why;
-};
-
-bool toReplacement(void* context, const char* bytes, std::size_t count) {
-    auto& sink = *static_cast<ReplacementSink*>(context);
-    return writeReplacement(sink.file, bytes, count, sink.why);
-}
-
-bool readAll(Replacement& file, SectionParser& parser, Text& why) {
-    char chunk[1 << 16];
+bool readAll(ByteSource source, SectionParser& parser, Text& why) {
+    char chunk[kStreamChunk];
     for (;;) {
         std::size_t got = 0;
-        if (!readOriginal(file, chunk, sizeof chunk, got, why)) {
+        if (!source.read(source.context, chunk, sizeof chunk, got, why)) {
             return false;
         }
         if (got == 0) {
@@ -39,23 +29,19 @@ bool readAll(Replacement& file, SectionParser& parser, Text& why) {
 
 }  // namespace
 
-bool loadSections(Replacement& file, SectionList& list, Text& why) {
+bool loadSections(ByteSource source, SectionList& list, Text& why) {
     SectionParser parser(list);
-    if (!readAll(file, parser, why)) {
-        abandonReplacement(file);
+    if (!readAll(source, parser, why)) {
         discardSections(list);
         return false;
     }
     return true;
 }
 
-bool saveSections(Replacement& file, const SectionList& list, Text& why) {
+bool saveSections(const SectionList& list, ByteSink sink, Text& why) {
     if (list.head == nullptr) {
-        why = "there is nothing to write";
-        abandonReplacement(file);
+        why = "cannot write the new content: no sections were loaded";
         return false;
     }
-    ReplacementSink sink{file, why};
-    return beginReplacement(file, why) && writeSections(list, ByteSink{toReplacement, &sink}) &&
-           commitReplacement(file, why);
+    return writeSections(list, sink, why);
 }

@@ -1,7 +1,6 @@
 #include "sections/SectionParser.h"
 
 #include <cstring>
-#include <new>
 #include <utility>
 
 namespace {
@@ -10,9 +9,6 @@ namespace {
 // collecting buffer's slack is paid once rather than once per section; a larger body is moved,
 // which spares a second copy of it.
 constexpr std::int32_t kCopyLimit = 1 << 20;
-
-// UTF-16 is converted in pieces of this many bytes, so that its UTF-8 fits a small stack buffer.
-constexpr std::size_t kUtf16Piece = 8192;
 
 bool isHeaderLine(const char* chars, std::size_t count) {
     std::size_t i = 0;
@@ -34,52 +30,44 @@ bool startsWith(const unsigned char* bytes, int count, const char* mark, int mar
 // What one allocation costs beyond the bytes asked for: the allocator's header and rounding.
 constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
 
-bool isUtf16(FileEncoding encoding) {
-    return encoding == FileEncoding::utf16LittleEndian || encoding == FileEncoding::utf16BigEndian;
-}
-
 }  // namespace
 
 SectionParser::SectionParser(SectionList& list, std::int64_t memoryBudget)
     : list_(list), memoryBudget_(memoryBudget) {}
 
-// Raises std::bad_alloc when holding `extra` more bytes would pass the budget.
-void SectionParser::charge(std::int64_t extra) const {
-    if (sectionsCost_ + body_.capacity() + line_.capacity() + extra > memoryBudget_) {
-        throw std::bad_alloc();
-    }
-}
-
 bool SectionParser::refuse(const char* why) {
-    failed_ = true;
     why_ = why;
     return false;
 }
 
+// Refuses the file when holding `extra` more bytes would pass the budget.
+bool SectionParser::charge(std::int64_t extra) {
+    if (sectionsCost_ + body_.capacity() + line_.capacity() + extra > memoryBudget_) {
+        return refuse(kTooLargeForMemory);
+    }
+    return true;
+}
+
 bool SectionParser::feed(const char* bytes, std::size_t count) {
-    while (!encodingKnown_ && count > 0 && !failed_) {
+    while (!encodingKnown_ && count > 0 && !refused()) {
         firstBytes_[firstByteCount_++] = static_cast<unsigned char>(*bytes++);
         --count;
-        if (firstByteCount_ == static_cast<int>(sizeof firstBytes_)) {
-            decideEncoding();
+        if (firstByteCount_ == static_cast<int>(sizeof firstBytes_) && !decideEncoding()) {
+            return false;
         }
     }
-    if (failed_) {
-        return false;
-    }
-    return decodeText(bytes, count);
+    return !refused() && decodeText(bytes, count);
 }
 
 // Called once the first four bytes are in, or at the end of a shorter file.
-void SectionParser::decideEncoding() {
+bool SectionParser::decideEncoding() {
     encodingKnown_ = true;
     const unsigned char* start = firstBytes_;
     int count = firstByteCount_;
     // UTF-32's little-endian mark begins like UTF-16's, so it is tested first.
     if (startsWith(start, count, "\xFF\xFE\0\0", 4) ||
         startsWith(start, count, "\0\0\xFE\xFF", 4)) {
-        refuse("is UTF-32 text, which this program cannot read");
-        return;
+        return refuse("is UTF-32 text, which this program cannot read");
     }
     int markLength = 0;
     if (startsWith(start, count, "\xEF\xBB\xBF", 3)) {
@@ -87,26 +75,21 @@ void SectionParser::decideEncoding() {
         markLength = 3;
     } else if (startsWith(start, count, "\xFF\xFE", 2)) {
         list_.encoding = FileEncoding::utf16LittleEndian;
-        utf16_ = Utf16Decoder(ByteOrder::littleEndian);
         markLength = 2;
     } else if (startsWith(start, count, "\xFE\xFF", 2)) {
         list_.encoding = FileEncoding::utf16BigEndian;
-        utf16_ = Utf16Decoder(ByteOrder::bigEndian);
         markLength = 2;
     } else if (count >= 2 && (start[0] == 0) != (start[1] == 0)) {
-        refuse(
+        return refuse(
             "is UTF-16 text without a byte-order mark, which this program cannot tell from binary "
             "data");
-        return;
     }
-    decodeText(reinterpret_cast<const char*>(start + markLength),
-               static_cast<std::size_t>(count - markLength));
+    utf16_ = Utf16Decoder(byteOrderOf(list_.encoding));
+    return decodeText(reinterpret_cast<const char*>(start + markLength),
+                      static_cast<std::size_t>(count - markLength));
 }
 
 bool SectionParser::decodeText(const char* bytes, std::size_t count) {
-    if (count == 0) {
-        return !failed_;
-    }
     if (!isUtf16(list_.encoding)) {
         if (std::memchr(bytes, '\0', count) != nullptr) {
             return refuse("contains a NUL byte, so it is not a plain text file");
@@ -114,22 +97,21 @@ bool SectionParser::decodeText(const char* bytes, std::size_t count) {
         return splitLines(bytes, count);
     }
     char decoded[Utf16Decoder::maxDecodedSize(kUtf16Piece)];
-    while (count > 0 && !failed_) {
+    while (count > 0) {
         const std::size_t piece = count < kUtf16Piece ? count : kUtf16Piece;
         std::size_t decodedCount = 0;
-        if (!utf16_.decode(bytes, piece, decoded, decodedCount, why_)) {
-            failed_ = true;
+        if (!utf16_.decode(bytes, piece, decoded, decodedCount, why_) ||
+            !splitLines(decoded, decodedCount)) {
             return false;
         }
-        splitLines(decoded, decodedCount);
         bytes += piece;
         count -= piece;
     }
-    return !failed_;
+    return true;
 }
 
 bool SectionParser::splitLines(const char* chars, std::size_t count) {
-    while (count > 0 && !failed_) {
+    while (count > 0) {
         if (lineEndedByCr_) {
             lineEndedByCr_ = false;
             if (*chars == '\n') {  // the LF of a CR LF that was split between chunks
@@ -150,81 +132,95 @@ bool SectionParser::splitLines(const char* chars, std::size_t count) {
             return refuse("has a line too long for this program to hold");
         }
         if (lineEnd == nullptr) {
-            charge(static_cast<std::int64_t>(lineLength));
+            if (!charge(static_cast<std::int64_t>(lineLength))) {
+                return false;
+            }
             line_.append(chars, lineLength);
             return true;
         }
+        bool ended = false;
         if (line_.empty()) {
-            endLine(chars, lineLength);  // the whole line is in this chunk: no copy needed
+            ended = endLine(chars, lineLength);  // the whole line is in this chunk: no copy needed
         } else {
             line_.append(chars, lineLength);
-            endLine(line_.c_str(), static_cast<std::size_t>(line_.length()));
+            ended = endLine(line_.c_str(), static_cast<std::size_t>(line_.length()));
+        }
+        if (!ended) {
+            return false;
         }
         line_.clear();
         lineEndedByCr_ = cr != nullptr;
         chars += lineLength + 1;
         count -= lineLength + 1;
     }
-    return !failed_;
+    return true;
 }
 
 bool SectionParser::endLine(const char* chars, std::size_t count) {
     if (isHeaderLine(chars, count)) {
-        closeSection();
+        if (!closeSection()) {
+            return false;
+        }
         header_.append(chars, count);
         return true;
     }
     if (!fits(body_, count + 1)) {
         return refuse("has a section too large for this program to hold");
     }
-    charge(static_cast<std::int64_t>(count) + 1);
+    if (!charge(static_cast<std::int64_t>(count) + 1)) {
+        return false;
+    }
     body_.reserve(std::int64_t{body_.length()} + static_cast<std::int64_t>(count) + 2);
     body_.append(chars, count);
     body_.append("\n", 1);
     return true;
 }
 
-void SectionParser::closeSection() {
+bool SectionParser::closeSection() {
     if (header_.empty() && body_.empty()) {
-        return;  // nothing stood before the first header line
+        return true;  // nothing stood before the first header line
     }
-    handOver();
+    return handOver();
 }
 
-void SectionParser::handOver() {
-    const std::int64_t kept = body_.length() <= kCopyLimit ? body_.length() + 1 : body_.capacity();
-    sectionsCost_ += static_cast<std::int64_t>(sizeof(Section)) + header_.length() + 1 + kept +
+// Counts what the section about to be handed over will hold, its body taking `keptBody` bytes.
+bool SectionParser::account(std::int64_t keptBody) {
+    sectionsCost_ += static_cast<std::int64_t>(sizeof(Section)) + header_.length() + 1 + keptBody +
                      3 * kAllocationOverhead;
-    charge(0);
+    return charge(0);
+}
+
+bool SectionParser::handOver() {
     if (body_.length() <= kCopyLimit) {
+        if (!account(body_.length() + 1)) {
+            return false;
+        }
         appendSection(header_, body_, list_);
         body_.clear();
     } else {
+        if (!account(body_.capacity())) {
+            return false;
+        }
         appendSection(header_, std::move(body_), list_);  // leaves body_ empty
     }
     header_.clear();
+    return true;
 }
 
 bool SectionParser::finish() {
-    if (!encodingKnown_ && !failed_) {
-        decideEncoding();
-    }
-    if (failed_) {
+    if (!encodingKnown_ && !refused() && !decideEncoding()) {
         return false;
     }
-    if (isUtf16(list_.encoding) && !utf16_.finish(why_)) {
-        failed_ = true;
+    if (refused() || (isUtf16(list_.encoding) && !utf16_.finish(why_))) {
         return false;
     }
     if (!line_.empty()) {
-        endLine(line_.c_str(), static_cast<std::size_t>(line_.length()));
+        if (!endLine(line_.c_str(), static_cast<std::size_t>(line_.length()))) {
+            return false;
+        }
         line_.clear();
     }
-    if (failed_) {
-        return false;
-    }
-    handOver();  // even when empty, so that a list always holds a section
-    return true;
+    return handOver();  // even when empty, so that a list always holds a section
 }
 
 bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text& why) {

@@ -23,9 +23,12 @@
 //   (a binary file, or UTF-16 without a mark), UTF-32, and UTF-16 that is cut off, holds an
 //   unpaired surrogate or a U+0000 character.
 //
-// What the sections cost in memory is counted as they are collected, and loading gives up with
-// std::bad_alloc once that passes the budget: near the end of a 32-bit address space an allocator
-// may crash instead of failing cleanly, so the limit must come before it.
+// What the sections cost in memory is counted as they are collected, and loading refuses the file
+// once that passes the budget: near the end of a 32-bit address space an allocator may crash
+// instead of failing cleanly, so the limit must come before it.
+// The cause when the file's sections pass the budget, or memory runs out while it is handled.
+constexpr const char* kTooLargeForMemory = "is too large to hold in the memory available";
+
 class SectionParser {
   public:
     // A 32-bit process has 2 GB of address space for everything; a 64-bit one is held to a size
@@ -35,21 +38,24 @@ class SectionParser {
 
     explicit SectionParser(SectionList& list, std::int64_t memoryBudget = kMemoryBudget);
 
-    // False once the input is refused; why() then says why and the list must be discarded.
+    // Every step returns false once the input is refused, and goes on doing so; why() then says
+    // why and the list must be discarded.
     bool feed(const char* bytes, std::size_t count);
     // Ends the input. The list then holds at least one section, even for an empty file.
     bool finish();
     const Text& why() const { return why_; }
 
   private:
-    void decideEncoding();
+    bool refused() const { return !why_.empty(); }
+    bool refuse(const char* why);
+    bool decideEncoding();
     bool decodeText(const char* bytes, std::size_t count);
     bool splitLines(const char* chars, std::size_t count);
     bool endLine(const char* chars, std::size_t count);
-    void closeSection();
-    void handOver();
-    bool refuse(const char* why);
-    void charge(std::int64_t extra) const;
+    bool closeSection();
+    bool handOver();
+    bool account(std::int64_t keptBody);
+    bool charge(std::int64_t extra);
 
     SectionList& list_;
     Text line_;                   // the part of the current line that came in earlier chunks
@@ -60,8 +66,7 @@ class SectionParser {
     int firstByteCount_ = 0;
     bool encodingKnown_ = false;
     Utf16Decoder utf16_{ByteOrder::littleEndian};
-    bool failed_ = false;
-    Text why_;
+    Text why_;  // empty until the input is refused
     std::int64_t memoryBudget_;
     std::int64_t sectionsCost_ = 0;  // of the sections already in the list
 };

@@ -10,7 +10,7 @@ namespace {
 // Gathers the output into large writes; the sections hold '\n' where the file gets CR LF.
 class CrLfBuffer {
   public:
-    explicit CrLfBuffer(ByteSink sink) : sink_(sink) {}
+    CrLfBuffer(ByteSink sink, Text& why) : sink_(sink), why_(why) {}
 
     bool put(const char* bytes, std::size_t count) {
         while (count > 0) {
@@ -41,15 +41,16 @@ class CrLfBuffer {
     }
 
     bool flush() {
-        const bool ok = used_ == 0 || sink_.write(sink_.context, buffer_, used_);
+        const bool ok = used_ == 0 || sink_.write(sink_.context, buffer_, used_, why_);
         used_ = 0;
         return ok;
     }
 
   private:
     ByteSink sink_;
+    Text& why_;
     std::size_t used_ = 0;
-    char buffer_[1 << 16];
+    char buffer_[kStreamChunk];
 };
 
 // Stands between the writer and the file for a UTF-16 file: the sections hold its text as UTF-8.
@@ -58,15 +59,22 @@ struct Utf16Sink {
     ByteSink file;
 };
 
-bool toUtf16(void* context, const char* bytes, std::size_t count) {
+// The sections of a UTF-16 file hold only what its decoding produced, so this is the program's
+// own fault if it ever shows.
+constexpr const char* kNotUtf8 =
+    "cannot write the new content: it holds bytes that are not UTF-8, which UTF-16 cannot carry";
+
+bool toUtf16(void* context, const char* bytes, std::size_t count, Text& why) {
     auto& sink = *static_cast<Utf16Sink*>(context);
-    constexpr std::size_t kPiece = 8192;
-    char encoded[Utf16Encoder::maxEncodedSize(kPiece)];
+    char encoded[Utf16Encoder::maxEncodedSize(kUtf16Piece)];
     while (count > 0) {
-        const std::size_t piece = std::min(count, kPiece);
+        const std::size_t piece = std::min(count, kUtf16Piece);
         std::size_t encodedCount = 0;
-        if (!sink.encoder.encode(bytes, piece, encoded, encodedCount) ||
-            !sink.file.write(sink.file.context, encoded, encodedCount)) {
+        if (!sink.encoder.encode(bytes, piece, encoded, encodedCount)) {
+            why = kNotUtf8;
+            return false;
+        }
+        if (!sink.file.write(sink.file.context, encoded, encodedCount, why)) {
             return false;
         }
         bytes += piece;
@@ -75,8 +83,8 @@ bool toUtf16(void* context, const char* bytes, std::size_t count) {
     return true;
 }
 
-bool writeLayout(const SectionList& list, ByteSink sink, bool withMark) {
-    CrLfBuffer out(sink);
+bool writeLayout(const SectionList& list, ByteSink sink, bool withMark, Text& why) {
+    CrLfBuffer out(sink, why);
     if (withMark &&
         !out.put("\xEF\xBB\xBF", 3)) {  // U+FEFF, in whatever encoding the sink gives it
         return false;
@@ -96,20 +104,17 @@ bool writeLayout(const SectionList& list, ByteSink sink, bool withMark) {
 
 }  // namespace
 
-bool writeSections(const SectionList& list, ByteSink sink) {
-    switch (list.encoding) {
-        case FileEncoding::eightBit:
-            return writeLayout(list, sink, false);
-        case FileEncoding::utf8WithMark:
-            return writeLayout(list, sink, true);
-        case FileEncoding::utf16LittleEndian:
-        case FileEncoding::utf16BigEndian: {
-            Utf16Sink utf16{Utf16Encoder(list.encoding == FileEncoding::utf16LittleEndian
-                                             ? ByteOrder::littleEndian
-                                             : ByteOrder::bigEndian),
-                            sink};
-            return writeLayout(list, ByteSink{toUtf16, &utf16}, true) && utf16.encoder.finished();
-        }
+bool writeSections(const SectionList& list, ByteSink sink, Text& why) {
+    if (!isUtf16(list.encoding)) {
+        return writeLayout(list, sink, list.encoding == FileEncoding::utf8WithMark, why);
     }
-    return false;
+    Utf16Sink utf16{Utf16Encoder(byteOrderOf(list.encoding)), sink};
+    if (!writeLayout(list, ByteSink{toUtf16, &utf16}, true, why)) {
+        return false;
+    }
+    if (!utf16.encoder.finished()) {
+        why = kNotUtf8;
+        return false;
+    }
+    return true;
 }

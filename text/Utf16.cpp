@@ -45,12 +45,29 @@ int sequenceLength(unsigned char lead) {
     return 0;
 }
 
+// Whether `second` may follow `lead`. After some leads the range is narrower, which rules out
+// overlong forms (E0, F0), surrogates (ED) and points past U+10FFFF (F4).
+bool secondByteFits(unsigned char lead, unsigned char second) {
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead == 0xE0) {
+        low = 0xA0;
+    } else if (lead == 0xED) {
+        high = 0x9F;
+    } else if (lead == 0xF0) {
+        low = 0x90;
+    } else if (lead == 0xF4) {
+        high = 0x8F;
+    }
+    return second >= low && second <= high;
+}
+
 }  // namespace
 
 bool Utf16Decoder::put(unsigned unit, char*& out, Text& why) {
     if (highSurrogate_ != 0) {
         if (!isLow(unit)) {
-            why = "contains an unpaired UTF-16 surrogate, so it is not valid UTF-16";
+            why = kUnpairedSurrogate;
             return false;
         }
         putUtf8(0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00), out);
@@ -62,11 +79,11 @@ bool Utf16Decoder::put(unsigned unit, char*& out, Text& why) {
         return true;
     }
     if (isLow(unit)) {
-        why = "contains an unpaired UTF-16 surrogate, so it is not valid UTF-16";
+        why = kUnpairedSurrogate;
         return false;
     }
     if (unit == 0) {
-        why = "contains a NUL character, so it is not a plain text file";
+        why = kNulCharacter;
         return false;
     }
     putUtf8(unit, out);
@@ -104,11 +121,11 @@ bool Utf16Decoder::decode(const char* bytes, std::size_t count, char* out, std::
 
 bool Utf16Decoder::finish(Text& why) const {
     if (haveOddByte_) {
-        why = "has an odd number of bytes, so it is not whole UTF-16";
+        why = kOddByteCount;
         return false;
     }
     if (highSurrogate_ != 0) {
-        why = "contains an unpaired UTF-16 surrogate, so it is not valid UTF-16";
+        why = kUnpairedSurrogate;
         return false;
     }
     return true;
@@ -129,7 +146,8 @@ bool Utf16Encoder::encode(const char* bytes, std::size_t count, char* out, std::
         pending_[pendingCount_++] = *in++;
         --count;
         const int needed = sequenceLength(pending_[0]);
-        if (needed == 0 || (pendingCount_ > 1 && (pending_[pendingCount_ - 1] & 0xC0) != 0x80)) {
+        if (needed == 0 || (pendingCount_ == 2 && !secondByteFits(pending_[0], pending_[1])) ||
+            (pendingCount_ > 2 && (pending_[pendingCount_ - 1] & 0xC0) != 0x80)) {
             return false;
         }
         if (pendingCount_ < needed) {

@@ -13,6 +13,16 @@
 
 enum class ByteOrder { littleEndian, bigEndian };
 
+// UTF-16 is converted in pieces of this many bytes, so that the other side fits a small stack
+// buffer.
+constexpr std::size_t kUtf16Piece = 8192;
+
+// Why UTF-16 input is refused.
+constexpr const char* kUnpairedSurrogate =
+    "contains an unpaired UTF-16 surrogate, so it is not valid UTF-16";
+constexpr const char* kOddByteCount = "has an odd number of bytes, so it is not whole UTF-16";
+constexpr const char* kNulCharacter = "contains a NUL character, so it is not a plain text file";
+
 class Utf16Decoder {
   public:
     explicit Utf16Decoder(ByteOrder order) : order_(order) {}
@@ -45,7 +55,9 @@ class Utf16Encoder {
     static constexpr std::size_t maxEncodedSize(std::size_t count) { return (count + 4) * 2; }
 
     // Encodes `count` bytes of UTF-8 into `out`, keeping a sequence split between chunks for the
-    // next call. False for bytes that are not UTF-8, which the decoder never produces.
+    // next call. False for bytes that are not well-formed UTF-8, which the decoder never produces:
+    // a byte that cannot start or continue a sequence, an overlong form, an encoded surrogate
+    // (ED A0 80) and anything past U+10FFFF (F4 90 80 80).
     bool encode(const char* bytes, std::size_t count, char* out, std::size_t& written);
     // True when the input ended on a whole character.
     bool finished() const { return pendingCount_ == 0; }

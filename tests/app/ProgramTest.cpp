@@ -167,7 +167,7 @@ TEST(Failure, RunningOutOfMemoryLeavesTheFileUntouched) {
     }
     RunOptions options;
     options.memoryLimit = 24L << 20;
-    expectUntouchedFailure({"out of memory", "there is not enough memory to hold it",
+    expectUntouchedFailure({"out of memory", "is too large to hold in the memory available",
                             [](const TempFolder&) {}, options},
                            large);
 }

@@ -81,7 +81,7 @@ TEST(LargeFile, IsRefusedCleanlyByThe32BitProgram) {
     writeBytes(folder / "aircraft.cfg", lines);
     const RunResult run = runCfgrenum(folder.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, consoleText("aircraft.cfg: there is not enough memory to hold it\n"));
+    EXPECT_EQ(run.err, consoleText("aircraft.cfg: is too large to hold in the memory available\n"));
     EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }

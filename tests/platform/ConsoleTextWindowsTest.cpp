@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/WindowsText.h"
 
 namespace {
 
@@ -19,13 +20,20 @@ TEST(WindowsText, ConvertsMessagesBetweenUtf16AndUtf8) {
     EXPECT_EQ(wideFromUtf8(converted), std::wstring(wide));
 }
 
-// The system's own words, not a code page's rendering of them.
+// The system's own words, not a code page's rendering of them: the UTF-8 must give back exactly
+// the system's UTF-16 text, less its closing period and line break.
 TEST(WindowsText, SystemMessagesAreUtf8WithoutTrailingPunctuation) {
-    const Text message = systemMessage(ERROR_FILE_NOT_FOUND);
-    ASSERT_FALSE(message.empty());
-    const std::string text = message.c_str();
-    EXPECT_NE(text.back(), '.');
-    EXPECT_NE(text.back(), '\n');
+    wchar_t system[512] = {0};
+    ASSERT_GT(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             ERROR_FILE_NOT_FOUND, 0, system, 512, nullptr),
+              0u);
+    std::wstring expected = system;
+    while (!expected.empty() &&
+           std::wstring(L"\r\n .").find(expected.back()) != std::wstring::npos) {
+        expected.pop_back();
+    }
+    const Text message = os::systemMessage(ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(wideFromUtf8(message), expected);
 }
 
 }  // namespace

@@ -75,6 +75,30 @@ std::string attribute(const fs::path& file, const char* name) {
     return n < 0 ? "<none>" : std::string(value, static_cast<std::size_t>(n));
 }
 
+TEST(ReplacementOnPosix, KeepsThePermissionBitsAndLeavesNoOtherFile) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    ASSERT_EQ(replaceWith(target, "new"), "");
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+TEST(ReplacementOnPosix, RewritesTheFileBehindASymbolicLinkAndKeepsTheLink) {
+    TempFolder folder;
+    fs::create_directory(folder / "real");
+    writeBytes(folder / "real" / "aircraft.cfg", kOld);
+    fs::create_symlink("real/aircraft.cfg", folder / "aircraft.cfg");
+    ASSERT_EQ(replaceWith(folder / "aircraft.cfg", "new"), "");
+    EXPECT_TRUE(fs::is_symlink(folder / "aircraft.cfg"));
+    EXPECT_EQ(readBytes(folder / "real" / "aircraft.cfg"), "new");
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"aircraft.cfg", "real"}));
+    EXPECT_EQ(filesIn(folder / "real"), std::vector<std::string>{"aircraft.cfg"});
+}
+
 TEST(ReplacementOnPosix, KeepsExtendedAttributesAndTheAccessControlList) {
     TempFolder folder;
     const fs::path target = folder / "aircraft.cfg";

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/platform/ReplaceWith.h"
+#include "tests/support/Platform.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
@@ -63,6 +64,33 @@ TEST(Replacement, GoingOutOfScopeLeavesTheFileAndNoTemporaryFile) {
     expectUntouched(folder);
 }
 
+// What cannot be replaced is refused before anything is created beside it.
+TEST(Replacement, RefusesWhatItCannotReplace) {
+    TempFolder folder;
+    fs::create_directory(folder / "folder.cfg");
+    writeBytes(folder / "read-only.cfg", kOld);
+    fs::permissions(folder / "read-only.cfg",
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);  // the read-only attribute on Windows
+    const struct {
+        const char* name;
+        const char* why;  // none where the system words it in its own language
+    } rows[] = {
+        {"missing.cfg", kPosix ? "cannot open it: No such file or directory" : nullptr},
+        {"folder.cfg", "is not a regular file"},
+        {"read-only.cfg", "is read-only, so it was not replaced"},
+    };
+    for (const auto& row : rows) {
+        const std::string why = replaceWith(folder / row.name, "new");
+        EXPECT_NE(why, "") << row.name;
+        if (row.why != nullptr) {
+            EXPECT_EQ(why, row.why);
+        }
+    }
+    EXPECT_EQ(readBytes(folder / "read-only.cfg"), kOld);
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"folder.cfg", "read-only.cfg"}));
+}
+
 // A step out of order is the program's mistake, and must not read like a file-system failure.
 TEST(Replacement, StepsOutOfOrderAreAnInternalError) {
     TempFolder folder;
@@ -71,11 +99,13 @@ TEST(Replacement, StepsOutOfOrderAreAnInternalError) {
     readAndBegin(folder / "aircraft.cfg", replacement);
     abandonReplacement(replacement);
     Text why;
+    const std::string outOfOrder =
+        "cannot replace the file: the program took its steps out of order";
     EXPECT_FALSE(commitReplacement(replacement, why));
-    EXPECT_EQ(std::string(why.c_str()).rfind("internal error: ", 0), 0u) << why.c_str();
+    EXPECT_EQ(why.c_str(), outOfOrder);
     Replacement unopened;
     EXPECT_FALSE(beginReplacement(unopened, why));
-    EXPECT_EQ(std::string(why.c_str()).rfind("internal error: ", 0), 0u) << why.c_str();
+    EXPECT_EQ(why.c_str(), outOfOrder);
     expectUntouched(folder);
 }
 
@@ -88,7 +118,7 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
     const struct {
         const char* name;
         Interference interference;
-        const char* leftAt;  // the content the change leaves, or none when it removes the file
+        std::string leftAt;  // the content the change leaves, or "" when it removes the file
     } rows[] = {
         {"an editor saves a new file over it",
          {{},
@@ -97,13 +127,13 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
               fs::rename(folder / "editor.tmp", target);
           },
           {}},
-         "edited"},
+         edited},
         {"it is truncated and rewritten in place during the read",
          {[&] { writeBytes(target, "[fl"); }, {}, {}},
-         "short"},
+         "[fl"},
         {"it grows during the read",
          {[&] { writeBytes(target, kOld + "more\r\n"); }, {}, {}},
-         "grown"},
+         kOld + "more\r\n"},
         {"it is rewritten in place with content of the same size",
          {{},
           [&] {
@@ -111,8 +141,8 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
               fs::last_write_time(target, fs::last_write_time(target) + std::chrono::seconds(2));
           },
           {}},
-         "same size"},
-        {"it is removed", {{}, [&] { fs::remove(target); }, {}}, nullptr},
+         kNew},
+        {"it is removed", {{}, [&] { fs::remove(target); }, {}}, ""},
         {"an editor saves at the very last moment",
          {{},
           {},
@@ -120,16 +150,16 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
               writeBytes(folder / "editor.tmp", edited);
               fs::rename(folder / "editor.tmp", target);
           }},
-         "edited"},
+         edited},
     };
     for (const auto& row : rows) {
         writeBytes(target, kOld);
         EXPECT_EQ(replaceWith(target, "renumbered", row.interference), kChanged) << row.name;
-        if (row.leftAt == nullptr) {
+        if (row.leftAt.empty()) {
             EXPECT_TRUE(filesIn(folder.path()).empty()) << row.name;
             continue;
         }
-        EXPECT_NE(readBytes(target), "renumbered") << row.name;
+        EXPECT_EQ(readBytes(target), row.leftAt) << row.name;
         EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << row.name;
     }
 }

@@ -1,7 +1,7 @@
 #include "tests/platform/ReplaceWith.h"
 
 #include "platform/FileReplacement.h"
-#include "platform/FileSystem.h"
+#include "platform/FileSystemTestHook.h"
 
 namespace {
 

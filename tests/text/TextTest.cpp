@@ -144,18 +144,19 @@ TEST(Text, MovedFromTextStaysUsable) {
 }
 
 TEST(Text, ReserveGrowsGeometricallySoAppendsStayLinear) {
+    // Counted by capacity, not by buffer address: an allocator may grow a buffer in place.
     Text text;
-    int reallocations = 0;
-    const char* buffer = text.c_str();
+    int growths = 0;
+    std::int32_t capacity = text.capacity();
     for (int i = 0; i < 100000; ++i) {
         text.append("0123456789", 10);
-        if (text.c_str() != buffer) {
-            ++reallocations;
-            buffer = text.c_str();
+        if (text.capacity() != capacity) {
+            ++growths;
+            capacity = text.capacity();
         }
     }
     EXPECT_EQ(text.length(), 1000000);
-    EXPECT_LT(reallocations, 40);
+    EXPECT_LT(growths, 40);
     EXPECT_LE(text.capacity(), text.length() * 2);
 }
 

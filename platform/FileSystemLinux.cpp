@@ -1,4 +1,5 @@
-// The POSIX side of the safe replacement: system calls only, no protocol.
+// The Linux side of the safe replacement: renameat2's exchange and the fd-based extended-attribute
+// calls are Linux's own.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -11,15 +12,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "platform/Console.h"
 #include "platform/FileSystem.h"
 
-struct ReplacementState {
+namespace os {
+
+struct Files {
     Text target;  // the name to replace: as given, or the file that a symbolic link names
     int original = -1;
     struct stat read {};                                          // the file as it was opened
@@ -94,25 +95,25 @@ void syncFolderOf(const Text& path) {
     }
 }
 
-void readAttributes(ReplacementState& state) {
-    const ssize_t size = flistxattr(state.original, nullptr, 0);
+void readAttributes(Files& files) {
+    const ssize_t size = flistxattr(files.original, nullptr, 0);
     if (size <= 0) {
         return;  // none, or a file system without them
     }
     std::vector<char> names(static_cast<std::size_t>(size));
-    const ssize_t got = flistxattr(state.original, names.data(), names.size());
+    const ssize_t got = flistxattr(files.original, names.data(), names.size());
     for (ssize_t at = 0; at < got;) {
         const std::string name(names.data() + at);
         at += static_cast<ssize_t>(name.size()) + 1;
-        const ssize_t length = fgetxattr(state.original, name.c_str(), nullptr, 0);
+        const ssize_t length = fgetxattr(files.original, name.c_str(), nullptr, 0);
         if (length < 0) {
             continue;
         }
         std::string value(static_cast<std::size_t>(length), '\0');
-        const ssize_t read = fgetxattr(state.original, name.c_str(), &value[0], value.size());
+        const ssize_t read = fgetxattr(files.original, name.c_str(), &value[0], value.size());
         if (read >= 0) {
             value.resize(static_cast<std::size_t>(read));
-            state.attributes.emplace_back(name, value);
+            files.attributes.emplace_back(name, value);
         }
     }
 }
@@ -131,13 +132,65 @@ int exchangeNames(const char*, const char*) {
 }
 #endif
 
+// The temporary name no longer holds anything of ours: nothing is removed on failure or on a
+// signal.
+void forgetTemporary(Files& files) {
+    files.temporary.clear();
+    gTemporaryLive = 0;
+}
+
+// The temporary file is in place: what the swap took out was the file read, and it goes.
+PlaceResult exchangeWithTarget(Files& files, SystemError& error, bool& unsupported) {
+    const char* temporary = files.temporary.c_str();
+    const char* target = files.target.c_str();
+    unsupported = false;
+    if (exchangeNames(temporary, target) != 0) {
+        if (errno == ENOENT) {
+            return PlaceResult::fileChanged;  // the file is gone
+        }
+        unsupported = errno == ENOSYS || errno == EINVAL || errno == ENOTSUP;
+        error = errno;
+        return PlaceResult::failed;
+    }
+    // The temporary name now holds what stood at the target: it must be what was read.
+    struct stat out {};
+    if (lstat(temporary, &out) == 0 && sameFileUnchanged(out, files.read)) {
+        unlink(temporary);
+        forgetTemporary(files);
+        syncFolderOf(files.target);
+        return PlaceResult::placed;
+    }
+    if (exchangeNames(temporary, target) != 0) {
+        // The other file stays at the temporary name rather than be removed with it.
+        error = errno;
+        forgetTemporary(files);
+        return PlaceResult::failed;
+    }
+    return PlaceResult::fileChanged;
+}
+
+// Where names cannot be swapped: the name is checked, then the temporary file renamed over it.
+PlaceResult checkThenRename(Files& files, SystemError& error) {
+    struct stat now {};
+    if (lstat(files.target.c_str(), &now) != 0 || !sameFileUnchanged(now, files.read)) {
+        return PlaceResult::fileChanged;
+    }
+    if (std::rename(files.temporary.c_str(), files.target.c_str()) != 0) {
+        error = errno;
+        return PlaceResult::failed;
+    }
+    forgetTemporary(files);
+    syncFolderOf(files.target);
+    return PlaceResult::placed;
+}
+
 }  // namespace
 
 Text systemMessage(SystemError error) {
     return Text(std::strerror(static_cast<int>(error)));
 }
 
-void prepareSystem() {
+void prepareProcess() {
     signal(SIGXFSZ, SIG_IGN);  // a write past a file size limit then fails with EFBIG
     signal(SIGPIPE, SIG_IGN);  // a closed console pipe then fails the write, not the process
     for (int sig : kCleanupSignals) {
@@ -153,26 +206,26 @@ void prepareSystem() {
     }
 }
 
-ReplacementState* createState() {
-    return new ReplacementState;
+Files* createFiles() {
+    return new Files;
 }
 
-void destroyState(ReplacementState* state) {
-    if (state->original >= 0) {
-        close(state->original);
+void destroyFiles(Files* files) {
+    if (files->original >= 0) {
+        close(files->original);
     }
-    if (state->fd >= 0) {
-        close(state->fd);
+    if (files->fd >= 0) {
+        close(files->fd);
     }
-    if (!state->temporary.empty()) {
+    if (!files->temporary.empty()) {
         SignalGuard guard;
-        unlink(state->temporary.c_str());
+        unlink(files->temporary.c_str());
         gTemporaryLive = 0;
     }
-    delete state;
+    delete files;
 }
 
-bool openFile(ReplacementState& state, const char* path, FileFacts& facts, SystemError& error) {
+bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
     struct stat link {};
     if (lstat(path, &link) != 0) {
         error = errno;
@@ -185,30 +238,30 @@ bool openFile(ReplacementState& state, const char* path, FileFacts& facts, Syste
             error = errno;
             return false;
         }
-        state.target = resolved;
+        files.target = resolved;
         std::free(resolved);
     } else {
-        state.target = path;
+        files.target = path;
     }
     // Without following a link that appeared since, and without waiting on a FIFO.
-    state.original =
-        open(state.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
-    if (state.original < 0 || fstat(state.original, &state.read) != 0) {
+    files.original =
+        open(files.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
+    if (files.original < 0 || fstat(files.original, &files.read) != 0) {
         error = errno;
         return false;
     }
-    facts.regular = S_ISREG(state.read.st_mode);
-    facts.size = static_cast<std::int64_t>(state.read.st_size);
+    facts.regular = S_ISREG(files.read.st_mode);
+    facts.size = static_cast<std::int64_t>(files.read.st_size);
     if (facts.regular) {
-        readAttributes(state);
+        readAttributes(files);
     }
     return true;
 }
 
-bool readFile(ReplacementState& state, char* buffer, std::size_t capacity, std::size_t& got,
-              SystemError& error) {
+bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
+                  SystemError& error) {
     for (;;) {
-        const ssize_t n = read(state.original, buffer, capacity < SSIZE_MAX ? capacity : SSIZE_MAX);
+        const ssize_t n = read(files.original, buffer, capacity < SSIZE_MAX ? capacity : SSIZE_MAX);
         if (n >= 0) {
             got = static_cast<std::size_t>(n);
             return true;
@@ -220,45 +273,45 @@ bool readFile(ReplacementState& state, char* buffer, std::size_t capacity, std::
     }
 }
 
-void closeFile(ReplacementState& state) {
-    close(state.original);
-    state.original = -1;
+void closeOriginal(Files& files) {
+    close(files.original);
+    files.original = -1;
 }
 
-bool isReadOnly(ReplacementState& state) {
-    return (state.read.st_mode & 0222) == 0 || access(state.target.c_str(), W_OK) != 0;
+bool isReadOnly(Files& files) {
+    return (files.read.st_mode & 0222) == 0 || access(files.target.c_str(), W_OK) != 0;
 }
 
-bool createTemporary(ReplacementState& state, SystemError& error) {
-    const Text pattern = state.target + ".tmp-XXXXXX";
+bool createTemporary(Files& files, SystemError& error) {
+    const Text pattern = files.target + ".tmp-XXXXXX";
     std::vector<char> name(pattern.c_str(), pattern.c_str() + pattern.length() + 1);
     SignalGuard guard;                // the file and its registration come into being together
-    state.fd = mkstemp(name.data());  // fills in the X's
-    if (state.fd < 0) {
+    files.fd = mkstemp(name.data());  // fills in the X's
+    if (files.fd < 0) {
         error = errno;
         return false;
     }
-    state.temporary = name.data();
-    registerTemporary(state.temporary);
+    files.temporary = name.data();
+    registerTemporary(files.temporary);
     return true;
 }
 
-bool copyAttributes(ReplacementState& state, SystemError& error) {
-    const struct stat& old = state.read;
+bool copyAttributes(Files& files, SystemError& error) {
+    const struct stat& old = files.read;
     if (old.st_uid != geteuid() || old.st_gid != getegid()) {
         // Only a privileged user may give the file away; a member of its group may keep the group.
-        if (fchown(state.fd, old.st_uid, old.st_gid) != 0) {
-            (void)!fchown(state.fd, static_cast<uid_t>(-1), old.st_gid);
+        if (fchown(files.fd, old.st_uid, old.st_gid) != 0) {
+            (void)!fchown(files.fd, static_cast<uid_t>(-1), old.st_gid);
         }
     }
-    if (fchmod(state.fd, old.st_mode & 07777) != 0) {
+    if (fchmod(files.fd, old.st_mode & 07777) != 0) {
         error = errno;
         return false;
     }
-    for (const auto& [name, value] : state.attributes) {
+    for (const auto& [name, value] : files.attributes) {
         // An access control list decides who may write the file, so it must come along; other
         // attributes (a security label the user may not set, say) are kept where they can be.
-        if (fsetxattr(state.fd, name.c_str(), value.data(), value.size(), 0) != 0 &&
+        if (fsetxattr(files.fd, name.c_str(), value.data(), value.size(), 0) != 0 &&
             name == "system.posix_acl_access") {
             error = errno;
             return false;
@@ -267,10 +320,10 @@ bool copyAttributes(ReplacementState& state, SystemError& error) {
     return true;
 }
 
-bool writeTemporary(ReplacementState& state, const char* bytes, std::size_t count,
-                    std::size_t& written, SystemError& error) {
+bool writeTemporary(Files& files, const char* bytes, std::size_t count, std::size_t& written,
+                    SystemError& error) {
     for (;;) {
-        const ssize_t n = write(state.fd, bytes, count < SSIZE_MAX ? count : SSIZE_MAX);
+        const ssize_t n = write(files.fd, bytes, count < SSIZE_MAX ? count : SSIZE_MAX);
         if (n > 0) {
             written = static_cast<std::size_t>(n);
             return true;
@@ -283,17 +336,17 @@ bool writeTemporary(ReplacementState& state, const char* bytes, std::size_t coun
     }
 }
 
-bool flushTemporary(ReplacementState& state, SystemError& error) {
-    if (fsync(state.fd) != 0) {
+bool flushTemporary(Files& files, SystemError& error) {
+    if (fsync(files.fd) != 0) {
         error = errno;
         return false;
     }
     return true;
 }
 
-bool closeTemporary(ReplacementState& state, SystemError& error) {
-    const int closed = close(state.fd);
-    state.fd = -1;
+bool closeTemporary(Files& files, SystemError& error) {
+    const int closed = close(files.fd);
+    files.fd = -1;
     if (closed != 0) {
         error = errno;
         return false;
@@ -301,53 +354,16 @@ bool closeTemporary(ReplacementState& state, SystemError& error) {
     return true;
 }
 
-PlaceResult placeTemporary(ReplacementState& state, SystemError& error) {
+PlaceResult placeTemporary(Files& files, SystemError& error) {
     SignalGuard guard;  // a handler must not remove what the swap just took out
-    const char* temporary = state.temporary.c_str();
-    const char* target = state.target.c_str();
     if (kCanExchange) {
-        if (exchangeNames(temporary, target) == 0) {
-            // The temporary name now holds what stood at the target: it must be what was read.
-            struct stat out {};
-            if (lstat(temporary, &out) == 0 && sameFileUnchanged(out, state.read)) {
-                unlink(temporary);
-                state.temporary.clear();
-                gTemporaryLive = 0;
-                syncFolderOf(state.target);
-                return PlaceResult::placed;
-            }
-            if (exchangeNames(temporary, target) != 0) {
-                // The other file stays at the temporary name rather than be removed with it.
-                error = errno;
-                state.temporary.clear();
-                gTemporaryLive = 0;
-                return PlaceResult::failed;
-            }
-            return PlaceResult::fileChanged;
+        bool unsupported = false;
+        const PlaceResult result = exchangeWithTarget(files, error, unsupported);
+        if (!unsupported) {
+            return result;
         }
-        if (errno == ENOENT) {
-            return PlaceResult::fileChanged;  // the file is gone
-        }
-        if (errno != ENOSYS && errno != EINVAL && errno != ENOTSUP) {
-            error = errno;
-            return PlaceResult::failed;
-        }
-        // This file system cannot swap names: check, then rename.
     }
-    struct stat now {};
-    if (lstat(target, &now) != 0 || !sameFileUnchanged(now, state.read)) {
-        return PlaceResult::fileChanged;
-    }
-    if (std::rename(temporary, target) != 0) {
-        error = errno;
-        return PlaceResult::failed;
-    }
-    state.temporary.clear();
-    gTemporaryLive = 0;
-    syncFolderOf(state.target);
-    return PlaceResult::placed;
+    return checkThenRename(files, error);
 }
 
-void writeErrorLine(const Text& line) {
-    std::cerr << line << '\n';
-}
+}  // namespace os
