@@ -1,8 +1,9 @@
 // Fuzzes the whole in-memory path, load from bytes, renumber, save to bytes, against the property
 // that defines the program: the output is the input with every line ended by CR LF and only the
-// aircraft header lines replaced by [fltsim.N] (the marker spelt as the file spelt it), N counting
-// up from 0. Every other line is kept byte for byte and in order. Input with a NUL byte must be
-// refused, never rewritten.
+// bracketed names of aircraft headers replaced by [fltsim.N] (the marker spelt as the file spelt
+// it), N counting up from 0. Everything else is kept byte for byte and in order. Input with a NUL
+// byte must be refused, never rewritten. And the program's judgement that the output equals the
+// input, which decides whether the file is written at all, must be exact.
 //
 // The first byte picks how the rest is fed: as raw bytes, or as text encoded to UTF-16 (little-
 // or big-endian, with its mark), so that both the 8-bit and the UTF-16 paths are explored.
@@ -54,9 +55,20 @@ std::string expectedOutput(std::string_view in, bool sniffMark) {
         in.remove_prefix(next);
         const std::size_t first = line.find_first_not_of(" \t");
         const bool header = first != std::string_view::npos && line[first] == '[';
-        const std::size_t marker = header ? findMarker(line) : std::string_view::npos;
+        // An entry's name is what stands between its '[' and the first ']' after it (or the end
+        // of the line); only that part is replaced.
+        const std::size_t close = header ? line.find(']', first + 1) : std::string_view::npos;
+        const std::string_view name =
+            header ? line.substr(first + 1, close == std::string_view::npos ? std::string_view::npos
+                                                                            : close - first - 1)
+                   : std::string_view();
+        const std::size_t marker = header ? findMarker(name) : std::string_view::npos;
         if (marker != std::string_view::npos) {
-            out += "[" + std::string(line.substr(marker, 7)) + std::to_string(entries++) + "]";
+            out += std::string(line.substr(0, first)) + "[" + std::string(name.substr(marker, 7)) +
+                   std::to_string(entries++) + "]";
+            if (close != std::string_view::npos) {
+                out += line.substr(close + 1);
+            }
         } else {
             out += line;
         }
@@ -110,22 +122,28 @@ bool appendTo(void* context, const char* bytes, std::size_t count, Text&) {
     return true;
 }
 
-// Runs the program's own path; false when the input was refused.
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "property violated: %s\n", what);
+    std::abort();
+}
+
+// Runs the program's own path; false when the input was refused. The program skips the write
+// when it judges the output equal to the input: that judgement must be exact.
 bool rewrite(std::string_view in, std::string& out) {
     SectionList list;
     Text why;
     if (!parseSections(in.data(), in.size(), list, why)) {
         return false;
     }
-    renumberEntries(list);
+    const RenumberSummary summary = renumberEntries(list);
     writeSections(list, ByteSink{appendTo, &out}, why);
+    const bool judgedUnchanged = list.lineEndsAsWritten && summary.headersChanged == 0;
     releaseSections(list);
+    if (judgedUnchanged != (out == in)) {
+        fail(judgedUnchanged ? "a changed output was judged equal to the input"
+                             : "an output equal to the input was judged changed");
+    }
     return true;
-}
-
-[[noreturn]] void fail(const char* what) {
-    std::fprintf(stderr, "property violated: %s\n", what);
-    std::abort();
 }
 
 void checkRawBytes(std::string_view in) {

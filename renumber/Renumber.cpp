@@ -15,12 +15,11 @@ char asciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Where "fltsim." stands in the header, in any ASCII letter case, or -1. The simulators read
+// Where "fltsim." stands in chars[from, to), in any ASCII letter case, or -1. The simulators read
 // section names without regard to case, so [FLTSIM.3] is as much an entry as [fltsim.3]. Plain
 // ASCII on purpose: a locale must not decide what counts as an entry.
-std::int32_t findMarker(const Text& header) {
-    const char* chars = header.c_str();
-    for (std::int32_t at = 0; at + kMarkerLength <= header.length(); ++at) {
+std::int32_t findMarker(const char* chars, std::int32_t from, std::int32_t to) {
+    for (std::int32_t at = from; at + kMarkerLength <= to; ++at) {
         std::int32_t matched = 0;
         while (matched < kMarkerLength && asciiLower(chars[at + matched]) == kMarker[matched]) {
             ++matched;
@@ -32,28 +31,59 @@ std::int32_t findMarker(const Text& header) {
     return -1;
 }
 
+// Where the header's bracketed name lies: chars[open] is its '[', chars[close] its ']' (or the
+// end of the line, when it has none).
+struct Brackets {
+    std::int32_t open = -1;
+    std::int32_t close = -1;
+};
+
+Brackets bracketsOf(const Text& header) {
+    const char* chars = header.c_str();
+    Brackets b;
+    const char* open = std::strchr(chars, '[');
+    if (open == nullptr) {
+        return b;  // the headerless leading section
+    }
+    b.open = static_cast<std::int32_t>(open - chars);
+    const char* close = std::strchr(open + 1, ']');
+    b.close = close != nullptr ? static_cast<std::int32_t>(close - chars) : header.length();
+    return b;
+}
+
 }  // namespace
 
-void renumberEntries(SectionList& list) {
+RenumberSummary renumberEntries(SectionList& list) {
+    RenumberSummary summary;
     if (list.head == nullptr) {
         std::cout << "error!";
-        return;
+        return summary;
     }
-    std::int32_t counter = 0;
     Text renumbered;  // reused, so that only the numeral takes a new buffer for each header
-    renumbered.reserve(32);
     for (Section* section = list.head; section != nullptr; section = section->next) {
-        const std::int32_t at = findMarker(section->header);
+        const Text& header = section->header;
+        const Brackets name = bracketsOf(header);
+        const std::int32_t at =
+            name.open < 0 ? -1 : findMarker(header.c_str(), name.open + 1, name.close);
         if (at < 0) {
             continue;
         }
-        // The new header keeps the file's own spelling of the marker: only the number changes.
+        // Only the bracketed name changes, and it keeps the file's own spelling of the marker.
         renumbered.clear();
+        renumbered.append(header.c_str(), static_cast<std::size_t>(name.open));
         renumbered.append("[", 1);
-        renumbered.append(section->header.c_str() + at, kMarkerLength);
-        renumbered += toDecimal(counter);
+        renumbered.append(header.c_str() + at, kMarkerLength);
+        renumbered += toDecimal(summary.entries);
         renumbered += ']';
-        section->header = renumbered;
-        ++counter;
+        if (name.close < header.length()) {
+            renumbered.append(header.c_str() + name.close + 1,
+                              static_cast<std::size_t>(header.length() - name.close - 1));
+        }
+        if (renumbered != header) {
+            section->header = renumbered;
+            ++summary.headersChanged;
+        }
+        ++summary.entries;
     }
+    return summary;
 }

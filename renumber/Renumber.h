@@ -1,10 +1,23 @@
 #pragma once
 
+#include <cstdint>
+
 #include "sections/Section.h"
 
-// Gives the aircraft entries (sections whose header contains "fltsim." in any ASCII letter case)
-// the headers [fltsim.0], [fltsim.1], ... in file order, one counter for all of them. The new
-// header spells the marker as the old one did ([FLTSIM.7] becomes [FLTSIM.0]); the rest of the
-// old header line is dropped. Bodies and all other sections are left as they are. An empty list
-// is reported as "error!" on standard output.
-void renumberEntries(SectionList& list);
+// What the renumbering did.
+struct RenumberSummary {
+    std::int32_t entries = 0;         // aircraft entries, now numbered 0 to entries - 1
+    std::int32_t headersChanged = 0;  // of those, the headers whose bytes changed
+};
+
+// Gives the aircraft entries the numbers 0, 1, 2, ... in file order, one counter for all of them.
+//
+// An aircraft entry is a section whose header names it: the name between the header's '[' and
+// the first ']' after it contains "fltsim." in any ASCII letter case. Only that bracketed name is
+// rewritten, as '[' + the file's own spelling of "fltsim." + the number + ']'; what stands before
+// the '[' and after the ']' (an indent, a comment) is kept byte for byte. So "[general] ; see
+// fltsim.3" is no entry, and "  [FLTSIM.9]<TAB>; old" becomes "  [FLTSIM.0]<TAB>; old". A header
+// without a ']' is an entry when "fltsim." follows its '[', and all of it from the '[' on is
+// replaced. Bodies and all other sections are left as they are. An empty list is reported as
+// "error!" on standard output.
+RenumberSummary renumberEntries(SectionList& list);

@@ -36,6 +36,7 @@ void releaseSections(SectionList& list) {
     }
     list.tail = nullptr;
     list.encoding = FileEncoding::eightBit;
+    list.lineEndsAsWritten = true;
 }
 
 void discardSections(SectionList& list) {
@@ -43,4 +44,5 @@ void discardSections(SectionList& list) {
         releaseSections(list);
     }
     list.encoding = FileEncoding::eightBit;
+    list.lineEndsAsWritten = true;
 }

@@ -34,6 +34,9 @@ struct SectionList {
     Section* head = nullptr;
     Section* tail = nullptr;
     FileEncoding encoding = FileEncoding::eightBit;
+    // Every line of the file ended in CR LF, the last one too: writing the list back then gives
+    // the very bytes that were read, unless a header was changed.
+    bool lineEndsAsWritten = true;
 };
 
 // Links a new section holding `header` and `body` at the end of the list.

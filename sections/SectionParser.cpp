@@ -90,6 +90,9 @@ bool SectionParser::decideEncoding() {
 }
 
 bool SectionParser::decodeText(const char* bytes, std::size_t count) {
+    if (count == 0) {
+        return true;  // `bytes` may be null then, which memchr must not see
+    }
     if (!isUtf16(list_.encoding)) {
         if (std::memchr(bytes, '\0', count) != nullptr) {
             return refuse("contains a NUL byte, so it is not a plain text file");
@@ -114,11 +117,12 @@ bool SectionParser::splitLines(const char* chars, std::size_t count) {
     while (count > 0) {
         if (lineEndedByCr_) {
             lineEndedByCr_ = false;
-            if (*chars == '\n') {  // the LF of a CR LF that was split between chunks
+            if (*chars == '\n') {  // the LF of a CR LF, perhaps split between chunks
                 ++chars;
                 --count;
                 continue;
             }
+            list_.lineEndsAsWritten = false;  // a CR on its own
         }
         // A lone CR ends a line too. Looking for it only inside the line up to the next LF keeps
         // the search linear however rare LFs are.
@@ -150,6 +154,9 @@ bool SectionParser::splitLines(const char* chars, std::size_t count) {
         }
         line_.clear();
         lineEndedByCr_ = cr != nullptr;
+        if (cr == nullptr) {
+            list_.lineEndsAsWritten = false;  // an LF on its own
+        }
         chars += lineLength + 1;
         count -= lineLength + 1;
     }
@@ -214,7 +221,11 @@ bool SectionParser::finish() {
     if (refused() || (isUtf16(list_.encoding) && !utf16_.finish(why_))) {
         return false;
     }
+    if (lineEndedByCr_) {
+        list_.lineEndsAsWritten = false;  // a CR on its own at the very end
+    }
     if (!line_.empty()) {
+        list_.lineEndsAsWritten = false;  // a last line without a line end gets one
         if (!endLine(line_.c_str(), static_cast<std::size_t>(line_.length()))) {
             return false;
         }
