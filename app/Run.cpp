@@ -3,65 +3,197 @@
 #include <iostream>
 #include <new>
 
+#include "checks/EntryChecks.h"
 #include "platform/Console.h"
 #include "platform/FileReplacement.h"
+#include "platform/Paths.h"
 #include "renumber/Renumber.h"
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
 #include "sections/SectionParser.h"
-#include "text/Text.h"
+#include "text/Decimal.h"
 
 namespace {
 
-constexpr const char* kFileName = "aircraft.cfg";
+// Aircraft keep their entries in aircraft.cfg; scenery objects (ground vehicles, boats, jetways,
+// animals) keep the same entries in sim.cfg.
+constexpr const char* kFileNames[] = {"aircraft.cfg", "sim.cfg"};
 
-// Opens the file, loads its sections, renumbers the entries and puts the result in the file's
-// place. Any failure stops the run before the file is touched; the cause is left in `why`.
+// Past this many warnings, a console shows no more than a wall of text: the rest are counted.
+constexpr std::size_t kMostWarnings = 100;
+
+bool sameNameIgnoringCase(const char* a, const char* b) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        if (lower(*a) != lower(*b)) {
+            return false;
+        }
+    }
+    return *a == *b;
+}
+
+// Where the name in `path` starts, after its folder.
+std::int32_t nameStart(const Text& path) {
+    std::int32_t start = path.length();
+    while (start > 0 && !isPathSeparator(path.c_str()[start - 1])) {
+        --start;
+    }
+    return start;
+}
+
+// The folder that holds `path`; empty for the current folder.
+Text folderOf(const Text& path) {
+    Text folder;
+    folder.append(path.c_str(), static_cast<std::size_t>(nameStart(path)));
+    return folder;
+}
+
+Text joined(const Text& folder, const char* name) {
+    Text path(folder);
+    if (!folder.empty() && !isPathSeparator(folder.c_str()[folder.length() - 1])) {
+        path += pathSeparator();
+    }
+    return path += Text(name);
+}
+
+// The file in `folder` to work on, or an empty Text when it holds neither kind.
+Text fileIn(const Text& folder) {
+    for (const char* name : kFileNames) {
+        const Text path = joined(folder, name);
+        if (kindOf(path) != PathKind::missing) {
+            return path;
+        }
+    }
+    return Text();
+}
+
+// Windows starts a program that a file or folder is dropped on with its path as the one argument,
+// in the user's home folder. Any other arguments are ignored.
+Text fileToTidy(const std::vector<Text>& arguments) {
+    if (arguments.size() == 1) {
+        const Text& dropped = arguments[0];
+        const PathKind kind = kindOf(dropped);
+        if (kind == PathKind::file) {
+            for (const char* name : kFileNames) {
+                if (sameNameIgnoringCase(dropped.c_str() + nameStart(dropped), name)) {
+                    return dropped;
+                }
+            }
+        } else if (kind == PathKind::folder) {
+            Text inside = fileIn(dropped);
+            if (!inside.empty()) {
+                return inside;
+            }
+        }
+    }
+    const Text here = fileIn(Text());
+    return here.empty() ? Text(kFileNames[0]) : here;
+}
+
+struct Outcome {
+    bool done = false;     // the file is tidy now
+    bool written = false;  // and it was rewritten to get there
+    RenumberSummary summary;
+    Text why;  // when not done
+};
+
+// Opens the file, loads its sections, renumbers the entries and, where that changed anything,
+// puts the result in the file's place. Any failure stops the run before the file is touched.
 //
 // The one exception the program meets is std::bad_alloc, from an allocation that fails
 // (a Text's buffer or a section); it is caught here, once, and refused like any other limit.
-bool tidyFile(SectionList& sections, Text& why) {
+Outcome tidyFile(const Text& path, SectionList& sections) {
+    Outcome outcome;
     Replacement file;
     try {
-        if (!openOriginal(kFileName, file, why) ||
-            !loadSections(originalBytes(file), sections, why)) {
-            return false;
+        if (!openOriginal(path.c_str(), file, outcome.why) ||
+            !loadSections(originalBytes(file), sections, outcome.why)) {
+            return outcome;
         }
-        renumberEntries(sections);
-        return beginReplacement(file, why) && saveSections(sections, replacementBytes(file), why) &&
-               commitReplacement(file, why);
+        outcome.summary = renumberEntries(sections);
+        const bool unchanged = sections.lineEndsAsWritten && outcome.summary.headersChanged == 0;
+        if (outcome.summary.entries == 0 || unchanged) {
+            outcome.done = true;  // nothing to do: the file keeps its time, identity and links
+            return outcome;
+        }
+        outcome.written = beginReplacement(file, outcome.why) &&
+                          saveSections(sections, replacementBytes(file), outcome.why) &&
+                          commitReplacement(file, outcome.why);
+        outcome.done = outcome.written;
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
-        why = kTooLargeForMemory;
-        return false;
+        outcome.why = kTooLargeForMemory;
+    }
+    return outcome;
+}
+
+Text entriesCounted(std::int32_t entries) {
+    return entries == 1 ? Text("1 aircraft entry, ")
+                        : toDecimal(entries) + Text(" aircraft entries, ");
+}
+
+// What was done, in one line.
+Text summaryOf(const Outcome& outcome) {
+    const RenumberSummary& summary = outcome.summary;
+    if (summary.entries == 0) {
+        return "no aircraft entries ([fltsim.N] sections) were found; the file was not changed";
+    }
+    const Text numbered = summary.entries == 1
+                              ? Text("numbered 0")
+                              : Text("numbered 0 to ") + toDecimal(summary.entries - 1);
+    const Text counted = entriesCounted(summary.entries);
+    if (!outcome.written) {
+        return counted + Text("already ") + numbered + Text("; the file was not rewritten");
+    }
+    if (summary.headersChanged == 0) {
+        return counted + Text("already ") + numbered +
+               Text("; only its line ends were rewritten, as CR LF");
+    }
+    return counted + numbered + Text("; ") + toDecimal(summary.headersChanged) +
+           Text(summary.headersChanged == 1 ? " header changed" : " headers changed");
+}
+
+// The lines that follow the summary: what will still hide an entry.
+std::vector<Text> warningsOn(const Text& path, const SectionList& sections,
+                             const Outcome& outcome) {
+    if (!outcome.done || outcome.summary.entries == 0) {
+        return {};
+    }
+    try {
+        return entryWarnings(sections, foldersIn(folderOf(path)));
+    } catch (const std::bad_alloc&) {
+        return {};  // the file is tidy; only the advice is lost
     }
 }
 
-void report(bool done, const Text& why) {
-    if (!done) {
-        writeErrorLine(Text(kFileName) + Text(": ") + why);
+// Every line on standard error names the file by its full path, so that the user can find it.
+void report(const Text& path, const Outcome& outcome, const std::vector<Text>& warnings) {
+    const Text prefix = fullPathOf(path) + Text(": ");
+    writeErrorLine(prefix + (outcome.done ? summaryOf(outcome) : outcome.why));
+    for (std::size_t i = 0; i < warnings.size() && i < kMostWarnings; ++i) {
+        writeErrorLine(prefix + warnings[i]);
     }
-    std::cout << (done ? "All aircraft renumbered and written successfully\n"
-                       : "an error occured while trying to process the files\n");
-}
-
-// A console opened by double-click closes with the program, so the result waits for Enter.
-void waitForEnter() {
-    std::cout << "Hit any key to continue\n" << std::flush;
-    char answer[5];
-    std::cin.getline(answer, sizeof answer);
+    if (warnings.size() > kMostWarnings) {
+        writeErrorLine(prefix + Text("and ") +
+                       toDecimal(static_cast<std::int32_t>(warnings.size() - kMostWarnings)) +
+                       Text(" more warnings like these"));
+    }
+    std::cout << (outcome.done ? "All aircraft renumbered and written successfully\n"
+                               : "an error occured while trying to process the files\n");
 }
 
 }  // namespace
 
-int runProgram() {
+int runProgram(const std::vector<Text>& arguments) {
     prepareProcess();
+    const Text path = fileToTidy(arguments);
     SectionList sections;
-    Text why;
-    const bool done = tidyFile(sections, why);
-    report(done, why);
-    waitForEnter();
+    const Outcome outcome = tidyFile(path, sections);
+    report(path, outcome, warningsOn(path, sections, outcome));
+    // A console opened by double-click closes with the program, so the result waits for a key.
+    std::cout << "Hit any key to continue\n" << std::flush;
+    waitForKey();
     discardSections(sections);
-    return done ? 0 : 1;
+    return outcome.done ? 0 : 1;
 }

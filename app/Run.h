@@ -1,5 +1,11 @@
 #pragma once
 
-// One run of the program over aircraft.cfg in the current folder, from loading to the final
-// prompt. Returns the exit status: 0 when the file was rewritten, 1 when it was left untouched.
-int runProgram();
+#include <vector>
+
+#include "text/Text.h"
+
+// One run of the program, from finding its file to the final prompt. The file is aircraft.cfg, or
+// sim.cfg where a folder has no aircraft.cfg: in the folder dropped on the program, beside the file
+// dropped on it, or else in the current folder. Returns the exit status: 0 when the file was
+// tidied (or was tidy already), 1 when it was left untouched because of a failure.
+int runProgram(const std::vector<Text>& arguments);

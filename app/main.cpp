@@ -1,6 +1,6 @@
 #include "app/Run.h"
+#include "platform/Paths.h"
 
-// The program takes nothing but its working folder; any arguments are ignored.
-int main() {
-    return runProgram();
+int main(int argc, char** argv) {
+    return runProgram(programArguments(argc, argv));
 }

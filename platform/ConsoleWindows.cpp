@@ -6,6 +6,16 @@
 #include "platform/Console.h"
 #include "platform/WindowsText.h"
 
+namespace {
+
+// Keys that only change another key; "any key" means one that stands for itself.
+bool isModifier(WORD key) {
+    return key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL ||
+           key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN;
+}
+
+}  // namespace
+
 void writeErrorLine(const Text& line) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
@@ -16,4 +26,27 @@ void writeErrorLine(const Text& line) {
         return;
     }
     std::cerr << line << '\n';
+}
+
+void waitForKey() {
+    HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (in == nullptr || in == INVALID_HANDLE_VALUE || !GetConsoleMode(in, &mode)) {
+        char answer[5];
+        std::cin.getline(answer, sizeof answer);
+        return;
+    }
+    // Keys pressed while the program worked must not end the wait before the result is read;
+    // Ctrl-C is a key like any other here.
+    FlushConsoleInputBuffer(in);
+    SetConsoleMode(in, mode & ~static_cast<DWORD>(ENABLE_PROCESSED_INPUT));
+    INPUT_RECORD record{};
+    DWORD got = 0;
+    while (ReadConsoleInputW(in, &record, 1, &got) && got == 1) {
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
+            !isModifier(record.Event.KeyEvent.wVirtualKeyCode)) {
+            break;
+        }
+    }
+    SetConsoleMode(in, mode);
 }

@@ -76,17 +76,6 @@ bool waitingForLocks(Step step, DWORD& error) {
     }
 }
 
-bool widen(const char* narrow, std::wstring& wide) {
-    const int n = MultiByteToWideChar(CP_ACP, 0, narrow, -1, nullptr, 0);
-    if (n <= 0) {
-        return false;
-    }
-    wide.assign(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, narrow, -1, &wide[0], n);
-    wide.resize(static_cast<std::size_t>(n - 1));
-    return true;
-}
-
 // The file a symbolic link or junction finally names, so that the link itself stays a link.
 bool finalPath(const std::wstring& path, std::wstring& resolved) {
     HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -156,10 +145,7 @@ void destroyFiles(Files* files) {
 }
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
-    if (!widen(path, files.target)) {
-        error = GetLastError();
-        return false;
-    }
+    files.target = wideFromUtf8(Text(path));  // the program's paths are UTF-8
     const DWORD attributes = GetFileAttributesW(files.target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         std::wstring resolved;

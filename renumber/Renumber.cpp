@@ -51,7 +51,22 @@ Brackets bracketsOf(const Text& header) {
     return b;
 }
 
+// Where "fltsim." stands in the header's bracketed name, or -1 when it names no entry.
+std::int32_t markerIn(const Text& header, const Brackets& name) {
+    return name.open < 0 ? -1 : findMarker(header.c_str(), name.open + 1, name.close);
+}
+
 }  // namespace
+
+Text entryName(const Text& header) {
+    const Brackets name = bracketsOf(header);
+    Text result;
+    if (markerIn(header, name) >= 0) {
+        const std::int32_t end = name.close < header.length() ? name.close + 1 : name.close;
+        result.append(header.c_str() + name.open, static_cast<std::size_t>(end - name.open));
+    }
+    return result;
+}
 
 RenumberSummary renumberEntries(SectionList& list) {
     RenumberSummary summary;
@@ -63,8 +78,7 @@ RenumberSummary renumberEntries(SectionList& list) {
     for (Section* section = list.head; section != nullptr; section = section->next) {
         const Text& header = section->header;
         const Brackets name = bracketsOf(header);
-        const std::int32_t at =
-            name.open < 0 ? -1 : findMarker(header.c_str(), name.open + 1, name.close);
+        const std::int32_t at = markerIn(header, name);
         if (at < 0) {
             continue;
         }

@@ -21,3 +21,7 @@ struct RenumberSummary {
 // replaced. Bodies and all other sections are left as they are. An empty list is reported as
 // "error!" on standard output.
 RenumberSummary renumberEntries(SectionList& list);
+
+// The bracketed name of an aircraft entry's header, such as "[FLTSIM.3]" for
+// "  [FLTSIM.3] ; old", or an empty Text when the header names no aircraft entry.
+Text entryName(const Text& header);

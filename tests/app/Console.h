@@ -1,5 +1,6 @@
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 // What the program says, as the tests expect to read it back.
@@ -14,5 +15,22 @@ inline std::string consoleText(std::string text) {
         text.insert(at, 1, '\r');
     }
 #endif
+    return text;
+}
+
+// How the program names `file` at the start of its lines on standard error: its full path, with
+// the platform's separators, in UTF-8.
+inline std::string shownPath(const std::filesystem::path& file) {
+    return std::filesystem::path(file).make_preferred().u8string();
+}
+
+// `text` with every "<dir>" replaced by `folder` as the program shows it, separator included, so
+// that expected lines can name files in a test's own folder.
+inline std::string inFolder(std::string text, const std::filesystem::path& folder) {
+    const std::string shown = shownPath(folder / "");
+    for (std::size_t at = text.find("<dir>"); at != std::string::npos;
+         at = text.find("<dir>", at + shown.size())) {
+        text.replace(at, 5, shown);
+    }
     return text;
 }

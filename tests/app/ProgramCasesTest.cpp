@@ -1,10 +1,17 @@
-// Whole-program cases: each folder under tests/cases holds an aircraft.cfg (none for a missing
-// file) and either expected.cfg, the file after a successful run, or expected.stderr, the error
-// line of a run that must fail and leave the file exactly as it was.
+// Whole-program cases. Each folder under tests/cases holds the files the program starts with (an
+// aircraft.cfg or a sim.cfg, perhaps in a folder of their own, texture.* folders beside it), and:
+// - expected.stderr: what the program says on standard error, <dir> standing for the folder of
+//   the file it works on, as the program shows it;
+// - expected.cfg: the file it works on, after a successful run. Without it the run must fail;
+// - argument (optional): a path in the case's folder, given to the program as its one argument,
+//   as when a file or folder is dropped on it. The program then starts in an empty folder.
+// Every file but the one worked on must come out as it went in, and nothing may be added.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +23,8 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+const char* const kCaseFiles[] = {"expected.cfg", "expected.stderr", "argument"};
 
 std::vector<fs::path> caseFolders() {
     std::vector<fs::path> folders;
@@ -35,53 +44,87 @@ std::string testName(const testing::TestParamInfo<fs::path>& info) {
     return name;
 }
 
+// Every file and folder under `root` by its path relative to `root`, with a file's bytes.
+std::map<std::string, std::string> contentsOf(const fs::path& root) {
+    std::map<std::string, std::string> contents;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root).generic_u8string();
+        contents[name] = entry.is_regular_file() ? readBytes(entry.path()) : "<folder>";
+    }
+    return contents;
+}
+
+// The file the program is expected to work on: the one dropped on it, or aircraft.cfg in the
+// folder, or sim.cfg where there is no aircraft.cfg.
+fs::path targetIn(const fs::path& base) {
+    if (fs::is_regular_file(base)) {
+        return base;
+    }
+    return fs::exists(base / "aircraft.cfg") || !fs::exists(base / "sim.cfg")
+               ? base / "aircraft.cfg"
+               : base / "sim.cfg";
+}
+
 // The system's reason at the end of a "cannot ..." line is in the system's words, which on
 // Windows depend on its language (and Wine has its own): there only the program's part counts.
-std::string systemReasonLeftOut(const std::string& line) {
-    const std::size_t reason = line.find(": ", line.find(": cannot ") + 2);
-    if (kPosix || line.find(": cannot ") == std::string::npos || reason == std::string::npos) {
-        return line;
+std::string systemReasonLeftOut(const std::string& text) {
+    const std::size_t cannot = text.find(": cannot ");
+    const std::size_t reason =
+        cannot == std::string::npos ? std::string::npos : text.find(": ", cannot + 2);
+    if (kPosix || reason == std::string::npos) {
+        return text;
     }
-    return line.substr(0, reason + 2);
+    return text.substr(0, reason + 2);
 }
 
 class ProgramCase : public testing::TestWithParam<fs::path> {};
 
-TEST_P(ProgramCase, LeavesTheExpectedFileAndSaysSo) {
+TEST_P(ProgramCase, LeavesTheExpectedFilesAndSaysSo) {
     const fs::path& source = GetParam();
-    const bool hasInput = fs::exists(source / "aircraft.cfg");
     const bool succeeds = fs::exists(source / "expected.cfg");
-    ASSERT_NE(succeeds, fs::exists(source / "expected.stderr"))
-        << "a case needs either expected.cfg or expected.stderr";
+    ASSERT_TRUE(fs::exists(source / "expected.stderr")) << "a case needs expected.stderr";
 
     TempFolder work;
-    if (hasInput) {
-        fs::copy_file(source / "aircraft.cfg", work / "aircraft.cfg");
+    fs::copy(source, work.path(), fs::copy_options::recursive);
+    for (const char* name : kCaseFiles) {
+        fs::remove(work / name);
     }
-    const RunResult run = runCfgrenum(work.path());
-    const std::vector<std::string> leftInFolder = filesIn(work.path());
+    const auto before = contentsOf(work.path());
+    TempFolder home;  // where a program that a file is dropped on starts
+    RunOptions options;
+    fs::path base = work.path();
+    if (fs::exists(source / "argument")) {
+        base = work / fs::u8path(readBytes(source / "argument"));
+        options.arguments = {shownPath(base)};
+    }
+    const fs::path target = targetIn(base);
+    const fs::path startIn = options.arguments.empty() ? work.path() : home.path();
+    const RunResult run = runCfgrenum(startIn, options);
+
+    EXPECT_EQ(run.status, succeeds ? 0 : 1);
+    EXPECT_EQ(run.out,
+              consoleText(succeeds ? kSuccessLine : kFailureLine) + consoleText(kPromptLine));
+    EXPECT_EQ(systemReasonLeftOut(run.err),
+              systemReasonLeftOut(consoleText(
+                  inFolder(readBytes(source / "expected.stderr"), target.parent_path()))));
+    auto after = contentsOf(work.path());
+    const std::string worked = fs::relative(target, work.path()).generic_u8string();
+    if (succeeds) {
+        EXPECT_EQ(after[worked], readBytes(source / "expected.cfg"));
+        after[worked] = before.count(worked) != 0 ? before.at(worked) : "";
+    }
+    EXPECT_EQ(after, before) << "another file changed, or one was added or removed";
+    EXPECT_TRUE(fs::is_empty(home.path()));
 
     if (succeeds) {
-        const std::string expected = readBytes(source / "expected.cfg");
-        EXPECT_EQ(run.status, 0);
-        EXPECT_EQ(run.out, consoleText(kSuccessLine) + consoleText(kPromptLine));
-        EXPECT_EQ(run.err, "");
-        EXPECT_EQ(readBytes(work / "aircraft.cfg"), expected);
-
-        const RunResult again = runCfgrenum(work.path());
+        // A tidy file is left alone: not even its time of last change moves.
+        const auto past = fs::last_write_time(target) - std::chrono::hours(24);
+        fs::last_write_time(target, past);
+        const RunResult again = runCfgrenum(startIn, options);
         EXPECT_EQ(again.status, 0);
-        EXPECT_EQ(readBytes(work / "aircraft.cfg"), expected) << "a second run changed the file";
-    } else {
-        EXPECT_EQ(run.status, 1);
-        EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
-        EXPECT_EQ(systemReasonLeftOut(run.err),
-                  systemReasonLeftOut(consoleText(readBytes(source / "expected.stderr"))));
-        if (hasInput) {
-            EXPECT_EQ(readBytes(work / "aircraft.cfg"), readBytes(source / "aircraft.cfg"));
-        }
+        EXPECT_EQ(readBytes(target), readBytes(source / "expected.cfg"));
+        EXPECT_EQ(fs::last_write_time(target), past) << "a second run rewrote the file";
     }
-    EXPECT_EQ(leftInFolder,
-              hasInput ? std::vector<std::string>{"aircraft.cfg"} : std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, ProgramCase, testing::ValuesIn(caseFolders()), testName);

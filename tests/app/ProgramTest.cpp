@@ -50,6 +50,7 @@ TEST(Dialogue, IgnoresArguments) {
         RunOptions options;
         options.arguments = arguments;
         RunResult run = runCfgrenum(folder.path(), options);
+        run.err = run.err.substr(shownPath(folder / "").size());  // each run has its own folder
         run.out += "\n--- aircraft.cfg:\n" + readBytes(folder / "aircraft.cfg");
         run.out += "\n--- other.cfg:\n" + readBytes(folder / "other.cfg");
         return run;
@@ -78,7 +79,7 @@ TEST(Dialogue, ReportsTheOutcomeByStatusWhenTheOutputIsClosed) {
 
 struct FailureCase {
     const char* name;
-    const char* error;                   // the cause after "aircraft.cfg: "
+    const char* error;                   // the cause after the file's path
     void (*prepare)(const TempFolder&);  // after aircraft.cfg has been written
     RunOptions options;
 };
@@ -94,7 +95,8 @@ void expectUntouchedFailure(const FailureCase& c, const std::string& original) {
     fs::permissions(folder / "aircraft.cfg", fs::perms::owner_read, fs::perm_options::add);
 
     EXPECT_EQ(run.status, 1) << c.name;
-    EXPECT_EQ(run.err, consoleText(std::string("aircraft.cfg: ") + c.error + "\n")) << c.name;
+    EXPECT_EQ(run.err, consoleText(shownPath(folder / "aircraft.cfg") + ": " + c.error + "\n"))
+        << c.name;
     EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine)) << c.name;
     EXPECT_EQ(readBytes(folder / "aircraft.cfg"), original) << c.name;
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << c.name;
@@ -177,7 +179,8 @@ TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
     fs::create_directory(folder / "aircraft.cfg");
     const RunResult run = runCfgrenum(folder.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, consoleText("aircraft.cfg: is not a regular file\n"));
+    EXPECT_EQ(run.err,
+              consoleText(shownPath(folder / "aircraft.cfg") + ": is not a regular file\n"));
     EXPECT_TRUE(fs::is_directory(folder / "aircraft.cfg"));
     EXPECT_TRUE(fs::is_empty(folder / "aircraft.cfg"));
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});

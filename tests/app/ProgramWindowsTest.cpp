@@ -61,7 +61,9 @@ TEST(LockedFile, FailsCleanlyWhenTheHoldLasts) {
         run = runCfgrenum(folder.path());
     }
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err.rfind("aircraft.cfg: cannot replace the file: ", 0), 0u) << run.err;
+    EXPECT_EQ(run.err.rfind(shownPath(folder / "aircraft.cfg") + ": cannot replace the file: ", 0),
+              0u)
+        << run.err;
     EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
     EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kFile);
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
@@ -81,7 +83,9 @@ TEST(LargeFile, IsRefusedCleanlyByThe32BitProgram) {
     writeBytes(folder / "aircraft.cfg", lines);
     const RunResult run = runCfgrenum(folder.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, consoleText("aircraft.cfg: is too large to hold in the memory available\n"));
+    EXPECT_EQ(run.err, consoleText(inFolder(
+                           "<dir>aircraft.cfg: is too large to hold in the memory available\n",
+                           folder.path())));
     EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }

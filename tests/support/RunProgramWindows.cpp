@@ -68,7 +68,7 @@ ProgramProcess* startProgram(const fs::path& folder, const RunOptions& options,
     const std::wstring exe = fs::path(CFGRENUM_EXE).make_preferred().wstring();
     std::wstring commandLine = L"\"" + exe + L"\"";
     for (const std::string& argument : options.arguments) {
-        commandLine += L" \"" + fs::path(argument).wstring() + L"\"";
+        commandLine += L" \"" + fs::u8path(argument).wstring() + L"\"";
     }
     if (!CreateProcessW(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
                         folder.c_str(), &startup, &process)) {

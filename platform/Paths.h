@@ -1,0 +1,29 @@
+#pragma once
+
+// Where the program looks for its file, and how it names it to the user. Paths are UTF-8 text on
+// every platform.
+
+#include <vector>
+
+#include "text/Text.h"
+
+// Whether `c` separates folders in a path: '/' everywhere, and '\' on Windows too.
+bool isPathSeparator(char c);
+// The separator that this platform's paths are shown with.
+char pathSeparator();
+
+enum class PathKind { missing, file, folder, other };
+// What stands at `path`, following links as opening it would. Only a name that is not there at
+// all counts as missing; one that cannot be examined is `other`, so that opening it says why.
+PathKind kindOf(const Text& path);
+
+// `path` made absolute against the current folder, as the console shows it: a name the user can
+// find. Links are not resolved. `path` itself when the current folder cannot be told.
+Text fullPathOf(const Text& path);
+
+// The names of the folders in `folder`, links to folders among them; none when it cannot be read.
+std::vector<Text> foldersIn(const Text& folder);
+
+// The program's arguments as UTF-8, without the program's own name. On Windows they come from the
+// wide command line: the ANSI arguments would mangle names outside the code page.
+std::vector<Text> programArguments(int argc, char** argv);

@@ -1,0 +1,72 @@
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "platform/Paths.h"
+
+bool isPathSeparator(char c) {
+    return c == '/';
+}
+
+char pathSeparator() {
+    return '/';
+}
+
+PathKind kindOf(const Text& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0) {
+        return errno == ENOENT || errno == ENOTDIR ? PathKind::missing : PathKind::other;
+    }
+    if (S_ISREG(st.st_mode)) {
+        return PathKind::file;
+    }
+    return S_ISDIR(st.st_mode) ? PathKind::folder : PathKind::other;
+}
+
+Text fullPathOf(const Text& path) {
+    if (!path.empty() && path.c_str()[0] == '/') {
+        return path;
+    }
+    char* here = getcwd(nullptr, 0);
+    if (here == nullptr) {
+        return path;
+    }
+    Text full(here);
+    std::free(here);
+    if (full.empty() || !isPathSeparator(full.c_str()[full.length() - 1])) {
+        full += '/';
+    }
+    return full + path;
+}
+
+std::vector<Text> foldersIn(const Text& folder) {
+    std::vector<Text> names;
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return names;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const Text name(entry->d_name);
+        if (name == Text(".") || name == Text("..")) {
+            continue;
+        }
+        if (entry->d_type == DT_DIR ||
+            ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
+             kindOf(folder.empty() ? name : folder + Text("/") + name) == PathKind::folder)) {
+            names.push_back(name);
+        }
+    }
+    closedir(dir);
+    return names;
+}
+
+std::vector<Text> programArguments(int argc, char** argv) {
+    std::vector<Text> arguments;
+    for (int i = 1; i < argc; ++i) {
+        arguments.emplace_back(argv[i]);
+    }
+    return arguments;
+}
