@@ -3,8 +3,14 @@
 # before and after.
 file(MAKE_DIRECTORY "${DIR}")
 configure_file("${SAMPLE}" "${DIR}/aircraft.cfg" COPYONLY)
+# A real aircraft's folder holds the texture folders that its entries name.
+file(STRINGS "${SAMPLE}" textures REGEX "^texture=")
+foreach(texture IN LISTS textures)
+    string(REGEX REPLACE "^texture=([^\r]*)\r?$" "texture.\\1" folder "${texture}")
+    file(MAKE_DIRECTORY "${DIR}/${folder}")
+endforeach()
 
-message("\nRunning cfgrenum in ${DIR} (it waits for Enter at the end):\n")
+message("\nRunning cfgrenum in ${DIR} (it waits for a key at the end):\n")
 execute_process(COMMAND "${EXE}" WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status)
 message("\nExit status: ${status}\n")
 

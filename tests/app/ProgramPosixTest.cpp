@@ -1,6 +1,11 @@
-// Whole-program behaviour that only POSIX systems have: FIFOs, owners and groups.
+// Whole-program behaviour that only POSIX systems have: terminals, FIFOs, owners and groups.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -13,6 +18,68 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// Reads what the program shows on `terminal` until `until` appears or the program closes its end
+// (`closed`); a program that stops answering for 20 s has hung.
+std::string readTerminal(int terminal, const std::string& until, bool& closed) {
+    std::string seen;
+    pollfd ready{terminal, POLLIN, 0};
+    char buffer[256];
+    closed = false;
+    while ((until.empty() || seen.find(until) == std::string::npos) &&
+           poll(&ready, 1, 20000) == 1) {
+        const ssize_t n = read(terminal, buffer, sizeof buffer);
+        if (n <= 0) {
+            closed = true;
+            break;
+        }
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    return seen;
+}
+
+// "Hit any key" on a terminal: one key, without Enter, ends the wait, and the terminal is left
+// in the mode it had.
+TEST(Dialogue, OneKeyEndsTheWaitOnATerminal) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    const std::string side = ptsname(terminal);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        setsid();
+        const int own = open(side.c_str(), O_RDWR);  // becomes the controlling terminal
+        if (own < 0 || dup2(own, 0) < 0 || dup2(own, 1) < 0 || dup2(own, 2) < 0 ||
+            chdir(folder.path().c_str()) != 0) {
+            _exit(126);
+        }
+        execl(cfgrenumPath(), cfgrenumPath(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    termios before{};
+    ASSERT_EQ(tcgetattr(terminal, &before), 0);
+    bool closed = false;
+    const std::string shown = readTerminal(terminal, "Hit any key to continue", closed);
+    EXPECT_NE(shown.find("Hit any key to continue"), std::string::npos) << shown;
+    EXPECT_EQ(write(terminal, "x", 1), 1);
+    readTerminal(terminal, "", closed);
+    if (!closed) {
+        kill(pid, SIGKILL);
+        ADD_FAILURE() << "one key did not end the wait";
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    termios after{};
+    ASSERT_EQ(tcgetattr(terminal, &after), 0);
+    EXPECT_EQ(after.c_lflag, before.c_lflag) << "the terminal's mode was not put back";
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
+    close(terminal);
+}
 
 // A FIFO without a writer would block a plain open for ever.
 TEST(Failure, AFifoIsRefusedWithoutWaiting) {

@@ -36,6 +36,9 @@ struct RunResult {
 // signal's number when a signal ended it).
 RunResult runCfgrenum(const std::filesystem::path& folder, const RunOptions& options = {});
 
+// Where the built program is, as the system running the tests names it.
+const char* cfgrenumPath();
+
 // Whether runCfgrenum can drop to an unprivileged user here (or already runs as one).
 bool canRunUnprivileged();
 

@@ -22,6 +22,10 @@ bool waitForPrompt(const std::filesystem::path& output) {
 
 }  // namespace
 
+const char* cfgrenumPath() {
+    return CFGRENUM_EXE;
+}
+
 RunResult runCfgrenum(const std::filesystem::path& folder, const RunOptions& options) {
     TempFolder capture;  // outside `folder`, which must hold nothing but what the program leaves
     const auto outPath = capture / "stdout";
