@@ -59,7 +59,7 @@ Text joined(const Text& folder, const char* name) {
 // The file in `folder` to work on, or an empty Text when it holds neither kind.
 Text fileIn(const Text& folder) {
     for (const char* name : kFileNames) {
-        const Text path = joined(folder, name);
+        Text path = joined(folder, name);
         if (kindOf(path) != PathKind::missing) {
             return path;
         }

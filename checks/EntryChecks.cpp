@@ -92,8 +92,8 @@ bool valueOf(const Text& body, const char* key, Text& value) {
         const char* end = std::strchr(line, '\n');
         const std::size_t length =
             end != nullptr ? static_cast<std::size_t>(end - line) : std::strlen(line);
-        const auto* equals = static_cast<const char*>(std::memchr(line, '=', length));
-        if (equals != nullptr) {
+        const char* equals = std::find(line, line + length, '=');
+        if (equals != line + length) {
             std::size_t from = 0;
             std::size_t to = static_cast<std::size_t>(equals - line);
             trim(line, from, to);
@@ -145,6 +145,7 @@ std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>
     }
 
     std::vector<std::string> folderNames;
+    folderNames.reserve(folders.size());
     for (const Text& folder : folders) {
         folderNames.push_back(folded(folder.c_str(), static_cast<std::size_t>(folder.length())));
     }

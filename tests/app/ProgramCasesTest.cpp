@@ -94,7 +94,7 @@ TEST_P(ProgramCase, LeavesTheExpectedFilesAndSaysSo) {
     RunOptions options;
     fs::path base = work.path();
     if (fs::exists(source / "argument")) {
-        base = work / fs::u8path(readBytes(source / "argument"));
+        base = work.path() / fs::u8path(readBytes(source / "argument"));
         options.arguments = {shownPath(base)};
     }
     const fs::path target = targetIn(base);
