@@ -3,6 +3,8 @@
 #include <iostream>
 #include <new>
 
+#include "app/PackageList.h"
+#include "app/PathNames.h"
 #include "checks/EntryChecks.h"
 #include "platform/Console.h"
 #include "platform/FileReplacement.h"
@@ -30,30 +32,6 @@ bool sameNameIgnoringCase(const char* a, const char* b) {
         }
     }
     return *a == *b;
-}
-
-// Where the name in `path` starts, after its folder.
-std::int32_t nameStart(const Text& path) {
-    std::int32_t start = path.length();
-    while (start > 0 && !isPathSeparator(path.c_str()[start - 1])) {
-        --start;
-    }
-    return start;
-}
-
-// The folder that holds `path`; empty for the current folder.
-Text folderOf(const Text& path) {
-    Text folder;
-    folder.append(path.c_str(), static_cast<std::size_t>(nameStart(path)));
-    return folder;
-}
-
-Text joined(const Text& folder, const char* name) {
-    Text path(folder);
-    if (!folder.empty() && !isPathSeparator(folder.c_str()[folder.length() - 1])) {
-        path += pathSeparator();
-    }
-    return path += Text(name);
 }
 
 // The file in `folder` to work on, or an empty Text when it holds neither kind.
@@ -94,11 +72,13 @@ struct Outcome {
     bool done = false;     // the file is tidy now
     bool written = false;  // and it was rewritten to get there
     RenumberSummary summary;
-    Text why;  // when not done
+    Text why;                       // when not done
+    std::vector<Text> packageNotes;  // whole lines about the package's file list
 };
 
 // Opens the file, loads its sections, renumbers the entries and, where that changed anything,
-// puts the result in the file's place. Any failure stops the run before the file is touched.
+// puts the result in the file's place, and the package's file list brought up to date right
+// after it. Any failure stops the run before the file is touched.
 //
 // The one exception the program meets is std::bad_alloc, from an allocation that fails
 // (a Text's buffer or a section); it is caught here, once, and refused like any other limit.
@@ -111,19 +91,37 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
             return outcome;
         }
         outcome.summary = renumberEntries(sections);
-        const bool unchanged = sections.lineEndsAsWritten && outcome.summary.headersChanged == 0;
-        if (outcome.summary.entries == 0 || unchanged) {
+        PackageList package;
+        if (outcome.summary.entries == 0) {
             outcome.done = true;  // nothing to do: the file keeps its time, identity and links
             return outcome;
         }
-        outcome.written = beginReplacement(file, outcome.why) &&
-                          saveSections(sections, replacementBytes(file), outcome.why) &&
-                          commitReplacement(file, outcome.why);
-        outcome.done = outcome.written;
+        if (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0) {
+            outcome.done = true;  // likewise, but the package may still miss what was pasted in
+            preparePackageList(path, nullptr, package);
+            outcome.packageNotes = package.notes;
+            return outcome;
+        }
+        SealedFacts sealed;
+        if (!beginReplacement(file, outcome.why) ||
+            !saveSections(sections, replacementBytes(file), outcome.why) ||
+            !sealReplacement(file, sealed, outcome.why)) {
+            return outcome;
+        }
+        // The package's list is made ready first, so that the two replaces follow each other.
+        preparePackageList(path, &sealed, package);
+        if (!commitReplacement(file, outcome.why)) {
+            return outcome;
+        }
+        outcome.done = outcome.written = true;
+        commitPackageList(package);
+        outcome.packageNotes = package.notes;
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
-        outcome.why = kTooLargeForMemory;
+        if (!outcome.done) {
+            outcome.why = kTooLargeForMemory;
+        }
     }
     return outcome;
 }
@@ -178,6 +176,9 @@ void report(const Text& path, const Outcome& outcome, const std::vector<Text>& w
         writeErrorLine(prefix + Text("and ") +
                        toDecimal(static_cast<std::int32_t>(warnings.size() - kMostWarnings)) +
                        Text(" more warnings like these"));
+    }
+    for (const Text& note : outcome.packageNotes) {
+        writeErrorLine(note);
     }
     std::cout << (outcome.done ? "All aircraft renumbered and written successfully\n"
                                : "an error occured while trying to process the files\n");

@@ -125,7 +125,7 @@ bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t c
     return true;
 }
 
-bool commitReplacement(Replacement& replacement, Text& why) {
+bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why) {
     if (replacement.step != ReplacementStep::writing) {
         return misused(replacement, why);
     }
@@ -136,9 +136,25 @@ bool commitReplacement(Replacement& replacement, Text& why) {
     if (!os::closeTemporary(*replacement.files, error)) {
         return fail(replacement, why, cannot("close the new content", error));
     }
+    if (!os::temporaryFacts(*replacement.files, facts.size, facts.lastWriteTicks, error)) {
+        return fail(replacement, why, cannot("read back the new content's size and time", error));
+    }
+    replacement.step = ReplacementStep::sealed;
+    return true;
+}
+
+bool commitReplacement(Replacement& replacement, Text& why) {
+    SealedFacts facts;
+    if (replacement.step == ReplacementStep::writing && !sealReplacement(replacement, facts, why)) {
+        return false;
+    }
+    if (replacement.step != ReplacementStep::sealed) {
+        return misused(replacement, why);
+    }
     if (beforePlacingForTests != nullptr) {
         beforePlacingForTests(beforePlacingContextForTests);
     }
+    SystemError error = 0;
     switch (os::placeTemporary(*replacement.files, error)) {
         case os::PlaceResult::placed:
             break;

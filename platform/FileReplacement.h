@@ -22,11 +22,15 @@
 //   3. beginReplacement() refuses a read-only file and creates a new, empty temporary file beside
 //      it with its owner, group, permissions and extended attributes (where the system has them).
 //   4. writeReplacement() as often as needed. Every write is checked.
-//   5. commitReplacement() flushes the data to disk, closes the temporary file and, only if the
-//      name still stands for the file that was read and that file is unchanged, puts the
-//      temporary file in its place in one atomic step: a reader sees the old file or the new one,
-//      never a mix. Where the system can swap two names atomically, the check is made on what the
-//      swap took out, so that nothing can slip in between the check and the replace.
+//   5. sealReplacement() flushes the data to disk, closes the temporary file and tells its size
+//      and time of last change, which the file keeps when it is put in place. A caller that needs
+//      neither may leave this step to commitReplacement().
+//   6. commitReplacement(), only if the name still stands for the file that was read and that
+//      file is unchanged, puts the temporary file in its place in one atomic step: a reader sees
+//      the old file or the new one, never a mix. Where the system can swap two names atomically,
+//      the check is made on what the swap took out, so that nothing can slip in between the check
+//      and the replace. Two files that belong together are each sealed, then committed one right
+//      after the other.
 //   On a failure in any step, or when the caller gives up (abandonReplacement(), or a Replacement
 //   going out of scope unfinished), everything open is closed, the temporary file is removed and
 //   the file is left exactly as it was. A failing call puts the cause in `why` and finishes the
@@ -37,7 +41,13 @@ namespace os {
 struct Files;  // the platform's record of open files and names
 }
 
-enum class ReplacementStep { none, reading, read, writing };
+enum class ReplacementStep { none, reading, read, writing, sealed };
+
+// The new content as it was sealed.
+struct SealedFacts {
+    std::int64_t size = 0;
+    std::int64_t lastWriteTicks = 0;  // 100-ns ticks since 1601-01-01 UTC, as Windows counts
+};
 
 struct Replacement {
     Replacement() = default;
@@ -57,6 +67,7 @@ bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, 
                   Text& why);
 bool beginReplacement(Replacement& replacement, Text& why);
 bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why);
+bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why);
 bool commitReplacement(Replacement& replacement, Text& why);
 void abandonReplacement(Replacement& replacement);
 

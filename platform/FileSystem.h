@@ -52,6 +52,9 @@ bool writeTemporary(Files& files, const char* bytes, std::size_t count, std::siz
                     SystemError& error);
 bool flushTemporary(Files& files, SystemError& error);
 bool closeTemporary(Files& files, SystemError& error);
+// The closed temporary file's size and time of last change, in 100-ns ticks since 1601-01-01 UTC.
+bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTicks,
+                    SystemError& error);
 
 enum class PlaceResult { placed, fileChanged, failed };
 // Puts the temporary file in the original's place, provided the name still stands for the file

@@ -354,6 +354,21 @@ bool closeTemporary(Files& files, SystemError& error) {
     return true;
 }
 
+bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTicks,
+                    SystemError& error) {
+    struct stat st {};
+    if (lstat(files.temporary.c_str(), &st) != 0) {
+        error = errno;
+        return false;
+    }
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+    size = static_cast<std::int64_t>(st.st_size);
+    lastWriteTicks = (static_cast<std::int64_t>(st.st_mtim.tv_sec) + kSecondsFrom1601To1970) *
+                         10000000 +
+                     static_cast<std::int64_t>(st.st_mtim.tv_nsec) / 100;
+    return true;
+}
+
 PlaceResult placeTemporary(Files& files, SystemError& error) {
     SignalGuard guard;  // a handler must not remove what the swap just took out
     if (kCanExchange) {

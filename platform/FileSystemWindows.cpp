@@ -253,6 +253,19 @@ bool closeTemporary(Files& files, SystemError& error) {
     return true;
 }
 
+bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTicks,
+                    SystemError& error) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(files.temporary.c_str(), GetFileExInfoStandard, &data)) {
+        error = GetLastError();
+        return false;
+    }
+    size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    lastWriteTicks = (static_cast<std::int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                     data.ftLastWriteTime.dwLowDateTime;
+    return true;
+}
+
 PlaceResult placeTemporary(Files& files, SystemError& error) {
     // Windows cannot swap two names, so the file is checked just before the replace.
     HANDLE now =

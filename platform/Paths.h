@@ -24,6 +24,10 @@ Text fullPathOf(const Text& path);
 // The names of the folders in `folder`, links to folders among them; none when it cannot be read.
 std::vector<Text> foldersIn(const Text& folder);
 
+// The regular files below `folder`, at any depth, by their paths relative to it with '/'
+// separators; folders that cannot be read are passed over. At most `most` are listed.
+std::vector<Text> filesUnder(const Text& folder, std::size_t most);
+
 // The program's arguments as UTF-8, without the program's own name. On Windows they come from the
 // wide command line: the ANSI arguments would mangle names outside the code page.
 std::vector<Text> programArguments(int argc, char** argv);

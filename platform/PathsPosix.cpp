@@ -63,6 +63,42 @@ std::vector<Text> foldersIn(const Text& folder) {
     return names;
 }
 
+namespace {
+
+void addFilesUnder(const Text& folder, const Text& relative, std::size_t most,
+                   std::vector<Text>& files) {
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        const Text name(entry->d_name);
+        if (name == Text(".") || name == Text("..") || files.size() >= most) {
+            continue;
+        }
+        const Text path = folder + Text("/") + name;
+        const Text inside = relative.empty() ? name : relative + Text("/") + name;
+        struct stat st {};
+        if (lstat(path.c_str(), &st) != 0) {
+            continue;
+        }
+        if (S_ISDIR(st.st_mode)) {
+            addFilesUnder(path, inside, most, files);
+        } else if (S_ISREG(st.st_mode)) {
+            files.push_back(inside);
+        }
+    }
+    closedir(dir);
+}
+
+}  // namespace
+
+std::vector<Text> filesUnder(const Text& folder, std::size_t most) {
+    std::vector<Text> files;
+    addFilesUnder(folder.empty() ? Text(".") : folder, Text(), most, files);
+    return files;
+}
+
 std::vector<Text> programArguments(int argc, char** argv) {
     std::vector<Text> arguments;
     for (int i = 1; i < argc; ++i) {

@@ -56,6 +56,45 @@ std::vector<Text> foldersIn(const Text& folder) {
     return names;
 }
 
+namespace {
+
+void addFilesUnder(const std::wstring& folder, const std::wstring& relative, std::size_t most,
+                   std::vector<Text>& files) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L".." || files.size() >= most) {
+            continue;
+        }
+        const std::wstring inside = relative.empty() ? name : relative + L"/" + name;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            // A junction or a link to a folder is not followed, so no loop can form.
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+                addFilesUnder(folder + L"\\" + name, inside, most, files);
+            }
+        } else {
+            files.push_back(utf8FromWide(inside.c_str(), static_cast<int>(inside.size())));
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+}  // namespace
+
+std::vector<Text> filesUnder(const Text& folder, std::size_t most) {
+    std::vector<Text> files;
+    std::wstring start = wideFromUtf8(folder.empty() ? Text(".") : folder);
+    while (!start.empty() && (start.back() == L'\\' || start.back() == L'/')) {
+        start.pop_back();
+    }
+    addFilesUnder(start, std::wstring(), most, files);
+    return files;
+}
+
 std::vector<Text> programArguments(int, char**) {
     std::vector<Text> arguments;
     int count = 0;

@@ -4,7 +4,11 @@
 //   the file it works on, as the program shows it;
 // - expected.cfg: the file it works on, after a successful run. Without it the run must fail;
 // - argument (optional): a path in the case's folder, given to the program as its one argument,
-//   as when a file or folder is dropped on it. The program then starts in an empty folder.
+//   as when a file or folder is dropped on it. The program then starts in an empty folder;
+// - read-only (optional): paths in the case's folder, one a line, made read-only for the run;
+// - expected-layout.json (optional): the package's layout.json at the case's top after the run,
+//   <date> standing for the time of last change of the file worked on, as layout.json records it.
+// In expected.stderr, <root> stands for the case's folder.
 // Every file but the one worked on must come out as it went in, and nothing may be added.
 #include <gtest/gtest.h>
 
@@ -24,7 +28,40 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kCaseFiles[] = {"expected.cfg", "expected.stderr", "argument"};
+const char* const kCaseFiles[] = {"expected.cfg", "expected.stderr", "argument", "read-only",
+                                  "expected-layout.json"};
+
+// `text` with every `placeholder` replaced by `value`.
+std::string replaced(std::string text, const std::string& placeholder, const std::string& value) {
+    for (std::size_t at = text.find(placeholder); at != std::string::npos;
+         at = text.find(placeholder, at + value.size())) {
+        text.replace(at, placeholder.size(), value);
+    }
+    return text;
+}
+
+std::vector<fs::path> readOnlyIn(const fs::path& source, const fs::path& work) {
+    std::vector<fs::path> paths;
+    if (fs::exists(source / "read-only")) {
+        const std::string lines = readBytes(source / "read-only");
+        for (std::size_t at = 0; at < lines.size();) {
+            const std::size_t end = std::min(lines.find('\n', at), lines.size());
+            if (end > at) {
+                paths.push_back(work / fs::u8path(lines.substr(at, end - at)));
+            }
+            at = end + 1;
+        }
+    }
+    return paths;
+}
+
+void setWritable(const std::vector<fs::path>& paths, bool writable) {
+    for (const fs::path& path : paths) {
+        // On Windows this sets or clears the read-only attribute.
+        fs::permissions(path, fs::perms::owner_write,
+                        writable ? fs::perm_options::add : fs::perm_options::remove);
+    }
+}
 
 std::vector<fs::path> caseFolders() {
     std::vector<fs::path> folders;
@@ -99,19 +136,29 @@ TEST_P(ProgramCase, LeavesTheExpectedFilesAndSaysSo) {
     }
     const fs::path target = targetIn(base);
     const fs::path startIn = options.arguments.empty() ? work.path() : home.path();
+    const std::vector<fs::path> readOnly = readOnlyIn(source, work.path());
+    setWritable(readOnly, false);
     const RunResult run = runCfgrenum(startIn, options);
+    setWritable(readOnly, true);
 
     EXPECT_EQ(run.status, succeeds ? 0 : 1);
     EXPECT_EQ(run.out,
               consoleText(succeeds ? kSuccessLine : kFailureLine) + consoleText(kPromptLine));
+    const std::string expectedErr =
+        replaced(readBytes(source / "expected.stderr"), "<root>", shownPath(work / ""));
     EXPECT_EQ(systemReasonLeftOut(run.err),
-              systemReasonLeftOut(consoleText(
-                  inFolder(readBytes(source / "expected.stderr"), target.parent_path()))));
+              systemReasonLeftOut(consoleText(inFolder(expectedErr, target.parent_path()))));
     auto after = contentsOf(work.path());
     const std::string worked = fs::relative(target, work.path()).generic_u8string();
     if (succeeds) {
         EXPECT_EQ(after[worked], readBytes(source / "expected.cfg"));
         after[worked] = before.count(worked) != 0 ? before.at(worked) : "";
+    }
+    if (fs::exists(source / "expected-layout.json")) {
+        EXPECT_EQ(after["layout.json"],
+                  replaced(readBytes(source / "expected-layout.json"), "<date>",
+                           std::to_string(lastWriteTicks(target))));
+        after["layout.json"] = before.at("layout.json");
     }
     EXPECT_EQ(after, before) << "another file changed, or one was added or removed";
     EXPECT_TRUE(fs::is_empty(home.path()));

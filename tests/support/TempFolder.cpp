@@ -1,5 +1,11 @@
 #include "tests/support/TempFolder.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#endif
+
 #include <algorithm>
 #include <fstream>
 #include <iterator>
@@ -57,4 +63,22 @@ void writeBytes(const fs::path& file, const std::string& bytes) {
     if (!out.flush()) {
         throw std::runtime_error("cannot write " + file.string());
     }
+}
+
+std::int64_t lastWriteTicks(const fs::path& file) {
+#ifdef _WIN32
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
+        throw std::runtime_error("cannot read the time of " + file.string());
+    }
+    return (static_cast<std::int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+           data.ftLastWriteTime.dwLowDateTime;
+#else
+    struct stat st {};
+    if (stat(file.c_str(), &st) != 0) {
+        throw std::runtime_error("cannot read the time of " + file.string());
+    }
+    return (static_cast<std::int64_t>(st.st_mtim.tv_sec) + 11644473600) * 10000000 +
+           st.st_mtim.tv_nsec / 100;
+#endif
 }

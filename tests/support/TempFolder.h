@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -24,3 +25,7 @@ std::vector<std::string> filesIn(const std::filesystem::path& folder);
 
 std::string readBytes(const std::filesystem::path& file);
 void writeBytes(const std::filesystem::path& file, const std::string& bytes);
+
+// A file's time of last change as Windows counts it, in 100-ns ticks since 1601-01-01 UTC: the
+// "date" that a package's layout.json records.
+std::int64_t lastWriteTicks(const std::filesystem::path& file);

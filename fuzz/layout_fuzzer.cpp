@@ -1,0 +1,114 @@
+// Fuzzes the reader and editor of a package's file list (layout.json). Whatever the bytes, it
+// must not crash; and when it edits, the new list must be JSON again, its entry for the file must
+// hold the new size and date, and every byte outside those two numbers must be as it was.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "json/Json.h"
+#include "package/Layout.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "property violated: %s\n", what);
+    std::abort();
+}
+
+const JsonValue* member(const JsonValue& object, const char* name) {
+    for (const auto& m : object.members) {
+        if (m.first == name) {
+            return &m.second;
+        }
+    }
+    return nullptr;
+}
+
+// The entries of a list that has a content array, or none.
+const std::vector<JsonValue>* entriesOf(const JsonValue& root) {
+    const JsonValue* content =
+        root.kind == JsonValue::Kind::object ? member(root, "content") : nullptr;
+    return content != nullptr && content->kind == JsonValue::Kind::array ? &content->elements
+                                                                         : nullptr;
+}
+
+// The entry that names exactly `path`, with both numbers; the editor matches in ASCII letter case
+// too, but the path is taken from the list itself, so the exact entry is the one.
+const JsonValue* entryFor(const JsonValue& root, const std::string& path) {
+    const std::vector<JsonValue>* entries = entriesOf(root);
+    if (entries == nullptr) {
+        return nullptr;
+    }
+    for (const JsonValue& entry : *entries) {
+        const JsonValue* name =
+            entry.kind == JsonValue::Kind::object ? member(entry, "path") : nullptr;
+        if (name != nullptr && name->kind == JsonValue::Kind::string && name->text == path) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string layout(reinterpret_cast<const char*>(data), size);
+    JsonValue root;
+    std::string why;
+    const bool parsed = parseJson(layout, root, why);
+
+    // Ask for the first listed path, so that edits happen often.
+    std::string path = "SimObjects/Airplanes/X/aircraft.cfg";
+    const std::vector<JsonValue>* entries = parsed ? entriesOf(root) : nullptr;
+    if (entries != nullptr && !entries->empty() && (*entries)[0].kind == JsonValue::Kind::object) {
+        const JsonValue* name = member((*entries)[0], "path");
+        if (name != nullptr && name->kind == JsonValue::Kind::string) {
+            path = name->text;
+        }
+    }
+    const std::int64_t newSize = 5873;
+    const std::int64_t newDate = 133017734419960000;
+    LayoutUpdate update;
+    if (!updateLayout(layout, path, newSize, newDate, {"a", path}, update, why)) {
+        return 0;
+    }
+    if (!parsed) {
+        fail("a list that is not JSON was taken for one");
+    }
+    if (!update.listed) {
+        return 0;
+    }
+    JsonValue after;
+    if (!parseJson(update.bytes, after, why)) {
+        fail("the edited list is not JSON");
+    }
+    const JsonValue* before = entryFor(root, path);
+    const JsonValue* edited = entryFor(after, path);
+    if (before == nullptr || edited == nullptr) {
+        fail("the edited entry cannot be found again");
+    }
+    const JsonValue* oldSize = member(*before, "size");
+    const JsonValue* oldDate = member(*before, "date");
+    const JsonValue* nowSize = member(*edited, "size");
+    const JsonValue* nowDate = member(*edited, "date");
+    if (nowSize == nullptr || nowDate == nullptr || nowSize->text != std::to_string(newSize) ||
+        nowDate->text != std::to_string(newDate)) {
+        fail("the entry does not hold the new size and date");
+    }
+    // Outside the two numbers, the bytes are the old ones, in the same order.
+    const bool sizeFirst = oldSize->begin < oldDate->begin;
+    const JsonValue* first[] = {sizeFirst ? oldSize : oldDate, sizeFirst ? nowSize : nowDate};
+    const JsonValue* second[] = {sizeFirst ? oldDate : oldSize, sizeFirst ? nowDate : nowSize};
+    const std::string& now = update.bytes;
+    if (layout.compare(0, first[0]->begin, now, 0, first[1]->begin) != 0 ||
+        layout.compare(first[0]->end, second[0]->begin - first[0]->end, now, first[1]->end,
+                       second[1]->begin - first[1]->end) != 0 ||
+        layout.compare(second[0]->end, std::string::npos, now, second[1]->end, std::string::npos) !=
+            0) {
+        fail("a byte outside the two numbers changed");
+    }
+    return 0;
+}

@@ -1,0 +1,361 @@
+#include "json/Json.h"
+
+namespace {
+
+// Deep enough for any file list; shallow enough that a hostile file cannot exhaust the stack.
+constexpr int kMostDepth = 64;
+
+class Reader {
+  public:
+    Reader(const std::string& document, std::string& why) : in_(document), why_(why) {}
+
+    bool document(JsonValue& root) {
+        if (in_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            at_ = 3;
+        }
+        skipBlanks();
+        if (!value(root, 0)) {
+            return false;
+        }
+        skipBlanks();
+        return at_ == in_.size() || fail("there is more after the JSON value");
+    }
+
+  private:
+    bool fail(const char* what) {
+        why_ = std::string(what) + " (at byte " + std::to_string(at_) + ")";
+        return false;
+    }
+
+    char peek() const { return at_ < in_.size() ? in_[at_] : '\0'; }
+    bool atEnd() const { return at_ >= in_.size(); }
+
+    void skipBlanks() {
+        while (!atEnd() && (peek() == ' ' || peek() == '\t' || peek() == '\n' || peek() == '\r')) {
+            ++at_;
+        }
+    }
+
+    bool value(JsonValue& v, int depth) {
+        if (depth > kMostDepth) {
+            return fail("the JSON is nested too deeply");
+        }
+        v.begin = at_;
+        bool ok = false;
+        switch (peek()) {
+            case '{':
+                ok = object(v, depth);
+                break;
+            case '[':
+                ok = array(v, depth);
+                break;
+            case '"':
+                v.kind = JsonValue::Kind::string;
+                ok = string(v.text);
+                break;
+            case 't':
+                ok = literal(v, "true", JsonValue::Kind::boolean);
+                break;
+            case 'f':
+                ok = literal(v, "false", JsonValue::Kind::boolean);
+                break;
+            case 'n':
+                ok = literal(v, "null", JsonValue::Kind::null);
+                break;
+            default:
+                ok = number(v);
+                break;
+        }
+        v.end = at_;
+        return ok;
+    }
+
+    bool literal(JsonValue& v, const char* word, JsonValue::Kind kind) {
+        const std::string expected(word);
+        if (in_.compare(at_, expected.size(), expected) != 0) {
+            return fail("a value is not valid JSON");
+        }
+        at_ += expected.size();
+        v.kind = kind;
+        v.text = expected;
+        return true;
+    }
+
+    bool digits() {
+        const std::size_t start = at_;
+        while (!atEnd() && peek() >= '0' && peek() <= '9') {
+            ++at_;
+        }
+        return at_ > start;
+    }
+
+    bool number(JsonValue& v) {
+        const std::size_t start = at_;
+        if (peek() == '-') {
+            ++at_;
+        }
+        if (peek() == '0') {
+            ++at_;
+        } else if (!(peek() >= '1' && peek() <= '9') || !digits()) {
+            return fail("a value is not valid JSON");
+        }
+        if (peek() == '.') {
+            ++at_;
+            if (!digits()) {
+                return fail("a number has no digits after its point");
+            }
+        }
+        if (peek() == 'e' || peek() == 'E') {
+            ++at_;
+            if (peek() == '+' || peek() == '-') {
+                ++at_;
+            }
+            if (!digits()) {
+                return fail("a number has no digits in its exponent");
+            }
+        }
+        v.kind = JsonValue::Kind::number;
+        v.text = in_.substr(start, at_ - start);
+        return true;
+    }
+
+    bool hex4(unsigned& unit) {
+        unit = 0;
+        for (int i = 0; i < 4; ++i, ++at_) {
+            const char c = peek();
+            unit <<= 4;
+            if (c >= '0' && c <= '9') {
+                unit |= static_cast<unsigned>(c - '0');
+            } else if (c >= 'a' && c <= 'f') {
+                unit |= static_cast<unsigned>(c - 'a' + 10);
+            } else if (c >= 'A' && c <= 'F') {
+                unit |= static_cast<unsigned>(c - 'A' + 10);
+            } else {
+                return fail("a \\u escape needs four hexadecimal digits");
+            }
+        }
+        return true;
+    }
+
+    static void putUtf8(unsigned point, std::string& out) {
+        if (point < 0x80) {
+            out += static_cast<char>(point);
+        } else if (point < 0x800) {
+            out += static_cast<char>(0xC0 | (point >> 6));
+            out += static_cast<char>(0x80 | (point & 0x3F));
+        } else if (point < 0x10000) {
+            out += static_cast<char>(0xE0 | (point >> 12));
+            out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (point & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (point >> 18));
+            out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (point & 0x3F));
+        }
+    }
+
+    bool escape(std::string& out) {
+        const char c = peek();
+        ++at_;
+        switch (c) {
+            case '"':
+            case '\\':
+            case '/':
+                out += c;
+                return true;
+            case 'b':
+                out += '\b';
+                return true;
+            case 'f':
+                out += '\f';
+                return true;
+            case 'n':
+                out += '\n';
+                return true;
+            case 'r':
+                out += '\r';
+                return true;
+            case 't':
+                out += '\t';
+                return true;
+            case 'u':
+                break;
+            default:
+                --at_;
+                return fail("a string holds an unknown escape");
+        }
+        unsigned unit = 0;
+        if (!hex4(unit)) {
+            return false;
+        }
+        if (unit >= 0xDC00 && unit <= 0xDFFF) {
+            return fail("a string holds a lone surrogate escape");
+        }
+        if (unit >= 0xD800 && unit <= 0xDBFF) {
+            unsigned low = 0;
+            if (in_.compare(at_, 2, "\\u") != 0) {
+                return fail("a string holds a lone surrogate escape");
+            }
+            at_ += 2;
+            if (!hex4(low)) {
+                return false;
+            }
+            if (low < 0xDC00 || low > 0xDFFF) {
+                return fail("a string holds a lone surrogate escape");
+            }
+            unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
+        }
+        putUtf8(unit, out);
+        return true;
+    }
+
+    // One UTF-8 sequence, checked as strictly as RFC 3629 asks.
+    bool utf8(std::string& out) {
+        const auto lead = static_cast<unsigned char>(peek());
+        int length = 0;
+        unsigned char low = 0x80;
+        unsigned char high = 0xBF;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            low = lead == 0xE0 ? 0xA0 : 0x80;
+            high = lead == 0xED ? 0x9F : 0xBF;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            low = lead == 0xF0 ? 0x90 : 0x80;
+            high = lead == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return fail("a string holds bytes that are not UTF-8");
+        }
+        for (int i = 1; i < length; ++i) {
+            const std::size_t k = at_ + static_cast<std::size_t>(i);
+            const auto c = k < in_.size() ? static_cast<unsigned char>(in_[k]) : 0;
+            const unsigned char from = i == 1 ? low : 0x80;
+            const unsigned char to = i == 1 ? high : 0xBF;
+            if (c < from || c > to) {
+                return fail("a string holds bytes that are not UTF-8");
+            }
+        }
+        out.append(in_, at_, static_cast<std::size_t>(length));
+        at_ += static_cast<std::size_t>(length);
+        return true;
+    }
+
+    bool string(std::string& out) {
+        ++at_;  // the opening quote
+        out.clear();
+        for (;;) {
+            if (atEnd()) {
+                return fail("a string is not closed");
+            }
+            const auto c = static_cast<unsigned char>(peek());
+            if (c == '"') {
+                ++at_;
+                return true;
+            }
+            if (c < 0x20) {
+                return fail("a string holds a control character");
+            }
+            if (c == '\\') {
+                ++at_;
+                if (!escape(out)) {
+                    return false;
+                }
+            } else if (c < 0x80) {
+                out += static_cast<char>(c);
+                ++at_;
+            } else if (!utf8(out)) {
+                return false;
+            }
+        }
+    }
+
+    bool array(JsonValue& v, int depth) {
+        v.kind = JsonValue::Kind::array;
+        ++at_;
+        skipBlanks();
+        if (peek() == ']') {
+            ++at_;
+            return true;
+        }
+        for (;;) {
+            v.elements.emplace_back();
+            if (!value(v.elements.back(), depth + 1)) {
+                return false;
+            }
+            skipBlanks();
+            if (peek() == ']') {
+                ++at_;
+                return true;
+            }
+            if (peek() != ',') {
+                return fail("an array needs a ',' or ']' here");
+            }
+            ++at_;
+            skipBlanks();
+        }
+    }
+
+    bool object(JsonValue& v, int depth) {
+        v.kind = JsonValue::Kind::object;
+        ++at_;
+        skipBlanks();
+        if (peek() == '}') {
+            ++at_;
+            return true;
+        }
+        for (;;) {
+            if (peek() != '"') {
+                return fail("an object needs a quoted name here");
+            }
+            v.members.emplace_back();
+            if (!string(v.members.back().first)) {
+                return false;
+            }
+            skipBlanks();
+            if (peek() != ':') {
+                return fail("an object needs a ':' after a name");
+            }
+            ++at_;
+            skipBlanks();
+            if (!value(v.members.back().second, depth + 1)) {
+                return false;
+            }
+            skipBlanks();
+            if (peek() == '}') {
+                ++at_;
+                return true;
+            }
+            if (peek() != ',') {
+                return fail("an object needs a ',' or '}' here");
+            }
+            ++at_;
+            skipBlanks();
+        }
+    }
+
+    const std::string& in_;
+    std::string& why_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
+
+bool parseJson(const std::string& document, JsonValue& root, std::string& why) {
+    root = JsonValue();
+    return Reader(document, why).document(root);
+}
+
+bool isPlainCount(const JsonValue& value) {
+    if (value.kind != JsonValue::Kind::number || value.text.empty()) {
+        return false;
+    }
+    for (char c : value.text) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+    }
+    return true;
+}

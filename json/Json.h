@@ -1,0 +1,30 @@
+#pragma once
+
+// A small, strict reader of JSON (RFC 8259): objects, arrays, strings with every escape, numbers
+// and the three literals, in UTF-8 with or without a byte-order mark. It exists to edit a few
+// numbers of a file in place, so every value records where its bytes lie; nothing is ever
+// written back from the parsed values.
+
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+struct JsonValue {
+    enum class Kind { null, boolean, number, string, array, object };
+    Kind kind = Kind::null;
+    std::size_t begin = 0;  // the value's bytes in the document: [begin, end)
+    std::size_t end = 0;
+    std::string text;  // a string's decoded UTF-8; a number's or literal's bytes as written
+    std::vector<JsonValue> elements;                          // of an array
+    std::vector<std::pair<std::string, JsonValue>> members;  // of an object, in document order
+};
+
+// Parses the whole document. False, with the reason in `why`, for anything RFC 8259 does not
+// allow: a trailing comma, a comment, a leading zero, an unescaped control character, a lone
+// surrogate escape, bytes that are not UTF-8, anything after the value, or nesting deeper than
+// this reader follows.
+bool parseJson(const std::string& document, JsonValue& root, std::string& why);
+
+// Whether a number is written as a plain integer that is not negative: digits only.
+bool isPlainCount(const JsonValue& value);
