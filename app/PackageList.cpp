@@ -1,6 +1,7 @@
 #include "app/PackageList.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 
@@ -78,10 +79,14 @@ bool readWhole(Replacement& file, std::string& bytes, Text& why) {
     }
 }
 
-// A cause as the middle of a sentence about the list: "cannot ..." as it is, "is ..." with "it".
+bool startsWith(const Text& text, const char* start) {
+    return std::strncmp(text.c_str(), start, std::strlen(start)) == 0;
+}
+
+// A cause as the middle of a sentence about the list: "cannot ..." and "it ..." as they are,
+// "is read-only ..." as "it is read-only ...".
 Text aboutTheList(const Text& cause) {
-    return std::string(cause.c_str()).rfind("cannot ", 0) == 0 ||
-                   std::string(cause.c_str()).rfind("it", 0) == 0
+    return startsWith(cause, "cannot ") || startsWith(cause, "it ") || startsWith(cause, "its ")
                ? cause
                : Text("it ") + cause;
 }
