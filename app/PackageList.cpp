@@ -104,8 +104,8 @@ Text stillOld(const PackageList& package, const Text& cause) {
 
 // What the list leaves out cannot be told.
 Text unreadable(const PackageList& package, const Text& cause) {
-    return noteOn(package, Text("cannot check what it lists (") + aboutTheList(cause) +
-                               Text(")") + Text(kGenerator));
+    return noteOn(package, Text("cannot check what it lists (") + aboutTheList(cause) + Text(")") +
+                               Text(kGenerator));
 }
 
 void noteUnlisted(PackageList& package, const std::vector<std::string>& unlisted) {
@@ -122,8 +122,8 @@ void noteUnlisted(PackageList& package, const std::vector<std::string>& unlisted
         note += Text(i == 0 ? "" : ", ") + Text(unlisted[i].c_str());
     }
     if (unlisted.size() > kFilesNamed) {
-        note += Text(" and ") + toDecimal(static_cast<std::int32_t>(unlisted.size() - kFilesNamed)) +
-                Text(" more");
+        note += Text(" and ") +
+                toDecimal(static_cast<std::int32_t>(unlisted.size() - kFilesNamed)) + Text(" more");
     }
     package.notes.push_back(noteOn(package, note + Text(kGenerator)));
 }
@@ -158,7 +158,7 @@ void preparePackageList(const Text& file, const SealedFacts* facts, PackageList&
     if (!openOriginal(package.layoutPath.c_str(), package.layout, why) ||
         !readWhole(package.layout, bytes, why)) {
         package.notes.push_back(facts != nullptr ? stillOld(package, why)
-                                                  : unreadable(package, why));
+                                                 : unreadable(package, why));
         return;
     }
     LayoutUpdate update;
@@ -169,7 +169,7 @@ void preparePackageList(const Text& file, const SealedFacts* facts, PackageList&
     if (!understood) {
         why = invalid.c_str();
         package.notes.push_back(facts != nullptr ? stillOld(package, why)
-                                                  : unreadable(package, why));
+                                                 : unreadable(package, why));
         abandonReplacement(package.layout);
         return;
     }

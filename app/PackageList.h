@@ -11,11 +11,11 @@
 // manifest.json. manifest.json is only looked for; its total size is informational and left as
 // it is. Nothing here ever fails the run: what cannot be done becomes a note.
 struct PackageList {
-    Text layoutPath;                // empty when the file belongs to no package
-    Text entry;                     // the file's path in the list
-    Replacement layout;             // the prepared new list, when `prepared`
+    Text layoutPath;     // empty when the file belongs to no package
+    Text entry;          // the file's path in the list
+    Replacement layout;  // the prepared new list, when `prepared`
     bool prepared = false;
-    std::vector<Text> notes;        // whole lines for standard error, the list's path first
+    std::vector<Text> notes;  // whole lines for standard error, the list's path first
 };
 
 // Finds the package around `file` and reads its list. With `facts`, the rewritten file's sealed

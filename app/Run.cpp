@@ -72,7 +72,7 @@ struct Outcome {
     bool done = false;     // the file is tidy now
     bool written = false;  // and it was rewritten to get there
     RenumberSummary summary;
-    Text why;                       // when not done
+    Text why;                        // when not done
     std::vector<Text> packageNotes;  // whole lines about the package's file list
 };
 

@@ -16,7 +16,7 @@ struct JsonValue {
     std::size_t begin = 0;  // the value's bytes in the document: [begin, end)
     std::size_t end = 0;
     std::string text;  // a string's decoded UTF-8; a number's or literal's bytes as written
-    std::vector<JsonValue> elements;                          // of an array
+    std::vector<JsonValue> elements;                         // of an array
     std::vector<std::pair<std::string, JsonValue>> members;  // of an object, in document order
 };
 

@@ -32,8 +32,7 @@ const JsonValue* memberOf(const JsonValue& object, const char* name, int& count)
 }
 
 // The number of an entry that may be changed: present once, and a plain integer.
-bool countIn(const JsonValue& entry, const char* name, const JsonValue*& number,
-             std::string& why) {
+bool countIn(const JsonValue& entry, const char* name, const JsonValue*& number, std::string& why) {
     int count = 0;
     number = memberOf(entry, name, count);
     if (count != 1 || !isPlainCount(*number)) {
@@ -66,9 +65,8 @@ bool updateLayout(const std::string& layout, const std::string& path, std::int64
     std::set<std::string> listed;
     const JsonValue* entry = nullptr;
     for (const JsonValue& element : content->elements) {
-        const JsonValue* name = element.kind == JsonValue::Kind::object
-                                    ? memberOf(element, "path", count)
-                                    : nullptr;
+        const JsonValue* name =
+            element.kind == JsonValue::Kind::object ? memberOf(element, "path", count) : nullptr;
         if (name == nullptr || count != 1 || name->kind != JsonValue::Kind::string) {
             why = "its content is not a list of files with a path each";
             return false;

@@ -363,9 +363,9 @@ bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTic
     }
     constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
     size = static_cast<std::int64_t>(st.st_size);
-    lastWriteTicks = (static_cast<std::int64_t>(st.st_mtim.tv_sec) + kSecondsFrom1601To1970) *
-                         10000000 +
-                     static_cast<std::int64_t>(st.st_mtim.tv_nsec) / 100;
+    lastWriteTicks =
+        (static_cast<std::int64_t>(st.st_mtim.tv_sec) + kSecondsFrom1601To1970) * 10000000 +
+        static_cast<std::int64_t>(st.st_mtim.tv_nsec) / 100;
     return true;
 }
 

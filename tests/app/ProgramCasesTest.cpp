@@ -155,9 +155,8 @@ TEST_P(ProgramCase, LeavesTheExpectedFilesAndSaysSo) {
         after[worked] = before.count(worked) != 0 ? before.at(worked) : "";
     }
     if (fs::exists(source / "expected-layout.json")) {
-        EXPECT_EQ(after["layout.json"],
-                  replaced(readBytes(source / "expected-layout.json"), "<date>",
-                           std::to_string(lastWriteTicks(target))));
+        EXPECT_EQ(after["layout.json"], replaced(readBytes(source / "expected-layout.json"),
+                                                 "<date>", std::to_string(lastWriteTicks(target))));
         after["layout.json"] = before.at("layout.json");
     }
     EXPECT_EQ(after, before) << "another file changed, or one was added or removed";
