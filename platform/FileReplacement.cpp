@@ -3,8 +3,8 @@
 #include "platform/FileSystem.h"
 #include "platform/FileSystemTestHook.h"
 
-void (*beforePlacingForTests)(void* context) = nullptr;
-void* beforePlacingContextForTests = nullptr;
+void (*atMomentForTests)(TestMoment moment, void* context) = nullptr;
+void* momentContextForTests = nullptr;
 
 namespace {
 
@@ -12,6 +12,11 @@ using os::SystemError;
 
 constexpr const char* kChanged =
     "changed while it was being processed; nothing was written, run the program again";
+// When another program saved twice while the name was being swapped, its later save comes back
+// where the new content stood, and is kept there.
+constexpr const char* kChangedTwice =
+    "changed while it was being processed; nothing was written, and another program's save was "
+    "left as ";
 
 // The one shape of a cause that the system reports: "cannot <action>: <the system's reason>".
 Text cannot(const char* action, SystemError error) {
@@ -151,15 +156,19 @@ bool commitReplacement(Replacement& replacement, Text& why) {
     if (replacement.step != ReplacementStep::sealed) {
         return misused(replacement, why);
     }
-    if (beforePlacingForTests != nullptr) {
-        beforePlacingForTests(beforePlacingContextForTests);
-    }
+    reachMomentForTests(TestMoment::beforePlacing);
     SystemError error = 0;
     switch (os::placeTemporary(*replacement.files, error)) {
         case os::PlaceResult::placed:
             break;
-        case os::PlaceResult::fileChanged:
+        case os::PlaceResult::fileChanged: {
+            const Text aside = os::keptAside(*replacement.files);
+            if (!aside.empty()) {
+                return fail(replacement, why,
+                            Text(kChangedTwice) + aside + Text(", run the program again"));
+            }
             return fail(replacement, why, kChanged);
+        }
         case os::PlaceResult::failed:
             return fail(replacement, why, cannot("replace the file", error));
     }

@@ -61,6 +61,10 @@ enum class PlaceResult { placed, fileChanged, failed };
 // that was read and it is unchanged; otherwise leaves everything as it was.
 PlaceResult placeTemporary(Files& files, SystemError& error);
 
+// Another program's save that came back to the temporary name when placeTemporary undid a swap,
+// and that was left there rather than removed; empty when there was none.
+Text keptAside(Files& files);
+
 // Signals and console events: see prepareProcess() in FileReplacement.h.
 void prepareProcess();
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystemTestHook.h"
 
 namespace os {
 
@@ -25,7 +26,9 @@ struct Files {
     int original = -1;
     struct stat read {};                                          // the file as it was opened
     std::vector<std::pair<std::string, std::string>> attributes;  // extended, ACLs among them
-    Text temporary;  // empty until the temporary file exists
+    Text temporary;          // empty until the temporary file exists
+    Text keptAside;          // another program's save, left at the temporary name
+    struct stat written {};  // the temporary file, as it was created
     int fd = -1;
 };
 
@@ -73,10 +76,19 @@ void registerTemporary(const Text& path) {
     }
 }
 
-bool sameFileUnchanged(const struct stat& now, const struct stat& then) {
-    return S_ISREG(now.st_mode) && now.st_dev == then.st_dev && now.st_ino == then.st_ino &&
-           now.st_size == then.st_size && now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == then.st_mtim.tv_nsec;
+bool sameFile(const struct stat& now, const struct stat& then) {
+    return now.st_dev == then.st_dev && now.st_ino == then.st_ino;
+}
+
+// Whether `now` is the file read, unchanged. The time of its last change of content can be put
+// back by the program that changed it (touch -r, cp -p); the time of its last change of any kind
+// cannot, so it is compared too, except where renaming the file itself has just moved it.
+bool sameFileUnchanged(const struct stat& now, const struct stat& then, bool byChangeTime) {
+    return S_ISREG(now.st_mode) && sameFile(now, then) && now.st_size == then.st_size &&
+           now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
+           now.st_mtim.tv_nsec == then.st_mtim.tv_nsec &&
+           (!byChangeTime || (now.st_ctim.tv_sec == then.st_ctim.tv_sec &&
+                              now.st_ctim.tv_nsec == then.st_ctim.tv_nsec));
 }
 
 // Makes the rename itself durable; best effort, since the data was already synced before it.
@@ -139,11 +151,22 @@ void forgetTemporary(Files& files) {
     gTemporaryLive = 0;
 }
 
+// The name still stands for the file read, unchanged in every way: checked just before the swap,
+// since the swap itself moves the time of last change of what it takes out.
+bool targetUnchanged(const Files& files) {
+    struct stat now {};
+    return lstat(files.target.c_str(), &now) == 0 && sameFileUnchanged(now, files.read, true);
+}
+
 // The temporary file is in place: what the swap took out was the file read, and it goes.
 PlaceResult exchangeWithTarget(Files& files, SystemError& error, bool& unsupported) {
     const char* temporary = files.temporary.c_str();
     const char* target = files.target.c_str();
     unsupported = false;
+    if (!targetUnchanged(files)) {
+        return PlaceResult::fileChanged;
+    }
+    reachMomentForTests(TestMoment::beforeSwap);
     if (exchangeNames(temporary, target) != 0) {
         if (errno == ENOENT) {
             return PlaceResult::fileChanged;  // the file is gone
@@ -152,9 +175,10 @@ PlaceResult exchangeWithTarget(Files& files, SystemError& error, bool& unsupport
         error = errno;
         return PlaceResult::failed;
     }
+    reachMomentForTests(TestMoment::afterSwap);
     // The temporary name now holds what stood at the target: it must be what was read.
     struct stat out {};
-    if (lstat(temporary, &out) == 0 && sameFileUnchanged(out, files.read)) {
+    if (lstat(temporary, &out) == 0 && sameFileUnchanged(out, files.read, false)) {
         unlink(temporary);
         forgetTemporary(files);
         syncFolderOf(files.target);
@@ -166,13 +190,19 @@ PlaceResult exchangeWithTarget(Files& files, SystemError& error, bool& unsupport
         forgetTemporary(files);
         return PlaceResult::failed;
     }
+    // What came back must be the new content before it is removed: another program may have
+    // saved over the name in between, and its save must not be deleted.
+    struct stat back {};
+    if (lstat(temporary, &back) != 0 || !sameFile(back, files.written)) {
+        files.keptAside = files.temporary;
+        forgetTemporary(files);
+    }
     return PlaceResult::fileChanged;
 }
 
 // Where names cannot be swapped: the name is checked, then the temporary file renamed over it.
 PlaceResult checkThenRename(Files& files, SystemError& error) {
-    struct stat now {};
-    if (lstat(files.target.c_str(), &now) != 0 || !sameFileUnchanged(now, files.read)) {
+    if (!targetUnchanged(files)) {
         return PlaceResult::fileChanged;
     }
     if (std::rename(files.temporary.c_str(), files.target.c_str()) != 0) {
@@ -293,6 +323,10 @@ bool createTemporary(Files& files, SystemError& error) {
     }
     files.temporary = name.data();
     registerTemporary(files.temporary);
+    if (fstat(files.fd, &files.written) != 0) {
+        error = errno;
+        return false;
+    }
     return true;
 }
 
@@ -367,6 +401,10 @@ bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTic
         (static_cast<std::int64_t>(st.st_mtim.tv_sec) + kSecondsFrom1601To1970) * 10000000 +
         static_cast<std::int64_t>(st.st_mtim.tv_nsec) / 100;
     return true;
+}
+
+Text keptAside(Files& files) {
+    return files.keptAside;
 }
 
 PlaceResult placeTemporary(Files& files, SystemError& error) {

@@ -13,6 +13,7 @@ struct Files {
     std::wstring target;  // the name to replace: as given, or the file that a link names
     HANDLE original = INVALID_HANDLE_VALUE;
     BY_HANDLE_FILE_INFORMATION read{};  // the file as it was opened
+    LARGE_INTEGER changed{};            // its time of last change of any kind, then
     std::wstring temporary;             // empty until the temporary file exists
     HANDLE handle = INVALID_HANDLE_VALUE;
 };
@@ -105,6 +106,17 @@ bool sameFileUnchanged(const BY_HANDLE_FILE_INFORMATION& now,
            CompareFileTime(&now.ftLastWriteTime, &then.ftLastWriteTime) == 0;
 }
 
+// The time of a file's last change of any kind: unlike the time of its last write, no program can
+// put it back.
+bool changeTimeOf(HANDLE file, LARGE_INTEGER& changed) {
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+        return false;
+    }
+    changed = basic.ChangeTime;
+    return true;
+}
+
 }  // namespace
 
 Text systemMessage(SystemError error) {
@@ -161,7 +173,8 @@ bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError&
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (files.original == INVALID_HANDLE_VALUE ||
-        !GetFileInformationByHandle(files.original, &files.read)) {
+        !GetFileInformationByHandle(files.original, &files.read) ||
+        !changeTimeOf(files.original, files.changed)) {
         error = GetLastError();
         return false;
     }
@@ -266,6 +279,11 @@ bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTic
     return true;
 }
 
+// Windows cannot swap names, so no other program's save ever comes back to the temporary name.
+Text keptAside(Files&) {
+    return Text();
+}
+
 PlaceResult placeTemporary(Files& files, SystemError& error) {
     // Windows cannot swap two names, so the file is checked just before the replace.
     HANDLE now =
@@ -281,7 +299,10 @@ PlaceResult placeTemporary(Files& files, SystemError& error) {
         return PlaceResult::failed;
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    const bool same = GetFileInformationByHandle(now, &info) && sameFileUnchanged(info, files.read);
+    LARGE_INTEGER changed{};
+    const bool same = GetFileInformationByHandle(now, &info) &&
+                      sameFileUnchanged(info, files.read) && changeTimeOf(now, changed) &&
+                      changed.QuadPart == files.changed.QuadPart;
     CloseHandle(now);
     if (!same) {
         return PlaceResult::fileChanged;

@@ -27,6 +27,18 @@ bool startsWith(const unsigned char* bytes, int count, const char* mark, int mar
            std::memcmp(bytes, mark, static_cast<std::size_t>(markLength)) == 0;
 }
 
+// Two characters of ASCII text as UTF-16 without a mark, in either byte order: each unit is one
+// NUL and one other byte, the NUL on the same side. Anything shorter, such as "a" and a NUL, is
+// only a file with a NUL byte.
+bool looksLikeUtf16(const unsigned char* bytes, int count) {
+    if (count < 4) {
+        return false;
+    }
+    const bool littleEndian = bytes[0] != 0 && bytes[1] == 0 && bytes[2] != 0 && bytes[3] == 0;
+    const bool bigEndian = bytes[0] == 0 && bytes[1] != 0 && bytes[2] == 0 && bytes[3] != 0;
+    return littleEndian || bigEndian;
+}
+
 // What one allocation costs beyond the bytes asked for: the allocator's header and rounding.
 constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
 
@@ -79,7 +91,7 @@ bool SectionParser::decideEncoding() {
     } else if (startsWith(start, count, "\xFE\xFF", 2)) {
         list_.encoding = FileEncoding::utf16BigEndian;
         markLength = 2;
-    } else if (count >= 2 && (start[0] == 0) != (start[1] == 0)) {
+    } else if (looksLikeUtf16(start, count)) {
         return refuse(
             "is UTF-16 text without a byte-order mark, which this program cannot tell from binary "
             "data");

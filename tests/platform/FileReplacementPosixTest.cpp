@@ -75,6 +75,39 @@ std::string attribute(const fs::path& file, const char* name) {
     return n < 0 ? "<none>" : std::string(value, static_cast<std::size_t>(n));
 }
 
+// An editor saves twice while the names are being swapped: its first save is taken out by the
+// swap and refused, and its second, which took the name in between, comes back to the temporary
+// name when the swap is undone. That newer save must not be removed with the temporary file.
+TEST(ReplacementOnPosix, ASaveThatComesBackFromTheSwapIsKept) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    auto save = [&](const std::string& content) {
+        writeBytes(folder / "editor.tmp", content);
+        fs::rename(folder / "editor.tmp", target);
+    };
+    bool swapped = false;
+    Interference twoSaves;
+    twoSaves.beforeSwap = [&] { save("first save"); };
+    twoSaves.afterSwap = [&] {
+        swapped = true;
+        save("second save");
+    };
+    const std::string cause = replaceWith(target, "renumbered", twoSaves);
+    if (!swapped) {
+        GTEST_SKIP() << "the file system here cannot swap two names";
+    }
+    EXPECT_EQ(readBytes(target), "first save");
+    const std::vector<std::string> left = filesIn(folder.path());
+    ASSERT_EQ(left.size(), 2u);
+    const fs::path aside = folder / left[1];
+    EXPECT_EQ(readBytes(aside), "second save");
+    EXPECT_EQ(cause,
+              "changed while it was being processed; nothing was written, and another program's "
+              "save was left as " +
+                  aside.string() + ", run the program again");
+}
+
 TEST(ReplacementOnPosix, KeepsThePermissionBitsAndLeavesNoOtherFile) {
     TempFolder folder;
     const fs::path target = folder / "aircraft.cfg";

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "tests/platform/ReplaceWith.h"
@@ -92,7 +93,7 @@ TEST(Replacement, RefusesWhatItCannotReplace) {
 }
 
 // A step out of order is the program's mistake, and must not read like a file-system failure.
-TEST(Replacement, StepsOutOfOrderAreAnInternalError) {
+TEST(Replacement, StepsOutOfOrderAreTheProgramsFault) {
     TempFolder folder;
     writeBytes(folder / "aircraft.cfg", kOld);
     Replacement replacement;
@@ -115,6 +116,16 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
     TempFolder folder;
     const fs::path target = folder / "aircraft.cfg";
     const std::string edited = "[fltsim.7]\r\nthe user's own edit\r\n";
+    // As touch -r, cp -p and rsync --inplace -t do: only the time of last change of any kind
+    // shows the edit.
+    auto rewriteKeepingTheTime = [&](const std::string& content) {
+        const auto written = fs::last_write_time(target);
+        waitForTheFileClock(target);
+        std::fstream inPlace(target, std::ios::in | std::ios::out | std::ios::binary);
+        inPlace.write(content.data(), static_cast<std::streamsize>(content.size()));
+        inPlace.close();
+        fs::last_write_time(target, written);
+    };
     const struct {
         const char* name;
         Interference interference;
@@ -142,6 +153,21 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
           },
           {}},
          kNew},
+        {"it is rewritten in place during the read, its time of last write put back",
+         {[&] { rewriteKeepingTheTime(kNew); }, {}, {}},
+         kNew},
+        {"it is rewritten in place, its time of last write put back",
+         {{}, [&] { rewriteKeepingTheTime(kNew); }, {}},
+         kNew},
+        {"it is made read-only",
+         {{},
+          [&] {
+              waitForTheFileClock(target);
+              fs::permissions(target, fs::perms::owner_write | fs::perms::group_write,
+                              fs::perm_options::remove);
+          },
+          {}},
+         kOld},
         {"it is removed", {{}, [&] { fs::remove(target); }, {}}, ""},
         {"an editor saves at the very last moment",
          {{},
@@ -153,6 +179,8 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
          edited},
     };
     for (const auto& row : rows) {
+        std::error_code missing;  // after the row that removes it
+        fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, missing);
         writeBytes(target, kOld);
         EXPECT_EQ(replaceWith(target, "renumbered", row.interference), kChanged) << row.name;
         if (row.leftAt.empty()) {

@@ -2,11 +2,19 @@
 
 #include "platform/FileReplacement.h"
 #include "platform/FileSystemTestHook.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
-void callLastMoment(void* context) {
-    (*static_cast<const std::function<void()>*>(context))();
+void callInterference(TestMoment moment, void* context) {
+    const auto& interference = *static_cast<const Interference*>(context);
+    const std::function<void()>& step = moment == TestMoment::beforePlacing
+                                            ? interference.atTheLastMoment
+                                        : moment == TestMoment::beforeSwap ? interference.beforeSwap
+                                                                           : interference.afterSwap;
+    if (step) {
+        step();
+    }
 }
 
 }  // namespace
@@ -37,12 +45,18 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
     if (interference.beforeCommit) {
         interference.beforeCommit();
     }
-    if (interference.atTheLastMoment) {
-        beforePlacingForTests = callLastMoment;
-        beforePlacingContextForTests =
-            const_cast<std::function<void()>*>(&interference.atTheLastMoment);
-    }
+    atMomentForTests = callInterference;
+    momentContextForTests = const_cast<Interference*>(&interference);
     const bool done = commitReplacement(replacement, why);
-    beforePlacingForTests = nullptr;
+    atMomentForTests = nullptr;
     return done ? "" : why.c_str();
+}
+
+void waitForTheFileClock(const std::filesystem::path& file) {
+    const std::filesystem::path scratch = file.parent_path() / "clock.tmp";
+    const auto then = std::filesystem::last_write_time(file);
+    do {
+        writeBytes(scratch, "tick");
+    } while (std::filesystem::last_write_time(scratch) <= then);
+    std::filesystem::remove(scratch);
 }

@@ -9,7 +9,14 @@ struct Interference {
     std::function<void()> duringRead;       // after the first few bytes have been read
     std::function<void()> beforeCommit;     // once the new content has been written
     std::function<void()> atTheLastMoment;  // right before the new file is put in place
+    std::function<void()> beforeSwap = {};  // where names can be swapped: after the last check
+    std::function<void()> afterSwap = {};   // and once the swap has taken the file out
 };
+
+// Returns once the file system's clock has moved past `file`'s times, so that a change made now
+// shows in them: file times come from a clock that ticks only every few milliseconds. A scratch
+// file beside it is written until its time is later.
+void waitForTheFileClock(const std::filesystem::path& file);
 
 inline const std::string kChanged =
     "changed while it was being processed; nothing was written, run the program again";

@@ -197,6 +197,8 @@ TEST(SectionParser, RefusesWhatItCannotRewriteAndLeavesNoSections) {
     } rows[] = {
         {std::string("[a]\r\nx\0y\r\n", 10), nul},
         {std::string("\0", 1), nul},
+        {std::string("a\0", 2), nul},  // too short to be told for UTF-16
+        {std::string("[a]\0\0\0", 6), nul},
         {kBom + std::string("[a]\0", 4), nul},
         {utf16("[a]\r\n"),
          "is UTF-16 text without a byte-order mark, which this program "
