@@ -191,10 +191,12 @@ int runProgram(const std::vector<Text>& arguments) {
     const Text path = fileToTidy(arguments);
     SectionList sections;
     const Outcome outcome = tidyFile(path, sections);
+    const int status = outcome.done ? 0 : 1;
+    settleExitStatus(status);
     report(path, outcome, warningsOn(path, sections, outcome));
     // A console opened by double-click closes with the program, so the result waits for a key.
     std::cout << "Hit any key to continue\n" << std::flush;
     waitForKey();
     discardSections(sections);
-    return outcome.done ? 0 : 1;
+    return status;
 }

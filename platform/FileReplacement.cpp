@@ -50,6 +50,10 @@ void prepareProcess() {
     os::prepareProcess();
 }
 
+void settleExitStatus(int status) {
+    os::settleExitStatus(status);
+}
+
 bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     abandonReplacement(replacement);
     replacement.files = os::createFiles();

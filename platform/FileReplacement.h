@@ -80,3 +80,8 @@ ByteSink replacementBytes(Replacement& replacement);
 // before it has said what happened. Also arranges for an interrupted replacement's temporary file
 // to be removed. Call once, before anything else.
 void prepareProcess();
+
+// Once the file is replaced or left as it was, the run has earned its exit status: from then on
+// a signal or console event that ends the program (a hang-up, Ctrl-C, a closed console window at
+// the final prompt) ends it with `status`, so that the status still tells what became of the file.
+void settleExitStatus(int status);

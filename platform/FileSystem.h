@@ -65,7 +65,8 @@ PlaceResult placeTemporary(Files& files, SystemError& error);
 // and that was left there rather than removed; empty when there was none.
 Text keptAside(Files& files);
 
-// Signals and console events: see prepareProcess() in FileReplacement.h.
+// Signals and console events: see prepareProcess() and settleExitStatus() in FileReplacement.h.
 void prepareProcess();
+void settleExitStatus(int status);
 
 }  // namespace os

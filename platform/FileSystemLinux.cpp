@@ -18,6 +18,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/FileSystemTestHook.h"
+#include "platform/SignalsPosix.h"
 
 namespace os {
 
@@ -33,48 +34,6 @@ struct Files {
 };
 
 namespace {
-
-// The temporary file that a signal handler must remove: a fixed buffer and a flag, since a
-// handler may only read memory that no allocation can move.
-char gTemporary[PATH_MAX + 32];
-volatile sig_atomic_t gTemporaryLive = 0;
-
-const int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Holds back the cleanup signals while the registry or the folder is being changed, so that a
-// handler never sees half a change; they are delivered when the guard ends.
-class SignalGuard {
-  public:
-    SignalGuard() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int sig : kCleanupSignals) {
-            sigaddset(&set, sig);
-        }
-        sigprocmask(SIG_BLOCK, &set, &previous_);
-    }
-    ~SignalGuard() { sigprocmask(SIG_SETMASK, &previous_, nullptr); }
-    SignalGuard(const SignalGuard&) = delete;
-    SignalGuard& operator=(const SignalGuard&) = delete;
-
-  private:
-    sigset_t previous_;
-};
-
-void removeTemporaryAndDie(int sig) {
-    if (gTemporaryLive) {
-        unlink(gTemporary);
-    }
-    signal(sig, SIG_DFL);
-    raise(sig);  // ends the process as the signal would have
-}
-
-void registerTemporary(const Text& path) {
-    if (static_cast<std::size_t>(path.length()) < sizeof gTemporary) {
-        std::memcpy(gTemporary, path.c_str(), static_cast<std::size_t>(path.length()) + 1);
-        gTemporaryLive = 1;
-    }
-}
 
 bool sameFile(const struct stat& now, const struct stat& then) {
     return now.st_dev == then.st_dev && now.st_ino == then.st_ino;
@@ -148,7 +107,7 @@ int exchangeNames(const char*, const char*) {
 // signal.
 void forgetTemporary(Files& files) {
     files.temporary.clear();
-    gTemporaryLive = 0;
+    setTemporaryForSignals(nullptr);
 }
 
 // The name still stands for the file read, unchanged in every way: checked just before the swap,
@@ -223,17 +182,11 @@ Text systemMessage(SystemError error) {
 void prepareProcess() {
     signal(SIGXFSZ, SIG_IGN);  // a write past a file size limit then fails with EFBIG
     signal(SIGPIPE, SIG_IGN);  // a closed console pipe then fails the write, not the process
-    for (int sig : kCleanupSignals) {
-        struct sigaction previous {};
-        sigaction(sig, nullptr, &previous);
-        if (previous.sa_handler == SIG_IGN) {
-            continue;  // started to ignore it (nohup): keep ignoring it
-        }
-        struct sigaction action {};
-        action.sa_handler = removeTemporaryAndDie;
-        sigemptyset(&action.sa_mask);
-        sigaction(sig, &action, nullptr);
-    }
+    installSignalCleanup();
+}
+
+void settleExitStatus(int status) {
+    setEarnedStatusForSignals(status);
 }
 
 Files* createFiles() {
@@ -250,7 +203,7 @@ void destroyFiles(Files* files) {
     if (!files->temporary.empty()) {
         SignalGuard guard;
         unlink(files->temporary.c_str());
-        gTemporaryLive = 0;
+        setTemporaryForSignals(nullptr);
     }
     delete files;
 }
@@ -322,7 +275,7 @@ bool createTemporary(Files& files, SystemError& error) {
         return false;
     }
     files.temporary = name.data();
-    registerTemporary(files.temporary);
+    setTemporaryForSignals(files.temporary.c_str());
     if (fstat(files.fd, &files.written) != 0) {
         error = errno;
         return false;

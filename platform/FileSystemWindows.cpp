@@ -31,12 +31,18 @@ constexpr DWORD kLockWaitMs = 2000;
 // own, so the name sits in a fixed buffer and a flag says whether it is valid.
 wchar_t gTemporary[kLongestPath + 64];
 volatile LONG gTemporaryLive = 0;
+// The exit status the run has earned, once it has; -1 before.
+volatile LONG gEarnedStatus = -1;
 
 BOOL WINAPI removeTemporaryOnClose(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
         event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
         if (InterlockedCompareExchange(&gTemporaryLive, 0, 0) != 0) {
             DeleteFileW(gTemporary);  // the open handle shares deletion: gone when it closes
+        }
+        const LONG earned = InterlockedCompareExchange(&gEarnedStatus, 0, 0);
+        if (earned >= 0) {
+            ExitProcess(static_cast<UINT>(earned));
         }
     }
     return FALSE;  // then end the process as Windows would have
@@ -135,6 +141,10 @@ Text systemMessage(SystemError error) {
 
 void prepareProcess() {
     SetConsoleCtrlHandler(removeTemporaryOnClose, TRUE);
+}
+
+void settleExitStatus(int status) {
+    InterlockedExchange(&gEarnedStatus, status);
 }
 
 Files* createFiles() {

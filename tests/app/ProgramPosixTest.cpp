@@ -38,47 +38,54 @@ std::string readTerminal(int terminal, const std::string& until, bool& closed) {
     return seen;
 }
 
-// "Hit any key" on a terminal: one key, without Enter, ends the wait, and the terminal is left
-// in the mode it had.
-TEST(Dialogue, OneKeyEndsTheWaitOnATerminal) {
-    TempFolder folder;
-    writeBytes(folder / "aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
-    const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(terminal, 0);
-    ASSERT_EQ(grantpt(terminal), 0);
-    ASSERT_EQ(unlockpt(terminal), 0);
-    const std::string side = ptsname(terminal);
-    const pid_t pid = fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0) {
-        setsid();
-        const int own = open(side.c_str(), O_RDWR);  // becomes the controlling terminal
-        if (own < 0 || dup2(own, 0) < 0 || dup2(own, 1) < 0 || dup2(own, 2) < 0 ||
-            chdir(folder.path().c_str()) != 0) {
-            _exit(126);
+// "Hit any key" on a terminal: one key, without Enter, ends the wait; so do a hang-up and an
+// interrupt, but the status still says the file was rewritten. Each time the terminal is left in
+// the mode it had.
+TEST(Dialogue, OneKeyOrASignalEndsTheWaitOnATerminal) {
+    for (const int signal : {0, SIGHUP, SIGINT, SIGTERM}) {
+        TempFolder folder;
+        writeBytes(folder / "aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+        const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(terminal, 0);
+        ASSERT_EQ(grantpt(terminal), 0);
+        ASSERT_EQ(unlockpt(terminal), 0);
+        const std::string side = ptsname(terminal);
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            setsid();
+            const int own = open(side.c_str(), O_RDWR);  // becomes the controlling terminal
+            if (own < 0 || dup2(own, 0) < 0 || dup2(own, 1) < 0 || dup2(own, 2) < 0 ||
+                chdir(folder.path().c_str()) != 0) {
+                _exit(126);
+            }
+            execl(cfgrenumPath(), cfgrenumPath(), static_cast<char*>(nullptr));
+            _exit(127);
         }
-        execl(cfgrenumPath(), cfgrenumPath(), static_cast<char*>(nullptr));
-        _exit(127);
+        termios before{};
+        ASSERT_EQ(tcgetattr(terminal, &before), 0);
+        bool closed = false;
+        const std::string shown = readTerminal(terminal, "Hit any key to continue", closed);
+        EXPECT_NE(shown.find("Hit any key to continue"), std::string::npos) << shown;
+        if (signal == 0) {
+            EXPECT_EQ(write(terminal, "x", 1), 1);
+        } else {
+            kill(pid, signal);
+        }
+        readTerminal(terminal, "", closed);
+        if (!closed) {
+            kill(pid, SIGKILL);
+            ADD_FAILURE() << "the wait did not end, signal " << signal;
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "signal " << signal;
+        termios after{};
+        ASSERT_EQ(tcgetattr(terminal, &after), 0);
+        EXPECT_EQ(after.c_lflag, before.c_lflag) << "the terminal's mode was not put back";
+        EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
+        close(terminal);
     }
-    termios before{};
-    ASSERT_EQ(tcgetattr(terminal, &before), 0);
-    bool closed = false;
-    const std::string shown = readTerminal(terminal, "Hit any key to continue", closed);
-    EXPECT_NE(shown.find("Hit any key to continue"), std::string::npos) << shown;
-    EXPECT_EQ(write(terminal, "x", 1), 1);
-    readTerminal(terminal, "", closed);
-    if (!closed) {
-        kill(pid, SIGKILL);
-        ADD_FAILURE() << "one key did not end the wait";
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-    termios after{};
-    ASSERT_EQ(tcgetattr(terminal, &after), 0);
-    EXPECT_EQ(after.c_lflag, before.c_lflag) << "the terminal's mode was not put back";
-    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
-    close(terminal);
 }
 
 // A FIFO without a writer would block a plain open for ever.

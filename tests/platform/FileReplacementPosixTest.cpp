@@ -147,10 +147,12 @@ TEST(ReplacementOnPosix, KeepsExtendedAttributesAndTheAccessControlList) {
     EXPECT_EQ(attribute(target, "system.posix_acl_access"), acl);
 }
 
-// Ctrl-C, a termination or a hang-up while the new content is being written must take the
-// temporary file with the process, and end it as the signal would.
+// Ctrl-C, a termination, a hang-up, a CPU limit or any other signal that ends a process, while
+// the new content is being written, must take the temporary file with the process, and end it as
+// the signal would.
 TEST(ReplacementOnPosix, AnInterruptedSaveLeavesNoTemporaryFile) {
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF,
+                    SIGXCPU, SIGRTMIN}) {
         TempFolder folder;
         const fs::path target = folder / "aircraft.cfg";
         writeBytes(target, kOld);
