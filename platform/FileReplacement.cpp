@@ -10,6 +10,17 @@ namespace {
 
 using os::SystemError;
 
+// Frees the platform's record; the name of a temporary file it could not remove, if any.
+Text finish(Replacement& replacement) {
+    Text leftBehind;
+    if (replacement.files != nullptr) {
+        leftBehind = os::destroyFiles(replacement.files);
+        replacement.files = nullptr;
+    }
+    replacement.step = ReplacementStep::none;
+    return leftBehind;
+}
+
 constexpr const char* kChanged =
     "changed while it was being processed; nothing was written, run the program again";
 // When another program saved twice while the name was being swapped, its later save comes back
@@ -27,9 +38,15 @@ Text cannot(const char* action, SystemError error) {
     return cause;
 }
 
+// Ends the replacement and says why; and, where the folder let the temporary file be made but
+// not removed, where it was left, so that the user can delete it.
 bool fail(Replacement& replacement, Text& why, const Text& cause) {
     why = cause;
-    abandonReplacement(replacement);
+    const Text leftBehind = finish(replacement);
+    if (!leftBehind.empty()) {
+        why += Text("; the unfinished new content could not be removed, delete ");
+        why += leftBehind;
+    }
     return false;
 }
 
@@ -181,11 +198,7 @@ bool commitReplacement(Replacement& replacement, Text& why) {
 }
 
 void abandonReplacement(Replacement& replacement) {
-    if (replacement.files != nullptr) {
-        os::destroyFiles(replacement.files);
-        replacement.files = nullptr;
-    }
-    replacement.step = ReplacementStep::none;
+    finish(replacement);
 }
 
 ByteSource originalBytes(Replacement& replacement) {

@@ -31,7 +31,8 @@ struct FileFacts {
 
 Files* createFiles();
 // Closes whatever is still open, removes the temporary file if it exists, and frees the record.
-void destroyFiles(Files* files);
+// Returns the temporary file's name when it could not be removed, or an empty Text.
+Text destroyFiles(Files* files);
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error);
 bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t& got,

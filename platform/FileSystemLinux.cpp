@@ -193,19 +193,23 @@ Files* createFiles() {
     return new Files;
 }
 
-void destroyFiles(Files* files) {
+Text destroyFiles(Files* files) {
     if (files->original >= 0) {
         close(files->original);
     }
     if (files->fd >= 0) {
         close(files->fd);
     }
+    Text leftBehind;
     if (!files->temporary.empty()) {
         SignalGuard guard;
-        unlink(files->temporary.c_str());
+        if (unlink(files->temporary.c_str()) != 0 && errno != ENOENT) {
+            leftBehind = files->temporary;  // a folder that lets files in but not out
+        }
         setTemporaryForSignals(nullptr);
     }
     delete files;
+    return leftBehind;
 }
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {

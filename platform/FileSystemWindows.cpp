@@ -151,19 +151,25 @@ Files* createFiles() {
     return new Files;
 }
 
-void destroyFiles(Files* files) {
+Text destroyFiles(Files* files) {
     if (files->original != INVALID_HANDLE_VALUE) {
         CloseHandle(files->original);
     }
     if (files->handle != INVALID_HANDLE_VALUE) {
         CloseHandle(files->handle);
     }
+    Text leftBehind;
     if (!files->temporary.empty()) {
-        DWORD ignored = 0;
-        waitingForLocks([&] { return DeleteFileW(files->temporary.c_str()) != 0; }, ignored);
+        DWORD error = 0;
+        if (!waitingForLocks([&] { return DeleteFileW(files->temporary.c_str()) != 0; }, error) &&
+            error != ERROR_FILE_NOT_FOUND) {
+            leftBehind =
+                utf8FromWide(files->temporary.c_str(), static_cast<int>(files->temporary.size()));
+        }
         unregisterTemporary();
     }
     delete files;
+    return leftBehind;
 }
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
@@ -178,12 +184,22 @@ bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError&
         files.target = resolved;
     }
     // Shared every way, so that editors and the simulator can go on using the file; backup
-    // semantics let a folder open too, so that it is refused by what it is.
-    files.original = CreateFileW(files.target.c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (files.original == INVALID_HANDLE_VALUE ||
-        !GetFileInformationByHandle(files.original, &files.read) ||
+    // semantics let a folder open too, so that it is refused by what it is. A program that holds
+    // the file without sharing it is waited for, as the replace waits for it.
+    DWORD held = 0;
+    if (!waitingForLocks(
+            [&] {
+                files.original =
+                    CreateFileW(files.target.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                return files.original != INVALID_HANDLE_VALUE;
+            },
+            held)) {
+        error = held;
+        return false;
+    }
+    if (!GetFileInformationByHandle(files.original, &files.read) ||
         !changeTimeOf(files.original, files.changed)) {
         error = GetLastError();
         return false;
@@ -222,7 +238,7 @@ bool createTemporary(Files& files, SystemError& error) {
         files.read.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
     for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring name = files.target + L".tmp" + std::to_wstring(GetCurrentProcessId()) +
+        const std::wstring name = files.target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) +
                                   L"-" + std::to_wstring(attempt);
         // Deletion is shared so that the console handler can remove the file while it is open.
         files.handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,

@@ -18,13 +18,14 @@ namespace {
 
 const std::string kFile = "[fltsim.5]\r\ntitle=A\r\n";
 
-// Holds `file` open as a scanner would, sharing reading and writing but not deletion, so that
-// nothing can be renamed over it, and lets go after `hold`.
+// Holds `file` open as a scanner would, sharing reading and writing but not deletion (or, with
+// `sharing` 0, nothing at all), so that nothing can be renamed over it, and lets go after `hold`.
 class Holder {
   public:
-    Holder(const fs::path& file, std::chrono::milliseconds hold) {
-        handle_ = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    Holder(const fs::path& file, std::chrono::milliseconds hold,
+           DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE) {
+        handle_ = CreateFileW(file.c_str(), GENERIC_READ, sharing, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
         thread_ = std::thread([this, hold] {
             std::this_thread::sleep_for(hold);
             CloseHandle(handle_);
@@ -40,15 +41,19 @@ class Holder {
     std::thread thread_;
 };
 
+// Whether the holder lets others read (the run must wait to replace) or not (it must wait to
+// read), a brief hold only delays the run.
 TEST(LockedFile, IsReplacedOnceABriefHoldEnds) {
-    TempFolder folder;
-    writeBytes(folder / "aircraft.cfg", kFile);
-    Holder scanner(folder / "aircraft.cfg", std::chrono::milliseconds(300));
-    ASSERT_TRUE(scanner.holding());
-    const RunResult run = runCfgrenum(folder.path());
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
-    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    for (const DWORD sharing : {DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}, DWORD{0}}) {
+        TempFolder folder;
+        writeBytes(folder / "aircraft.cfg", kFile);
+        Holder scanner(folder / "aircraft.cfg", std::chrono::milliseconds(300), sharing);
+        ASSERT_TRUE(scanner.holding());
+        const RunResult run = runCfgrenum(folder.path());
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    }
 }
 
 TEST(LockedFile, FailsCleanlyWhenTheHoldLasts) {

@@ -192,6 +192,30 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
     }
 }
 
+// A folder may let the temporary file be made but not removed (append-only, or without the
+// right to delete): the cause then names what was left, so that the user can delete it.
+TEST(Replacement, ATemporaryFileThatCannotBeRemovedIsNamed) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    fs::path temporary;
+    Interference stuck;
+    stuck.atTheLastMoment = [&] {
+        for (const std::string& name : filesIn(folder.path())) {
+            if (name != "aircraft.cfg") {
+                temporary = folder / name;
+            }
+        }
+        writeBytes(target, kNew);  // an edit, so that the replace is refused and rolled back
+        fs::remove(temporary);     // and something that no file removal takes away
+        fs::create_directory(temporary);
+        writeBytes(temporary / "keep", "x");
+    };
+    const std::string cause = replaceWith(target, "renumbered", stuck);
+    EXPECT_EQ(cause, kChanged + "; the unfinished new content could not be removed, delete " +
+                         temporary.string());
+}
+
 // Whatever takes the name before the replace stays, and the temporary file goes.
 TEST(Replacement, AFolderPutInItsPlaceIsKept) {
     TempFolder folder;
