@@ -79,6 +79,9 @@ bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     if (!os::openOriginal(*replacement.files, path, facts, error)) {
         return fail(replacement, why, cannot("open it", error));
     }
+    if (facts.changed) {
+        return fail(replacement, why, kChanged);
+    }
     if (!facts.regular) {
         return fail(replacement, why, "is not a regular file");
     }

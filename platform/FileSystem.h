@@ -25,7 +25,8 @@ Text systemMessage(SystemError error);
 
 // What the file was when it was opened.
 struct FileFacts {
-    bool regular = false;
+    bool regular = false;  // a regular file on disk
+    bool changed = false;  // the name stood for another file by the time it was opened
     std::int64_t size = 0;
 };
 

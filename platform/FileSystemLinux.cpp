@@ -1,9 +1,11 @@
 // The Linux side of the safe replacement: renameat2's exchange and the fd-based extended-attribute
 // calls are Linux's own.
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
@@ -213,35 +215,61 @@ Text destroyFiles(Files* files) {
 }
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
+    // What the name stands for: only a regular file is opened, so that neither a FIFO's waiting
+    // writer is released nor a device opened through a link.
+    struct stat named {};
+    if (stat(path, &named) != 0) {
+        error = errno;
+        return false;
+    }
+    if (!S_ISREG(named.st_mode)) {
+        return true;  // refused by the caller as what it is
+    }
+    // Opened as the kernel resolves the name, so that its guards on links apply: root, in a
+    // shared sticky folder, does not follow another user's link (protected_symlinks).
+    files.original = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (files.original < 0 || fstat(files.original, &files.read) != 0) {
+        error = errno;
+        return false;
+    }
+    // /proc and /sys files claim a size that is not their length: they are no files on disk.
+    struct statfs system {};
+    if (!S_ISREG(files.read.st_mode) ||
+        (fstatfs(files.original, &system) == 0 &&
+         (system.f_type == PROC_SUPER_MAGIC || system.f_type == SYSFS_MAGIC))) {
+        return true;
+    }
+    // The name to replace: as given (relatively, however long the path), or for a link the file
+    // it led to, which must be the very file opened.
     struct stat link {};
     if (lstat(path, &link) != 0) {
         error = errno;
         return false;
     }
-    // Resolved only for a link, so that a path too long to resolve still works relatively.
     if (S_ISLNK(link.st_mode)) {
         char* resolved = realpath(path, nullptr);
+        struct stat there {};
         if (resolved == nullptr) {
             error = errno;
             return false;
         }
         files.target = resolved;
         std::free(resolved);
+        if (lstat(files.target.c_str(), &there) != 0 || !S_ISREG(there.st_mode) ||
+            !sameFile(there, files.read)) {
+            facts.changed = true;  // the link was pointed elsewhere while it was followed
+            return true;
+        }
     } else {
         files.target = path;
+        if (!sameFile(link, files.read)) {
+            facts.changed = true;
+            return true;
+        }
     }
-    // Without following a link that appeared since, and without waiting on a FIFO.
-    files.original =
-        open(files.target.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC);
-    if (files.original < 0 || fstat(files.original, &files.read) != 0) {
-        error = errno;
-        return false;
-    }
-    facts.regular = S_ISREG(files.read.st_mode);
+    facts.regular = true;
     facts.size = static_cast<std::int64_t>(files.read.st_size);
-    if (facts.regular) {
-        readAttributes(files);
-    }
+    readAttributes(files);
     return true;
 }
 

@@ -88,13 +88,61 @@ TEST(Dialogue, OneKeyOrASignalEndsTheWaitOnATerminal) {
     }
 }
 
-// A FIFO without a writer would block a plain open for ever.
-TEST(Failure, AFifoIsRefusedWithoutWaiting) {
+// What is not a regular file on disk is refused without being opened: a FIFO (whose waiting
+// writer an open would release), a device or a /proc file reached through a link.
+TEST(Failure, WhatIsNotAFileOnDiskIsRefusedUnopened) {
+    for (const char* kind : {"fifo", "device", "proc"}) {
+        TempFolder folder;
+        const fs::path file = folder / "aircraft.cfg";
+        pid_t writer = -1;
+        if (std::string(kind) == "fifo") {
+            ASSERT_EQ(mkfifo(file.c_str(), 0644), 0);
+            writer = fork();
+            ASSERT_GE(writer, 0);
+            if (writer == 0) {
+                const int fd = open(file.c_str(), O_WRONLY);  // waits for a reader
+                _exit(fd >= 0 && write(fd, "x", 1) == 1 ? 0 : 1);
+            }
+        } else {
+            fs::create_symlink(std::string(kind) == "device" ? "/dev/null" : "/proc/self/status",
+                               file);
+        }
+        const RunResult run = runCfgrenum(folder.path());
+        EXPECT_EQ(run.status, 1) << kind;
+        EXPECT_EQ(run.err, shownPath(file) + ": is not a regular file\n") << kind;
+        if (writer > 0) {
+            // Opened only now, the FIFO hands over the writer's byte; had the program opened it,
+            // the writer would have written to it then and gone, and this read would find none.
+            const int fd = open(file.c_str(), O_RDONLY | O_NONBLOCK);
+            ASSERT_GE(fd, 0);
+            fcntl(fd, F_SETFL, 0);
+            char byte = 0;
+            EXPECT_EQ(read(fd, &byte, 1), 1) << "the program opened the FIFO";
+            close(fd);
+            waitpid(writer, nullptr, 0);
+        }
+    }
+}
+
+// Root, in a folder that everyone may write to and that keeps others' files (sticky), must not
+// follow another user's link to a file only root may read: the kernel's guard on links applies.
+TEST(Failure, AnotherUsersLinkInASharedFolderIsNotFollowed) {
+    if (geteuid() != 0 || !fs::exists("/proc/sys/fs/protected_symlinks") ||
+        readBytes("/proc/sys/fs/protected_symlinks").rfind('1', 0) != 0) {
+        GTEST_SKIP() << "needs root and the kernel's protected_symlinks";
+    }
     TempFolder folder;
-    ASSERT_EQ(mkfifo((folder / "aircraft.cfg").string().c_str(), 0644), 0);
+    ASSERT_EQ(chmod(folder.path().c_str(), 01777), 0);
+    const fs::path secret = folder / "secret";
+    writeBytes(secret, "[fltsim.5]\r\n");
+    ASSERT_EQ(chmod(secret.c_str(), 0600), 0);
+    fs::create_symlink("secret", folder / "aircraft.cfg");
+    ASSERT_EQ(lchown((folder / "aircraft.cfg").c_str(), 65534, 65534), 0);
     const RunResult run = runCfgrenum(folder.path());
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.err, shownPath(folder / "aircraft.cfg") + ": is not a regular file\n");
+    EXPECT_EQ(run.err,
+              shownPath(folder / "aircraft.cfg") + ": cannot open it: Permission denied\n");
+    EXPECT_EQ(readBytes(secret), "[fltsim.5]\r\n");
 }
 
 // A member of the file's group who edits it must leave it to the group, even though only a
