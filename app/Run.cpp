@@ -8,6 +8,7 @@
 #include "checks/EntryChecks.h"
 #include "platform/Console.h"
 #include "platform/FileReplacement.h"
+#include "platform/Memory.h"
 #include "platform/Paths.h"
 #include "renumber/Renumber.h"
 #include "sections/Section.h"
@@ -87,7 +88,7 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
     Replacement file;
     try {
         if (!openOriginal(path.c_str(), file, outcome.why) ||
-            !loadSections(originalBytes(file), sections, outcome.why)) {
+            !loadSections(originalBytes(file), sections, outcome.why, memoryTheProgramMayTake())) {
             return outcome;
         }
         outcome.summary = renumberEntries(sections);

@@ -152,8 +152,8 @@ void checkRawBytes(std::string_view in) {
     // A UTF-16 or UTF-32 mark, or two characters that look like UTF-16 without one, send raw
     // bytes down the decoder's path: for them only the second-run property is stated here.
     auto nulAt = [&](std::size_t i) { return in[i] == '\0'; };
-    const bool unmarkedUtf16 = in.size() >= 4 && nulAt(0) != nulAt(1) && nulAt(0) == nulAt(2) &&
-                               nulAt(1) == nulAt(3);
+    const bool unmarkedUtf16 =
+        in.size() >= 4 && nulAt(0) != nulAt(1) && nulAt(0) == nulAt(2) && nulAt(1) == nulAt(3);
     const bool marked =
         in.substr(0, 2) == "\xFF\xFE" || in.substr(0, 2) == "\xFE\xFF" || unmarkedUtf16;
     if (!marked) {

@@ -1,5 +1,7 @@
 #include "sections/SectionFile.h"
 
+#include <algorithm>
+
 #include "sections/SectionParser.h"
 #include "sections/SectionWriter.h"
 
@@ -29,8 +31,8 @@ bool readAll(ByteSource source, SectionParser& parser, Text& why) {
 
 }  // namespace
 
-bool loadSections(ByteSource source, SectionList& list, Text& why) {
-    SectionParser parser(list);
+bool loadSections(ByteSource source, SectionList& list, Text& why, std::int64_t memoryBudget) {
+    SectionParser parser(list, std::min(memoryBudget, SectionParser::kMemoryBudget));
     if (!readAll(source, parser, why)) {
         discardSections(list);
         return false;

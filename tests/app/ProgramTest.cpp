@@ -174,6 +174,57 @@ TEST(Failure, RunningOutOfMemoryLeavesTheFileUntouched) {
                            large);
 }
 
+// A memory control group (a container, a systemd slice) ends a process that passes its limit
+// without a word; the program must refuse first. The group is made here, as a child of the
+// test's own, which needs root and a memory controller that may be written.
+TEST(Failure, AMemoryControlGroupsLimitIsRefusedCleanly) {
+    if (!kPosix || kSanitized) {
+        GTEST_SKIP() << "needs a POSIX control group, which a sanitizer's shadow memory exceeds";
+    }
+    std::string own;
+    std::string root;
+    std::string limitFile;
+    for (std::string line : {readBytes("/proc/self/cgroup")}) {
+        for (std::size_t at = 0; at < line.size();) {
+            const std::size_t end = std::min(line.find('\n', at), line.size());
+            const std::string entry = line.substr(at, end - at);
+            at = end + 1;
+            if (entry.find(":memory:") != std::string::npos) {
+                own = entry.substr(entry.find(":memory:") + 8);
+                root = "/sys/fs/cgroup/memory";
+                limitFile = "memory.limit_in_bytes";
+            } else if (entry.rfind("0::", 0) == 0 && root.empty() &&
+                       fs::exists("/sys/fs/cgroup/cgroup.controllers")) {
+                own = entry.substr(3);
+                root = "/sys/fs/cgroup";
+                limitFile = "memory.max";
+            }
+        }
+    }
+    const fs::path group = fs::path(root + own) / ("cfgrenum-test-" + std::to_string(::getpid()));
+    std::error_code cannot;
+    if (root.empty() || !fs::create_directory(group, cannot) || !fs::exists(group / limitFile)) {
+        GTEST_SKIP() << "no memory control group may be made here";
+    }
+    writeBytes(group / limitFile, std::to_string(256L << 20));
+    if (fs::exists(group / "memory.memsw.limit_in_bytes")) {
+        writeBytes(group / "memory.memsw.limit_in_bytes", std::to_string(256L << 20));
+    }
+    if (fs::exists(group / "memory.swap.max")) {
+        writeBytes(group / "memory.swap.max", "0");
+    }
+    std::string bareHeaders;  // the costliest file for its size: a section for every 3 bytes
+    while (bareHeaders.size() < (12u << 20)) {
+        bareHeaders += "[\r\n";
+    }
+    RunOptions options;
+    options.controlGroup = (group / "cgroup.procs").string();
+    expectUntouchedFailure({"control group", "is too large to hold in the memory available",
+                            [](const TempFolder&) {}, options},
+                           bareHeaders);
+    fs::remove(group, cannot);
+}
+
 TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
     TempFolder folder;
     fs::create_directory(folder / "aircraft.cfg");

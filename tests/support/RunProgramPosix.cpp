@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "tests/support/ProgramProcess.h"
@@ -103,6 +104,14 @@ ProgramProcess* startProgram(const fs::path& folder, const RunOptions& options,
         }
         limit(RLIMIT_FSIZE, options.fileSizeLimit, "cannot limit the file size");
         limit(RLIMIT_DATA, options.memoryLimit, "cannot limit the memory");
+        if (!options.controlGroup.empty()) {
+            const std::string pid = std::to_string(getpid());
+            const int group = open(options.controlGroup.c_str(), O_WRONLY);
+            if (group < 0 || write(group, pid.data(), pid.size()) < 0) {
+                childFails("cannot join the control group");
+            }
+            close(group);
+        }
         if (options.unprivileged && geteuid() == 0 && !dropPrivileges(options.group)) {
             childFails("cannot drop privileges");
         }

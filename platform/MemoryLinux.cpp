@@ -1,0 +1,116 @@
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+
+#include "platform/Memory.h"
+
+namespace {
+
+constexpr std::int64_t kUnlimited = std::numeric_limits<std::int64_t>::max();
+
+// A number that a control group file holds, or kUnlimited for "max" or none.
+std::int64_t numberIn(const std::string& path) {
+    std::ifstream in(path);
+    std::string word;
+    if (!(in >> word) || word == "max") {
+        return kUnlimited;
+    }
+    try {
+        const long long value = std::stoll(word);
+        return value < (std::int64_t{1} << 62) ? value : kUnlimited;  // v1's "unlimited"
+    } catch (...) {
+        return kUnlimited;
+    }
+}
+
+// The value of `key` in a /proc file of "Key:  N kB" lines, in bytes, or -1.
+std::int64_t kilobytesIn(const char* path, const std::string& key) {
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.compare(0, key.size(), key) == 0) {
+            std::istringstream value(line.substr(key.size()));
+            long long kilobytes = -1;
+            value >> kilobytes;
+            return kilobytes < 0 ? -1 : kilobytes * 1024;
+        }
+    }
+    return -1;
+}
+
+// What a resource limit leaves, given what the process uses of it already.
+std::int64_t leftUnder(int resource, std::int64_t used) {
+    rlimit limit{};
+    if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
+        return kUnlimited;
+    }
+    return std::max<std::int64_t>(
+        0, static_cast<std::int64_t>(limit.rlim_cur) - std::max<std::int64_t>(used, 0));
+}
+
+// What the control groups above the process leave: each level's limit less its use, the least.
+std::int64_t leftInControlGroups() {
+    std::ifstream in("/proc/self/cgroup");
+    std::string line;
+    std::int64_t left = kUnlimited;
+    while (std::getline(in, line)) {
+        const std::size_t first = line.find(':');
+        const std::size_t second = line.find(':', first + 1);
+        if (first == std::string::npos || second == std::string::npos) {
+            continue;
+        }
+        const std::string controllers = line.substr(first + 1, second - first - 1);
+        std::string group = line.substr(second + 1);
+        std::string roots[2];
+        const char* limitFile = nullptr;
+        const char* useFile = nullptr;
+        if (controllers.empty()) {  // version 2, alone or beside version 1
+            roots[0] = "/sys/fs/cgroup";
+            roots[1] = "/sys/fs/cgroup/unified";
+            limitFile = "/memory.max";
+            useFile = "/memory.current";
+        } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
+            roots[0] = "/sys/fs/cgroup/memory";
+            limitFile = "/memory.limit_in_bytes";
+            useFile = "/memory.usage_in_bytes";
+        } else {
+            continue;
+        }
+        for (const std::string& root : roots) {
+            if (root.empty()) {
+                continue;
+            }
+            for (std::string at = group;; at = at.substr(0, at.rfind('/'))) {
+                const std::string folder = root + (at == "/" ? "" : at);
+                const std::int64_t limit = numberIn(folder + limitFile);
+                if (limit != kUnlimited) {
+                    const std::int64_t used = numberIn(folder + useFile);
+                    left = std::min(
+                        left, std::max<std::int64_t>(0, limit - (used == kUnlimited ? 0 : used)));
+                }
+                if (at.empty() || at == "/") {
+                    break;
+                }
+            }
+        }
+    }
+    return left;
+}
+
+}  // namespace
+
+std::int64_t memoryTheProgramMayTake() {
+    std::int64_t left = leftUnder(RLIMIT_AS, kilobytesIn("/proc/self/status", "VmSize:"));
+    left = std::min(left, leftUnder(RLIMIT_DATA, kilobytesIn("/proc/self/status", "VmData:")));
+    left = std::min(left, leftInControlGroups());
+    const std::int64_t available = kilobytesIn("/proc/meminfo", "MemAvailable:");
+    if (available >= 0) {
+        left = std::min(left, available);
+    }
+    return left == kUnlimited ? left : left / 4 * 3;
+}
