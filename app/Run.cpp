@@ -73,8 +73,8 @@ struct Outcome {
     bool done = false;     // the file is tidy now
     bool written = false;  // and it was rewritten to get there
     RenumberSummary summary;
-    Text why;                        // when not done
-    std::vector<Text> packageNotes;  // whole lines about the package's file list
+    Text why;                 // when not done
+    std::vector<Text> notes;  // whole lines: what the new file or the package lacks
 };
 
 // Opens the file, loads its sections, renumbers the entries and, where that changed anything,
@@ -100,7 +100,7 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
         if (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0) {
             outcome.done = true;  // likewise, but the package may still miss what was pasted in
             preparePackageList(path, nullptr, package);
-            outcome.packageNotes = package.notes;
+            outcome.notes = package.notes;
             return outcome;
         }
         SealedFacts sealed;
@@ -116,7 +116,13 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
         }
         outcome.done = outcome.written = true;
         commitPackageList(package);
-        outcome.packageNotes = package.notes;
+        if (!file.attributesNotKept.empty()) {
+            outcome.notes.push_back(fullPathOf(path) +
+                                    Text(": the system did not let the new file keep these "
+                                         "extended attributes of the old one: ") +
+                                    file.attributesNotKept);
+        }
+        outcome.notes.insert(outcome.notes.end(), package.notes.begin(), package.notes.end());
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
@@ -178,7 +184,7 @@ void report(const Text& path, const Outcome& outcome, const std::vector<Text>& w
                        toDecimal(static_cast<std::int32_t>(warnings.size() - kMostWarnings)) +
                        Text(" more warnings like these"));
     }
-    for (const Text& note : outcome.packageNotes) {
+    for (const Text& note : outcome.notes) {
         writeErrorLine(note);
     }
     std::cout << (outcome.done ? "All aircraft renumbered and written successfully\n"

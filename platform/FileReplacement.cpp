@@ -73,6 +73,7 @@ void settleExitStatus(int status) {
 
 bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     abandonReplacement(replacement);
+    replacement.attributesNotKept.clear();
     replacement.files = os::createFiles();
     os::FileFacts facts;
     SystemError error = 0;
@@ -131,10 +132,6 @@ bool beginReplacement(Replacement& replacement, Text& why) {
         return fail(replacement, why, cannot("create a temporary file beside it", error));
     }
     replacement.step = ReplacementStep::writing;
-    if (!os::copyAttributes(*replacement.files, error)) {
-        return fail(replacement, why,
-                    cannot("give the new file the old one's owner and permissions", error));
-    }
     return true;
 }
 
@@ -159,6 +156,10 @@ bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why) {
         return misused(replacement, why);
     }
     SystemError error = 0;
+    if (!os::copyAttributes(*replacement.files, replacement.attributesNotKept, error)) {
+        return fail(replacement, why,
+                    cannot("give the new file the old one's owner and permissions", error));
+    }
     if (!os::flushTemporary(*replacement.files, error)) {
         return fail(replacement, why, cannot("flush the new content to disk", error));
     }

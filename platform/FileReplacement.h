@@ -20,9 +20,11 @@
 //      ends before the size noted at opening, or runs past it, means another program is changing
 //      the file, and is refused rather than taken for the end of the file.
 //   3. beginReplacement() refuses a read-only file and creates a new, empty temporary file beside
-//      it with its owner, group, permissions and extended attributes (where the system has them).
+//      it that only its owner may use.
 //   4. writeReplacement() as often as needed. Every write is checked.
-//   5. sealReplacement() flushes the data to disk, closes the temporary file and tells its size
+//   5. sealReplacement() gives the temporary file the old one's owner, group, permissions and
+//      extended attributes (where the system has them; after the last write, which would clear
+//      set-ID bits), flushes the data to disk, closes the temporary file and tells its size
 //      and time of last change, which the file keeps when it is put in place. A caller that needs
 //      neither may leave this step to commitReplacement().
 //   6. commitReplacement(), only if the name still stands for the file that was read and that
@@ -59,6 +61,7 @@ struct Replacement {
     std::int64_t expectedSize = 0;  // noted when the file was opened
     std::int64_t bytesRead = 0;
     os::Files* files = nullptr;
+    Text attributesNotKept;  // extended attributes the system would not set on the new file
 };
 
 bool openOriginal(const char* path, Replacement& replacement, Text& why);

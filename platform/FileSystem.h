@@ -44,12 +44,16 @@ void closeOriginal(Files& files);
 // even for a user whose privileges would override it.
 bool isReadOnly(Files& files);
 bool createTemporary(Files& files, SystemError& error);
-// Gives the temporary file what the original carried, as far as the platform keeps it:
+// Gives the temporary file what the original carried, as far as the platform keeps it, once its
+// content is written (a write by an unprivileged user clears the set-ID bits and capabilities):
 // - POSIX: owner and group (or the group alone, when only that may be kept), permission bits,
-//   and extended attributes, access control lists among them;
+//   and extended attributes: the access control list exactly as it was (none, when it had none,
+//   whatever the folder's default list), a security label, capabilities;
 // - Windows: the hidden, system, archive and not-indexed attributes, given when the file is
 //   created; its permissions are inherited from the folder, so nothing is left to do here.
-bool copyAttributes(Files& files, SystemError& error);
+// Extended attributes that the system would not set are named in `notKept` rather than failing,
+// but for the access control list, which decides who may use the file.
+bool copyAttributes(Files& files, Text& notKept, SystemError& error);
 bool writeTemporary(Files& files, const char* bytes, std::size_t count, std::size_t& written,
                     SystemError& error);
 bool flushTemporary(Files& files, SystemError& error);

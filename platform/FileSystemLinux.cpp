@@ -9,6 +9,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -36,6 +37,8 @@ struct Files {
 };
 
 namespace {
+
+constexpr const char* kAccessList = "system.posix_acl_access";
 
 bool sameFile(const struct stat& now, const struct stat& then) {
     return now.st_dev == then.st_dev && now.st_ino == then.st_ino;
@@ -315,26 +318,39 @@ bool createTemporary(Files& files, SystemError& error) {
     return true;
 }
 
-bool copyAttributes(Files& files, SystemError& error) {
+bool copyAttributes(Files& files, Text& notKept, SystemError& error) {
     const struct stat& old = files.read;
+    // The owner first: a change of owner clears the set-ID bits that the mode then sets.
     if (old.st_uid != geteuid() || old.st_gid != getegid()) {
         // Only a privileged user may give the file away; a member of its group may keep the group.
         if (fchown(files.fd, old.st_uid, old.st_gid) != 0) {
             (void)!fchown(files.fd, static_cast<uid_t>(-1), old.st_gid);
         }
     }
+    // A folder's default access list gives a new file entries of its own: the new file must
+    // carry exactly the old one's list, or none, never wider access than before.
+    const bool hadList = std::any_of(files.attributes.begin(), files.attributes.end(),
+                                     [](const auto& a) { return a.first == kAccessList; });
+    if (!hadList && fremovexattr(files.fd, kAccessList) != 0 && errno != ENODATA &&
+        errno != ENOTSUP) {
+        error = errno;
+        return false;
+    }
     if (fchmod(files.fd, old.st_mode & 07777) != 0) {
         error = errno;
         return false;
     }
     for (const auto& [name, value] : files.attributes) {
-        // An access control list decides who may write the file, so it must come along; other
-        // attributes (a security label the user may not set, say) are kept where they can be.
-        if (fsetxattr(files.fd, name.c_str(), value.data(), value.size(), 0) != 0 &&
-            name == "system.posix_acl_access") {
+        if (fsetxattr(files.fd, name.c_str(), value.data(), value.size(), 0) == 0) {
+            continue;
+        }
+        // The access list decides who may use the file, so it must come along; another attribute
+        // (a security label the user may not set, say) is named instead.
+        if (name == kAccessList) {
             error = errno;
             return false;
         }
+        notKept += Text(notKept.empty() ? "" : ", ") + Text(name.c_str());
     }
     return true;
 }

@@ -258,7 +258,7 @@ bool createTemporary(Files& files, SystemError& error) {
 
 // The attributes that matter were given at creation, and the folder's inherited permissions
 // apply: there is nothing left to copy.
-bool copyAttributes(Files&, SystemError&) {
+bool copyAttributes(Files&, Text&, SystemError&) {
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <sys/xattr.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "tests/app/Console.h"
+#include "tests/support/Platform.h"
 #include "tests/support/RunProgram.h"
 #include "tests/support/TempFolder.h"
 
@@ -143,6 +145,32 @@ TEST(Failure, AnotherUsersLinkInASharedFolderIsNotFollowed) {
     EXPECT_EQ(run.err,
               shownPath(folder / "aircraft.cfg") + ": cannot open it: Permission denied\n");
     EXPECT_EQ(readBytes(secret), "[fltsim.5]\r\n");
+}
+
+// An attribute that the system will not set on the new file does not stop the run, and is named.
+TEST(SavedFile, NamesTheAttributesItCouldNotKeep) {
+    if (kSanitized) {
+        GTEST_SKIP() << "a sanitizer's runtime must come first, before any preloaded library";
+    }
+    TempFolder folder;
+    const fs::path file = folder / "aircraft.cfg";
+    writeBytes(file, "[fltsim.2]\r\ntitle=A\r\n");
+    if (setxattr(file.c_str(), "user.denied", "x", 1, 0) != 0 ||
+        setxattr(file.c_str(), "user.kept", "y", 1, 0) != 0) {
+        GTEST_SKIP() << "the file system here has no extended attributes";
+    }
+    RunOptions options;
+    options.environment = {std::string("LD_PRELOAD=") + CFGRENUM_DENY_ATTRIBUTE};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find(shownPath(file) +
+                           ": the system did not let the new file keep these extended attributes "
+                           "of the old one: user.denied\n"),
+              std::string::npos)
+        << run.err;
+    char value[8] = {0};
+    EXPECT_EQ(getxattr(file.c_str(), "user.kept", value, sizeof value), 1);
+    EXPECT_EQ(readBytes(file), "[fltsim.0]\r\ntitle=A\r\n");
 }
 
 // A member of the file's group who edits it must leave it to the group, even though only a

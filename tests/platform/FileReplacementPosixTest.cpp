@@ -147,6 +147,52 @@ TEST(ReplacementOnPosix, KeepsExtendedAttributesAndTheAccessControlList) {
     EXPECT_EQ(attribute(target, "system.posix_acl_access"), acl);
 }
 
+// A folder's default access list would give the new file entries the old one never had, here
+// read access for another user: the new file must carry the old one's list, which is none.
+TEST(ReplacementOnPosix, NeverWidensAccessThroughTheFoldersDefaultList) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    const std::string acl = accessControlList();
+    if (setxattr(folder.path().c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) !=
+        0) {
+        GTEST_SKIP() << "the file system here has no access control lists";
+    }
+    ASSERT_EQ(replaceWith(target, "new"), "");
+    EXPECT_EQ(attribute(target, "system.posix_acl_access"), "<none>");
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+// A user's own set-user-ID program file keeps the bit, which the kernel clears on the first
+// write by an unprivileged user: it must be set after the last one.
+TEST(ReplacementOnPosix, KeepsTheSetIdBitsOfAnUnprivilegedUsersFile) {
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to hand the folder to an unprivileged user";
+    }
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    ASSERT_EQ(chown(folder.path().c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(target.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(target.c_str(), 04755), 0);
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
+        _exit(dropped && replaceWith(target, "new").empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 04755u);
+    EXPECT_EQ(readBytes(target), "new");
+}
+
 // Ctrl-C, a termination, a hang-up, a CPU limit or any other signal that ends a process, while
 // the new content is being written, must take the temporary file with the process, and end it as
 // the signal would.

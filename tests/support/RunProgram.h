@@ -23,6 +23,8 @@ struct RunOptions {
     long fileSizeLimit = -1;
     // Limit the program's data memory (heap), or -1 for none.
     long memoryLimit = -1;
+    // More of the program's environment, as NAME=VALUE.
+    std::vector<std::string> environment;
     // A control group's cgroup.procs file, for the program to run in that group; empty for none.
     std::string controlGroup;
 };

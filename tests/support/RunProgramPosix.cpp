@@ -115,6 +115,9 @@ ProgramProcess* startProgram(const fs::path& folder, const RunOptions& options,
         if (options.unprivileged && geteuid() == 0 && !dropPrivileges(options.group)) {
             childFails("cannot drop privileges");
         }
+        for (const std::string& setting : options.environment) {
+            putenv(const_cast<char*>(setting.c_str()));  // lives until the exec
+        }
         execv(CFGRENUM_EXE, argv.data());
         childFails("cannot start the program");
     }
