@@ -5,6 +5,7 @@
 
 void (*atMomentForTests)(TestMoment moment, void* context) = nullptr;
 void* momentContextForTests = nullptr;
+bool noSwapForTests = false;
 
 namespace {
 
@@ -28,6 +29,11 @@ constexpr const char* kChanged =
 constexpr const char* kChangedTwice =
     "changed while it was being processed; nothing was written, and another program's save was "
     "left as ";
+// Where names cannot be swapped, the file read is moved aside first; when another program saves
+// at its name meanwhile, that save stays and the file read is left where it was moved.
+constexpr const char* kMovedAside =
+    "changed while it was being processed; nothing was written, another program's save took its "
+    "place and the file as it was read was left as ";
 
 // The one shape of a cause that the system reports: "cannot <action>: <the system's reason>".
 Text cannot(const char* action, SystemError error) {
@@ -187,10 +193,12 @@ bool commitReplacement(Replacement& replacement, Text& why) {
         case os::PlaceResult::placed:
             break;
         case os::PlaceResult::fileChanged: {
-            const Text aside = os::keptAside(*replacement.files);
+            bool original = false;
+            const Text aside = os::keptAside(*replacement.files, original);
             if (!aside.empty()) {
                 return fail(replacement, why,
-                            Text(kChangedTwice) + aside + Text(", run the program again"));
+                            Text(original ? kMovedAside : kChangedTwice) + aside +
+                                Text(", run the program again"));
             }
             return fail(replacement, why, kChanged);
         }

@@ -67,9 +67,10 @@ enum class PlaceResult { placed, fileChanged, failed };
 // that was read and it is unchanged; otherwise leaves everything as it was.
 PlaceResult placeTemporary(Files& files, SystemError& error);
 
-// Another program's save that came back to the temporary name when placeTemporary undid a swap,
-// and that was left there rather than removed; empty when there was none.
-Text keptAside(Files& files);
+// A file that placeTemporary left under another name rather than remove it, or an empty Text:
+// another program's save that came back when a swap was undone, or (`original`) the file as it
+// was read, moved aside and not put back because another program saved at its name meanwhile.
+Text keptAside(Files& files, bool& original);
 
 // Signals and console events: see prepareProcess() and settleExitStatus() in FileReplacement.h.
 void prepareProcess();

@@ -30,9 +30,10 @@ struct Files {
     int original = -1;
     struct stat read {};                                          // the file as it was opened
     std::vector<std::pair<std::string, std::string>> attributes;  // extended, ACLs among them
-    Text temporary;          // empty until the temporary file exists
-    Text keptAside;          // another program's save, left at the temporary name
-    struct stat written {};  // the temporary file, as it was created
+    Text temporary;  // empty until the temporary file exists
+    Text keptAside;  // a file that could not be put back or removed, and was left there
+    bool keptAsideIsOriginal = false;  // the file as it was read, rather than another's save
+    struct stat written {};            // the temporary file, as it was created
     int fd = -1;
 };
 
@@ -164,18 +165,64 @@ PlaceResult exchangeWithTarget(Files& files, SystemError& error, bool& unsupport
     return PlaceResult::fileChanged;
 }
 
-// Where names cannot be swapped: the name is checked, then the temporary file renamed over it.
-PlaceResult checkThenRename(Files& files, SystemError& error) {
+// Renames `from` to `to` only if nothing stands at `to`: atomically where the system can, by a
+// new link otherwise. False with errno EEXIST when the name is taken.
+bool renameIfFree(const char* from, const char* to) {
+#if defined(SYS_renameat2)
+    constexpr unsigned kRenameNoReplace = 1u << 0;  // RENAME_NOREPLACE
+    if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, kRenameNoReplace) == 0) {
+        return true;
+    }
+    if (errno != ENOSYS && errno != EINVAL && errno != ENOTSUP) {
+        return false;
+    }
+#endif
+    if (link(from, to) != 0) {
+        return false;
+    }
+    unlink(from);
+    return true;
+}
+
+// Where names cannot be swapped. The file is moved aside in one step, so that what is checked is
+// exactly what was taken away; the new file then takes the name only if it is still free. For
+// that moment the name stands for nothing: a reader finds no file rather than a wrong one, and no
+// other program's save can be overwritten. Whatever cannot be put back stays aside and is named.
+PlaceResult moveAsideThenPlace(Files& files, SystemError& error) {
     if (!targetUnchanged(files)) {
         return PlaceResult::fileChanged;
     }
-    if (std::rename(files.temporary.c_str(), files.target.c_str()) != 0) {
+    const Text aside = files.temporary + Text(".old");
+    reachMomentForTests(TestMoment::beforeSwap);
+    if (std::rename(files.target.c_str(), aside.c_str()) != 0) {
+        if (errno == ENOENT) {
+            return PlaceResult::fileChanged;  // the file is gone
+        }
         error = errno;
         return PlaceResult::failed;
     }
-    forgetTemporary(files);
-    syncFolderOf(files.target);
-    return PlaceResult::placed;
+    reachMomentForTests(TestMoment::afterSwap);
+    struct stat out {};
+    const bool theFileRead =
+        lstat(aside.c_str(), &out) == 0 && sameFileUnchanged(out, files.read, false);
+    if (theFileRead && renameIfFree(files.temporary.c_str(), files.target.c_str())) {
+        unlink(aside.c_str());
+        forgetTemporary(files);
+        syncFolderOf(files.target);
+        return PlaceResult::placed;
+    }
+    const int placing = errno;
+    // Not placed: what was moved aside goes back, unless another program has saved at the name.
+    if (!renameIfFree(aside.c_str(), files.target.c_str())) {
+        files.keptAside = aside;
+        files.keptAsideIsOriginal = theFileRead;
+        return PlaceResult::fileChanged;
+    }
+    if (theFileRead && placing != EEXIST) {
+        error = static_cast<SystemError>(placing);
+        return PlaceResult::failed;
+    }
+    return PlaceResult::fileChanged;
 }
 
 }  // namespace
@@ -404,20 +451,21 @@ bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTic
     return true;
 }
 
-Text keptAside(Files& files) {
+Text keptAside(Files& files, bool& original) {
+    original = files.keptAsideIsOriginal;
     return files.keptAside;
 }
 
 PlaceResult placeTemporary(Files& files, SystemError& error) {
     SignalGuard guard;  // a handler must not remove what the swap just took out
-    if (kCanExchange) {
+    if (kCanExchange && !noSwapForTests) {
         bool unsupported = false;
         const PlaceResult result = exchangeWithTarget(files, error, unsupported);
         if (!unsupported) {
             return result;
         }
     }
-    return checkThenRename(files, error);
+    return moveAsideThenPlace(files, error);
 }
 
 }  // namespace os

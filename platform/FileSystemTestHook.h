@@ -15,3 +15,6 @@ inline void reachMomentForTests(TestMoment moment) {
         atMomentForTests(moment, momentContextForTests);
     }
 }
+
+// For tests only: when set, names are never swapped, as on a file system that cannot.
+extern bool noSwapForTests;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/FileSystem.h"
+#include "platform/FileSystemTestHook.h"
 #include "platform/WindowsText.h"
 
 namespace os {
@@ -15,6 +16,8 @@ struct Files {
     BY_HANDLE_FILE_INFORMATION read{};  // the file as it was opened
     LARGE_INTEGER changed{};            // its time of last change of any kind, then
     std::wstring temporary;             // empty until the temporary file exists
+    Text keptAside;  // the file read, left where it was moved when it could not be put back
+    bool keptAsideIsOriginal = false;
     HANDLE handle = INVALID_HANDLE_VALUE;
 };
 
@@ -33,10 +36,18 @@ wchar_t gTemporary[kLongestPath + 64];
 volatile LONG gTemporaryLive = 0;
 // The exit status the run has earned, once it has; -1 before.
 volatile LONG gEarnedStatus = -1;
+// Set while the file is moved aside and the new one put in its place, steps that the handler
+// lets finish rather than leave the name standing for nothing.
+volatile LONG gPlacing = 0;
 
 BOOL WINAPI removeTemporaryOnClose(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
         event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+        // Windows gives a handler 5 s on a close; placing takes far less unless a file is held.
+        for (int waited = 0; InterlockedCompareExchange(&gPlacing, 0, 0) != 0 && waited < 4000;
+             ++waited) {
+            Sleep(1);
+        }
         if (InterlockedCompareExchange(&gTemporaryLive, 0, 0) != 0) {
             DeleteFileW(gTemporary);  // the open handle shares deletion: gone when it closes
         }
@@ -306,16 +317,20 @@ bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTic
 }
 
 // Windows cannot swap names, so no other program's save ever comes back to the temporary name.
-Text keptAside(Files&) {
-    return Text();
+Text keptAside(Files& files, bool& original) {
+    original = files.keptAsideIsOriginal;
+    return files.keptAside;
 }
 
-PlaceResult placeTemporary(Files& files, SystemError& error) {
-    // Windows cannot swap two names, so the file is checked just before the replace.
-    HANDLE now =
-        CreateFileW(files.target.c_str(), FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+namespace {
+
+// What stands at `path`: the file read, unchanged? `byChangeTime` where no rename has moved its
+// time of last change since.
+PlaceResult checkFileAt(const std::wstring& path, const Files& files, bool byChangeTime,
+                        SystemError& error) {
+    HANDLE now = CreateFileW(
+        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (now == INVALID_HANDLE_VALUE) {
         const DWORD why = GetLastError();
         if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
@@ -327,25 +342,69 @@ PlaceResult placeTemporary(Files& files, SystemError& error) {
     BY_HANDLE_FILE_INFORMATION info{};
     LARGE_INTEGER changed{};
     const bool same = GetFileInformationByHandle(now, &info) &&
-                      sameFileUnchanged(info, files.read) && changeTimeOf(now, changed) &&
-                      changed.QuadPart == files.changed.QuadPart;
+                      sameFileUnchanged(info, files.read) &&
+                      (!byChangeTime ||
+                       (changeTimeOf(now, changed) && changed.QuadPart == files.changed.QuadPart));
     CloseHandle(now);
-    if (!same) {
-        return PlaceResult::fileChanged;
+    return same ? PlaceResult::placed : PlaceResult::fileChanged;
+}
+
+// Renames `from` to `to` only if nothing stands at `to`, waiting for programs that hold either.
+bool moveIfFree(const std::wstring& from, const std::wstring& to, DWORD& error) {
+    return waitingForLocks(
+        [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0; }, error);
+}
+
+// Windows cannot swap two names. The file is moved aside in one step, so that what is checked is
+// exactly what was taken away; the new file then takes the name only if it is still free. For
+// that moment the name stands for nothing: a reader finds no file rather than a wrong one, and no
+// other program's save can be overwritten. Whatever cannot be put back stays aside and is named.
+PlaceResult moveAsideThenPlace(Files& files, SystemError& error) {
+    const PlaceResult before = checkFileAt(files.target, files, true, error);
+    if (before != PlaceResult::placed) {
+        return before;
     }
+    const std::wstring aside = files.temporary + L".old";
+    reachMomentForTests(TestMoment::beforeSwap);
     DWORD why = 0;
-    if (!waitingForLocks(
-            [&] {
-                return MoveFileExW(files.temporary.c_str(), files.target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-            },
-            why)) {
+    if (!moveIfFree(files.target, aside, why)) {
+        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
+            return PlaceResult::fileChanged;
+        }
         error = why;
         return PlaceResult::failed;
     }
-    files.temporary.clear();
-    unregisterTemporary();
-    return PlaceResult::placed;
+    reachMomentForTests(TestMoment::afterSwap);
+    SystemError ignored = 0;
+    const bool theFileRead = checkFileAt(aside, files, false, ignored) == PlaceResult::placed;
+    if (theFileRead && moveIfFree(files.temporary, files.target, why)) {
+        DWORD gone = 0;
+        waitingForLocks([&] { return DeleteFileW(aside.c_str()) != 0; }, gone);
+        files.temporary.clear();
+        unregisterTemporary();
+        return PlaceResult::placed;
+    }
+    const DWORD placing = why;
+    // Not placed: what was moved aside goes back, unless another program has saved at the name.
+    if (!moveIfFree(aside, files.target, why)) {
+        files.keptAside = utf8FromWide(aside.c_str(), static_cast<int>(aside.size()));
+        files.keptAsideIsOriginal = theFileRead;
+        return PlaceResult::fileChanged;
+    }
+    if (theFileRead && placing != ERROR_ALREADY_EXISTS && placing != ERROR_FILE_EXISTS) {
+        error = placing;
+        return PlaceResult::failed;
+    }
+    return PlaceResult::fileChanged;
+}
+
+}  // namespace
+
+PlaceResult placeTemporary(Files& files, SystemError& error) {
+    InterlockedExchange(&gPlacing, 1);
+    const PlaceResult result = moveAsideThenPlace(files, error);
+    InterlockedExchange(&gPlacing, 0);
+    return result;
 }
 
 }  // namespace os

@@ -178,17 +178,23 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
           }},
          edited},
     };
-    for (const auto& row : rows) {
-        std::error_code missing;  // after the row that removes it
-        fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, missing);
-        writeBytes(target, kOld);
-        EXPECT_EQ(replaceWith(target, "renumbered", row.interference), kChanged) << row.name;
-        if (row.leftAt.empty()) {
-            EXPECT_TRUE(filesIn(folder.path()).empty()) << row.name;
-            continue;
+    // Both ways of putting the new file in place: by a swap of names, and where there is none.
+    for (const bool noSwap : {false, true}) {
+        for (const auto& row : rows) {
+            std::error_code missing;  // after the row that removes it
+            fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, missing);
+            writeBytes(target, kOld);
+            Interference interference = row.interference;
+            interference.noSwap = noSwap;
+            EXPECT_EQ(replaceWith(target, "renumbered", interference), kChanged)
+                << row.name << (noSwap ? ", without a swap" : "");
+            if (row.leftAt.empty()) {
+                EXPECT_TRUE(filesIn(folder.path()).empty()) << row.name;
+                continue;
+            }
+            EXPECT_EQ(readBytes(target), row.leftAt) << row.name;
+            EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << row.name;
         }
-        EXPECT_EQ(readBytes(target), row.leftAt) << row.name;
-        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << row.name;
     }
 }
 
@@ -214,6 +220,39 @@ TEST(Replacement, ATemporaryFileThatCannotBeRemovedIsNamed) {
     const std::string cause = replaceWith(target, "renumbered", stuck);
     EXPECT_EQ(cause, kChanged + "; the unfinished new content could not be removed, delete " +
                          temporary.string());
+}
+
+// Where names cannot be swapped (on Windows, and on file systems without the exchange), the file
+// is moved aside before the new one takes its name: another program's save, whenever it lands,
+// is never overwritten, and the file read is never lost.
+TEST(Replacement, WithoutASwapNoSaveIsOverwritten) {
+    for (const bool whileAside : {false, true}) {
+        TempFolder folder;
+        const fs::path target = folder / "aircraft.cfg";
+        const std::string edited = "[fltsim.7]\r\nthe user's own edit\r\n";
+        writeBytes(target, kOld);
+        Interference save;
+        save.noSwap = true;
+        (whileAside ? save.afterSwap : save.beforeSwap) = [&] {
+            writeBytes(folder / "editor.tmp", edited);
+            fs::rename(folder / "editor.tmp", target);
+        };
+        const std::string cause = replaceWith(target, "renumbered", save);
+        EXPECT_EQ(readBytes(target), edited) << whileAside;
+        std::vector<std::string> left = filesIn(folder.path());
+        if (!whileAside) {
+            EXPECT_EQ(cause, kChanged);
+            EXPECT_EQ(left, std::vector<std::string>{"aircraft.cfg"});
+            continue;
+        }
+        ASSERT_EQ(left.size(), 2u);
+        const fs::path aside = folder / left[1];
+        EXPECT_EQ(readBytes(aside), kOld);
+        EXPECT_EQ(cause,
+                  "changed while it was being processed; nothing was written, another program's "
+                  "save took its place and the file as it was read was left as " +
+                      aside.string() + ", run the program again");
+    }
 }
 
 // Whatever takes the name before the replace stays, and the temporary file goes.

@@ -46,9 +46,11 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
         interference.beforeCommit();
     }
     atMomentForTests = callInterference;
+    noSwapForTests = interference.noSwap;
     momentContextForTests = const_cast<Interference*>(&interference);
     const bool done = commitReplacement(replacement, why);
     atMomentForTests = nullptr;
+    noSwapForTests = false;
     return done ? "" : why.c_str();
 }
 

@@ -11,6 +11,7 @@ struct Interference {
     std::function<void()> atTheLastMoment;  // right before the new file is put in place
     std::function<void()> beforeSwap = {};  // where names can be swapped: after the last check
     std::function<void()> afterSwap = {};   // and once the swap has taken the file out
+    bool noSwap = false;  // replace as where names cannot be swapped, as on Windows
 };
 
 // Returns once the file system's clock has moved past `file`'s times, so that a change made now
