@@ -62,3 +62,9 @@ void waitForTheFileClock(const std::filesystem::path& file) {
     } while (std::filesystem::last_write_time(scratch) <= then);
     std::filesystem::remove(scratch);
 }
+
+std::filesystem::path leftBeside(const std::filesystem::path& folder) {
+    const std::vector<std::string> left = filesIn(folder);
+    return left.size() == 2 && left[0] == "aircraft.cfg" ? folder / left[1]
+                                                         : std::filesystem::path();
+}

@@ -26,3 +26,7 @@ inline const std::string kChanged =
 // the file was replaced, otherwise the cause.
 std::string replaceWith(const std::filesystem::path& target, const std::string& content,
                         const Interference& interference = {});
+
+// What a refused replace left beside aircraft.cfg in `folder`, when it left exactly one other file
+// (a save it would not remove, or the file it moved aside); an empty path otherwise.
+std::filesystem::path leftBeside(const std::filesystem::path& folder);
