@@ -159,30 +159,38 @@ Text summaryOf(const Outcome& outcome) {
            Text(summary.headersChanged == 1 ? " header changed" : " headers changed");
 }
 
-// The lines that follow the summary: what will still hide an entry.
-std::vector<Text> warningsOn(const Text& path, const SectionList& sections,
-                             const Outcome& outcome) {
+// The lines that follow the summary: what will still hide an entry, the first few worded.
+struct Warnings {
+    std::vector<Text> shown;
+    std::size_t total = 0;
+};
+
+Warnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome) {
+    Warnings warnings;
     if (!outcome.done || outcome.summary.entries == 0) {
-        return {};
+        return warnings;
     }
     try {
-        return entryWarnings(sections, foldersIn(folderOf(path)));
+        warnings.shown =
+            entryWarnings(sections, foldersIn(folderOf(path)), kMostWarnings, warnings.total);
     } catch (const std::bad_alloc&) {
-        return {};  // the file is tidy; only the advice is lost
+        warnings = Warnings();  // the file is tidy; only the advice is lost
     }
+    return warnings;
 }
 
 // Every line on standard error names the file by its full path, so that the user can find it.
-void report(const Text& path, const Outcome& outcome, const std::vector<Text>& warnings) {
+void report(const Text& path, const Outcome& outcome, const Warnings& warnings) {
     const Text prefix = fullPathOf(path) + Text(": ");
     writeErrorLine(prefix + (outcome.done ? summaryOf(outcome) : outcome.why));
-    for (std::size_t i = 0; i < warnings.size() && i < kMostWarnings; ++i) {
-        writeErrorLine(prefix + warnings[i]);
+    for (const Text& warning : warnings.shown) {
+        writeErrorLine(prefix + warning);
     }
-    if (warnings.size() > kMostWarnings) {
-        writeErrorLine(prefix + Text("and ") +
-                       toDecimal(static_cast<std::int32_t>(warnings.size() - kMostWarnings)) +
-                       Text(" more warnings like these"));
+    if (warnings.total > warnings.shown.size()) {
+        writeErrorLine(
+            prefix + Text("and ") +
+            toDecimal(static_cast<std::int32_t>(warnings.total - warnings.shown.size())) +
+            Text(" more warnings like these"));
     }
     for (const Text& note : outcome.notes) {
         writeErrorLine(note);

@@ -63,13 +63,21 @@ Text valueIn(const char* line, std::size_t from, std::size_t to) {
     return value;
 }
 
+// What the checks need of an entry; its name and values are read again only for a warning.
 struct Entry {
     const Section* section = nullptr;
-    Text name;  // "[fltsim.3]"
     bool hasTitle = false;
-    Text title;
     std::string foldedTitle;
 };
+
+bool sameIgnoringCase(const char* a, const char* b, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        if (asciiLower(a[i]) != asciiLower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 Text quoted(const Text& text) {
     return Text("\"") + text + Text("\"");
@@ -97,8 +105,7 @@ bool valueOf(const Text& body, const char* key, Text& value) {
             std::size_t from = 0;
             std::size_t to = static_cast<std::size_t>(equals - line);
             trim(line, from, to);
-            if (to - from == keyLength &&
-                folded(line + from, keyLength) == folded(key, keyLength)) {
+            if (to - from == keyLength && sameIgnoringCase(line + from, key, keyLength)) {
                 value = valueIn(line, static_cast<std::size_t>(equals - line) + 1, length);
                 return true;
             }
@@ -108,18 +115,18 @@ bool valueOf(const Text& body, const char* key, Text& value) {
     return false;
 }
 
-std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>& folders) {
+std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>& folders,
+                                std::size_t most, std::size_t& total) {
     std::vector<Entry> entries;
     for (const Section* s = list.head; s != nullptr; s = s->next) {
-        Entry entry;
-        entry.section = s;
-        entry.name = entryName(s->header);
-        if (entry.name.empty()) {
+        if (entryName(s->header).empty()) {
             continue;
         }
-        entry.hasTitle = valueOf(s->body, "title", entry.title);
-        entry.foldedTitle =
-            folded(entry.title.c_str(), static_cast<std::size_t>(entry.title.length()));
+        Entry entry;
+        entry.section = s;
+        Text title;
+        entry.hasTitle = valueOf(s->body, "title", title);
+        entry.foldedTitle = folded(title.c_str(), static_cast<std::size_t>(title.length()));
         entries.push_back(std::move(entry));
     }
 
@@ -151,28 +158,45 @@ std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>
     }
     std::sort(folderNames.begin(), folderNames.end());
 
+    // Only the warnings that will be shown are worded; the rest are counted.
     std::vector<Text> warnings;
+    total = 0;
+    auto warn = [&](auto word) {
+        if (++total <= most) {
+            warnings.push_back(word());
+        }
+    };
     for (std::size_t i = 0; i < entries.size(); ++i) {
         const Entry& entry = entries[i];
+        const Section& section = *entry.section;
         if (!entry.hasTitle) {
-            warnings.push_back(entry.name +
-                               Text(" has no title=, so the simulator cannot list it"));
+            warn([&] {
+                return entryName(section.header) +
+                       Text(" has no title=, so the simulator cannot list it");
+            });
         } else if (sameTitleAs[i] < entries.size()) {
-            warnings.push_back(entries[sameTitleAs[i]].name + Text(" and ") + entry.name +
-                               Text(" have the same title ") + quoted(entry.title) +
-                               Text(", so the simulator shows only one of them"));
+            warn([&] {
+                Text title;
+                valueOf(section.body, "title", title);
+                return entryName(entries[sameTitleAs[i]].section->header) + Text(" and ") +
+                       entryName(section.header) + Text(" have the same title ") + quoted(title) +
+                       Text(", so the simulator shows only one of them");
+            });
         }
         Text texture;
-        if (valueOf(entry.section->body, "texture", texture)) {
+        if (valueOf(section.body, "texture", texture)) {
             const Text folder = textureFolder(texture);
             if (!folder.empty() &&
                 !std::binary_search(
                     folderNames.begin(), folderNames.end(),
                     folded(folder.c_str(), static_cast<std::size_t>(folder.length())))) {
-                warnings.push_back(entry.name + Text(" uses texture=") + texture +
-                                   Text(", but there is no folder ") + folder +
-                                   Text(" beside the file, so the simulator paints it wrongly or "
-                                        "hides it"));
+                warn([&] {
+                    return entryName(section.header) + Text(" uses texture=") + texture +
+                           Text(", but there is no folder ") + folder +
+                           Text(
+                               " beside the file, so the simulator paints it wrongly or hides "
+                               "it");
+                });
             }
         }
     }

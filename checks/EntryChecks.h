@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "sections/Section.h"
@@ -21,4 +22,6 @@ bool valueOf(const Text& body, const char* key, Text& value);
 // - an entry whose texture=V names a folder texture.V (texture when V is empty) that is not among
 //   `folders`, matched in ASCII letter case as Windows does. Values with a path separator are not
 //   checked.
-std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>& folders);
+// The first `most` of them are returned, and `total` counts them all.
+std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>& folders,
+                                std::size_t most, std::size_t& total);

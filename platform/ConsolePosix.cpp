@@ -16,8 +16,12 @@ void waitForLine() {
 
 }  // namespace
 
+// One write for the line and its end, so that lines from the program never interleave with
+// another's and a long report costs one system call a line.
 void writeErrorLine(const Text& line) {
-    std::cerr << line << '\n';
+    Text whole(line);
+    whole += '\n';
+    std::cerr << whole;
 }
 
 void waitForKey() {

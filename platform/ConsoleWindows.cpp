@@ -25,7 +25,9 @@ void writeErrorLine(const Text& line) {
         WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    std::cerr << line << '\n';
+    Text whole(line);  // one write for the line and its end
+    whole += '\n';
+    std::cerr << whole;
 }
 
 void waitForKey() {
