@@ -94,6 +94,7 @@ bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     }
     replacement.step = ReplacementStep::reading;
     replacement.expectedSize = facts.size;
+    replacement.originalLastWriteTicks = facts.lastWriteTicks;
     replacement.bytesRead = 0;
     return true;
 }

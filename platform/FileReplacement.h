@@ -58,7 +58,8 @@ struct Replacement {
     ~Replacement();
 
     ReplacementStep step = ReplacementStep::none;
-    std::int64_t expectedSize = 0;  // noted when the file was opened
+    std::int64_t expectedSize = 0;            // noted when the file was opened
+    std::int64_t originalLastWriteTicks = 0;  // likewise, in SealedFacts' ticks
     std::int64_t bytesRead = 0;
     os::Files* files = nullptr;
     Text attributesNotKept;  // extended attributes the system would not set on the new file

@@ -28,6 +28,7 @@ struct FileFacts {
     bool regular = false;  // a regular file on disk
     bool changed = false;  // the name stood for another file by the time it was opened
     std::int64_t size = 0;
+    std::int64_t lastWriteTicks = 0;  // 100-ns ticks since 1601-01-01 UTC
 };
 
 Files* createFiles();

@@ -41,6 +41,13 @@ namespace {
 
 constexpr const char* kAccessList = "system.posix_acl_access";
 
+// A time as Windows and package lists count it: 100-ns ticks since 1601-01-01 UTC.
+std::int64_t ticksOf(const struct timespec& time) {
+    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
+    return (static_cast<std::int64_t>(time.tv_sec) + kSecondsFrom1601To1970) * 10000000 +
+           static_cast<std::int64_t>(time.tv_nsec) / 100;
+}
+
 bool sameFile(const struct stat& now, const struct stat& then) {
     return now.st_dev == then.st_dev && now.st_ino == then.st_ino;
 }
@@ -319,6 +326,7 @@ bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError&
     }
     facts.regular = true;
     facts.size = static_cast<std::int64_t>(files.read.st_size);
+    facts.lastWriteTicks = ticksOf(files.read.st_mtim);
     readAttributes(files);
     return true;
 }
@@ -443,11 +451,8 @@ bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTic
         error = errno;
         return false;
     }
-    constexpr std::int64_t kSecondsFrom1601To1970 = 11644473600;
     size = static_cast<std::int64_t>(st.st_size);
-    lastWriteTicks =
-        (static_cast<std::int64_t>(st.st_mtim.tv_sec) + kSecondsFrom1601To1970) * 10000000 +
-        static_cast<std::int64_t>(st.st_mtim.tv_nsec) / 100;
+    lastWriteTicks = ticksOf(st.st_mtim);
     return true;
 }
 

@@ -219,6 +219,9 @@ bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError&
                     (files.read.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     facts.size =
         (static_cast<std::int64_t>(files.read.nFileSizeHigh) << 32) | files.read.nFileSizeLow;
+    facts.lastWriteTicks =
+        (static_cast<std::int64_t>(files.read.ftLastWriteTime.dwHighDateTime) << 32) |
+        files.read.ftLastWriteTime.dwLowDateTime;
     return true;
 }
 
