@@ -1,26 +1,44 @@
 #include "platform/FileReplacement.h"
 
+#include <cstring>
+#include <vector>
+
 #include "platform/FileSystem.h"
 #include "platform/FileSystemTestHook.h"
+#include "platform/Paths.h"
+#include "platform/Process.h"
+#include "text/Decimal.h"
 
 void (*atMomentForTests)(TestMoment moment, void* context) = nullptr;
 void* momentContextForTests = nullptr;
-bool noSwapForTests = false;
+
+using os::Done;
+using os::SystemError;
+
+struct ReplacementState {
+    os::Files* files = nullptr;
+    os::Identity read;     // the file as it was opened
+    os::Identity written;  // the temporary file, as it was created
+    Text target;           // the name to replace
+    Text temporary;        // empty until the temporary file exists
+    int liveSlot = -1;
+    Text keptAside;  // a file that could not be put back or removed, and was left there
+    bool keptAsideIsOriginal = false;  // the file as it was read, rather than another's save
+};
 
 namespace {
 
-using os::SystemError;
+// What a file system offers for putting a file in place, learnt once for each device.
+struct Renames {
+    bool exchange = false;
+    bool ifFree = false;
+};
 
-// Frees the platform's record; the name of a temporary file it could not remove, if any.
-Text finish(Replacement& replacement) {
-    Text leftBehind;
-    if (replacement.files != nullptr) {
-        leftBehind = os::destroyFiles(replacement.files);
-        replacement.files = nullptr;
-    }
-    replacement.step = ReplacementStep::none;
-    return leftBehind;
-}
+struct ProbedDevice {
+    std::uint64_t device = 0;
+    Renames renames;
+};
+std::vector<ProbedDevice> gProbed;
 
 constexpr const char* kChanged =
     "changed while it was being processed; nothing was written, run the program again";
@@ -44,6 +62,50 @@ Text cannot(const char* action, SystemError error) {
     return cause;
 }
 
+// Removes the temporary file and drops it from the live list; false when it is still there.
+bool removeTemporary(ReplacementState& state) {
+    if (state.temporary.empty()) {
+        return true;
+    }
+    os::HeldBack held;
+    SystemError error = 0;
+    const Done removed = os::calls().remove(state.temporary, error);
+    if (removed != Done::yes && removed != Done::missing) {
+        return false;
+    }
+    os::dropLive(state.liveSlot);
+    state.liveSlot = -1;
+    state.temporary.clear();
+    return true;
+}
+
+// The temporary name no longer holds anything of ours (it was placed, or holds another program's
+// save): nothing is removed on failure or on a signal.
+void forgetTemporary(ReplacementState& state) {
+    os::HeldBack held;
+    os::dropLive(state.liveSlot);
+    state.liveSlot = -1;
+    state.temporary.clear();
+}
+
+// Frees the record; the name of a temporary file it could not remove, if any.
+Text finish(Replacement& replacement) {
+    Text leftBehind;
+    if (ReplacementState* state = replacement.state) {
+        if (state->files != nullptr) {
+            os::calls().destroyFiles(state->files);
+        }
+        if (!removeTemporary(*state)) {
+            leftBehind = state->temporary;  // a folder that lets files in but not out
+            forgetTemporary(*state);
+        }
+        delete state;
+        replacement.state = nullptr;
+    }
+    replacement.step = ReplacementStep::none;
+    return leftBehind;
+}
+
 // Ends the replacement and says why; and, where the folder let the temporary file be made but
 // not removed, where it was left, so that the user can delete it.
 bool fail(Replacement& replacement, Text& why, const Text& cause) {
@@ -63,27 +125,239 @@ bool misused(Replacement& replacement, Text& why) {
                 "cannot replace the file: the program took its steps out of order");
 }
 
+bool sameFile(const os::Identity& now, const os::Identity& then) {
+    return now.device == then.device && now.file == then.file;
+}
+
+// Whether `now` is the file read, unchanged. The time of its last change of content can be put
+// back by the program that changed it (touch -r, cp -p); the time of its last change of any kind
+// cannot, so it is compared too, except where renaming the file itself has just moved it.
+bool sameFileUnchanged(const os::Identity& now, const os::Identity& then, bool byChangeTime) {
+    return now.regular && sameFile(now, then) && now.size == then.size &&
+           now.lastWriteTicks == then.lastWriteTicks &&
+           (!byChangeTime || now.changeTicks == then.changeTicks);
+}
+
+// Whether `path` names the file read, unchanged; `error` set, and false, when that cannot be told.
+bool theFileReadAt(const ReplacementState& state, const Text& path, bool byChangeTime,
+                   bool& unknown, SystemError& error) {
+    os::Identity now;
+    const Done found = os::calls().identityAt(path, now, error);
+    unknown = found != Done::yes && found != Done::missing;
+    return found == Done::yes && sameFileUnchanged(now, state.read, byChangeTime);
+}
+
+enum class Placed { placed, fileChanged, failed, unsupported };
+
+// The temporary file takes the name by a swap: what the swap took out must be the file read, and
+// it goes; otherwise the swap is undone.
+Placed placeBySwap(ReplacementState& state, SystemError& error) {
+    const os::Calls& call = os::calls();
+    bool unknown = false;
+    if (!theFileReadAt(state, state.target, true, unknown, error)) {
+        return unknown ? Placed::failed : Placed::fileChanged;
+    }
+    reachMomentForTests(TestMoment::beforeSwap);
+    switch (call.exchange(state.temporary, state.target, error)) {
+        case Done::yes:
+            break;
+        case Done::missing:
+            return Placed::fileChanged;  // the file is gone
+        case Done::unsupported:
+            return Placed::unsupported;
+        default:
+            return Placed::failed;
+    }
+    reachMomentForTests(TestMoment::afterSwap);
+    // The temporary name now holds what stood at the target: it must be what was read.
+    SystemError ignored = 0;
+    if (theFileReadAt(state, state.temporary, false, unknown, ignored)) {
+        call.remove(state.temporary, ignored);
+        forgetTemporary(state);
+        call.syncFolderOf(state.target);
+        return Placed::placed;
+    }
+    if (call.exchange(state.temporary, state.target, error) != Done::yes) {
+        // The other file stays at the temporary name rather than be removed with it.
+        forgetTemporary(state);
+        return Placed::failed;
+    }
+    // What came back must be the new content before it is removed: another program may have
+    // saved over the name in between, and its save must not be deleted.
+    os::Identity back;
+    if (call.identityAt(state.temporary, back, ignored) != Done::yes ||
+        !sameFile(back, state.written)) {
+        state.keptAside = state.temporary;
+        forgetTemporary(state);
+    }
+    return Placed::fileChanged;
+}
+
+// Where names cannot be swapped. The file is moved aside in one step, so that what is checked is
+// exactly what was taken away; the new file then takes the name only if it is still free. For
+// that instant the name stands for nothing: a reader finds no file rather than a wrong one, and no
+// other program's save can be overwritten. Whatever cannot be put back stays aside and is named.
+Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
+    const os::Calls& call = os::calls();
+    // Whatever could hold the new file back from taking the name is waited for now, while the
+    // name still stands for the file read.
+    if (!call.holdTemporary(*state.files, state.temporary, error)) {
+        return Placed::failed;
+    }
+    bool unknown = false;
+    if (!theFileReadAt(state, state.target, true, unknown, error)) {
+        return unknown ? Placed::failed : Placed::fileChanged;
+    }
+    const Text aside = state.temporary + Text(".old");
+    reachMomentForTests(TestMoment::beforeSwap);
+    switch (call.renameIfFree(*state.files, state.target, aside, error)) {
+        case Done::yes:
+            break;
+        case Done::missing:
+            return Placed::fileChanged;  // the file is gone
+        default:
+            return Placed::failed;
+    }
+    reachMomentForTests(TestMoment::afterSwap);
+    SystemError ignored = 0;
+    const bool theFileRead = theFileReadAt(state, aside, false, unknown, ignored);
+    const Done placing = theFileRead
+                             ? call.renameIfFree(*state.files, state.temporary, state.target, error)
+                             : Done::taken;
+    if (placing == Done::yes) {
+        call.remove(aside, ignored);
+        forgetTemporary(state);
+        call.syncFolderOf(state.target);
+        return Placed::placed;
+    }
+    // Not placed: what was moved aside goes back, unless another program has saved at the name.
+    if (call.renameIfFree(*state.files, aside, state.target, ignored) != Done::yes) {
+        state.keptAside = aside;
+        state.keptAsideIsOriginal = theFileRead;
+        return Placed::fileChanged;
+    }
+    return theFileRead && placing != Done::taken ? Placed::failed : Placed::fileChanged;
+}
+
+// Where the system can neither swap names nor rename without replacing: the last check, then one
+// rename over the file. A save that another program makes between the two is lost; the file read
+// never is.
+Placed placeByRenaming(ReplacementState& state, SystemError& error) {
+    const os::Calls& call = os::calls();
+    bool unknown = false;
+    if (!theFileReadAt(state, state.target, true, unknown, error)) {
+        return unknown ? Placed::failed : Placed::fileChanged;
+    }
+    reachMomentForTests(TestMoment::beforeSwap);
+    if (call.renameOver(state.temporary, state.target, error) != Done::yes) {
+        return Placed::failed;
+    }
+    forgetTemporary(state);
+    call.syncFolderOf(state.target);
+    return Placed::placed;
+}
+
+// Which renames the file system offers, tried on a file of the program's own beside the temporary
+// one, so that no trial ever touches the user's file; once for each device. False when a trial
+// left the temporary file under another name.
+bool learnRenames(ReplacementState& state, Renames& renames) {
+    for (const ProbedDevice& probed : gProbed) {
+        if (probed.device == state.written.device) {
+            renames = probed.renames;
+            return true;
+        }
+    }
+    const os::Calls& call = os::calls();
+    renames = Renames();
+    Text probe = state.temporary + Text(".a");
+    os::Files* files = call.createFiles();
+    SystemError error = 0;
+    int slot = -1;
+    bool intact = true;
+    // Held back throughout, so that a handler always finds the probe under its registered name.
+    os::HeldBack held;
+    const bool made = call.createTemporary(*files, probe, error) == Done::yes;
+    if (made) {
+        slot = os::registerLive(probe);
+    }
+    if (made && call.closeTemporary(*files, error)) {
+        if (call.exchange(state.temporary, probe, error) == Done::yes) {
+            // Swapped back at once: the open temporary file must be under its own name.
+            intact = call.exchange(state.temporary, probe, error) == Done::yes;
+            renames.exchange = intact;
+        }
+        const Text moved = state.temporary + Text(".b");
+        if (intact && call.renameIfFree(*files, probe, moved, error) == Done::yes) {
+            renames.ifFree = true;
+            probe = moved;
+        }
+    }
+    call.destroyFiles(files);
+    if (made) {
+        call.remove(probe, error);
+    }
+    os::dropLive(slot);
+    if (made && intact) {
+        gProbed.push_back(ProbedDevice{state.written.device, renames});
+    }
+    return intact;
+}
+
+// A file that an interrupted run moved aside: its name's own temporary pattern, ".old" at the end.
+Text contentLeftAside(const Text& path) {
+    std::int32_t nameAt = path.length();
+    while (nameAt > 0 && !isPathSeparator(path.c_str()[nameAt - 1])) {
+        --nameAt;
+    }
+    Text folder;
+    folder.append(path.c_str(), static_cast<std::size_t>(nameAt));
+    const Text prefix = Text(path.c_str() + nameAt) + Text(".tmp-");
+    std::vector<Text> names;
+    if (!os::calls().namesIn(folder, names)) {
+        return Text();
+    }
+    for (const Text& name : names) {
+        const std::size_t length = static_cast<std::size_t>(name.length());
+        if (length > static_cast<std::size_t>(prefix.length()) + 4 &&
+            std::strncmp(name.c_str(), prefix.c_str(), prefix.length()) == 0 &&
+            std::strcmp(name.c_str() + length - 4, ".old") == 0) {
+            return folder + name;
+        }
+    }
+    return Text();
+}
+
 }  // namespace
+
+void forgetProbedDevicesForTests() {
+    gProbed.clear();
+}
 
 Replacement::~Replacement() {
     abandonReplacement(*this);
 }
 
-void prepareProcess() {
-    os::prepareProcess();
-}
-
-void settleExitStatus(int status) {
-    os::settleExitStatus(status);
-}
-
 bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     abandonReplacement(replacement);
     replacement.attributesNotKept.clear();
-    replacement.files = os::createFiles();
+    replacement.state = new ReplacementState;
+    ReplacementState& state = *replacement.state;
+    state.files = os::calls().createFiles();
     os::FileFacts facts;
     SystemError error = 0;
-    if (!os::openOriginal(*replacement.files, path, facts, error)) {
+    if (!os::calls().openOriginal(*state.files, path, facts, error)) {
+        os::Identity none;
+        SystemError ignored = 0;
+        if (os::calls().identityAt(Text(path), none, ignored) == Done::missing) {
+            const Text aside = contentLeftAside(Text(path));
+            if (!aside.empty()) {
+                return fail(replacement, why,
+                            cannot("open it", error) +
+                                Text("; a run that was ended while it replaced the file left "
+                                     "its content as ") +
+                                aside + Text(", rename that back"));
+            }
+        }
         return fail(replacement, why, cannot("open it", error));
     }
     if (facts.changed) {
@@ -92,9 +366,11 @@ bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     if (!facts.regular) {
         return fail(replacement, why, "is not a regular file");
     }
+    state.read = facts.identity;
+    state.target = facts.target;
     replacement.step = ReplacementStep::reading;
-    replacement.expectedSize = facts.size;
-    replacement.originalLastWriteTicks = facts.lastWriteTicks;
+    replacement.expectedSize = facts.identity.size;
+    replacement.originalLastWriteTicks = facts.identity.lastWriteTicks;
     replacement.bytesRead = 0;
     return true;
 }
@@ -111,7 +387,7 @@ bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, 
                                    ? static_cast<std::size_t>(remaining + 1)
                                    : capacity;
     SystemError error = 0;
-    if (!os::readOriginal(*replacement.files, buffer, wanted, got, error)) {
+    if (!os::calls().readOriginal(*replacement.state->files, buffer, wanted, got, error)) {
         return fail(replacement, why, cannot("read it", error));
     }
     replacement.bytesRead += static_cast<std::int64_t>(got);
@@ -121,7 +397,6 @@ bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, 
         return fail(replacement, why, kChanged);
     }
     if (got == 0) {
-        os::closeOriginal(*replacement.files);
         replacement.step = ReplacementStep::read;
     }
     return true;
@@ -131,11 +406,39 @@ bool beginReplacement(Replacement& replacement, Text& why) {
     if (replacement.step != ReplacementStep::read) {
         return misused(replacement, why);
     }
-    if (os::isReadOnly(*replacement.files)) {
+    ReplacementState& state = *replacement.state;
+    const os::Calls& call = os::calls();
+    if (call.isReadOnly(*state.files, state.target)) {
         return fail(replacement, why, "is read-only, so it was not replaced");
     }
     SystemError error = 0;
-    if (!os::createTemporary(*replacement.files, error)) {
+    Done created = Done::taken;
+    const Text stem = state.target + Text(".tmp-") + toDecimal(os::processNumber()) + Text("-");
+    for (std::int32_t attempt = 0; attempt < 100 && created == Done::taken; ++attempt) {
+        const Text name = stem + toDecimal(attempt);
+        os::HeldBack held;  // the file and its registration come into being together
+        created = call.createTemporary(*state.files, name, error);
+        if (created == Done::yes) {
+            state.temporary = name;
+            state.liveSlot = os::registerLive(name);
+        }
+    }
+    if (created != Done::yes ||
+        call.identityAt(state.temporary, state.written, error) != Done::yes) {
+        return fail(replacement, why, cannot("create a temporary file beside it", error));
+    }
+    switch (call.keepOwner(*state.files, error)) {
+        case Done::yes:
+            break;
+        case Done::taken:
+            return fail(replacement, why,
+                        "belongs to another user, and the new file could not be given to them, so "
+                        "it was not replaced");
+        default:
+            return fail(replacement, why, cannot("give the new file the old one's owner", error));
+    }
+    Renames renames;
+    if (!learnRenames(state, renames)) {
         return fail(replacement, why, cannot("create a temporary file beside it", error));
     }
     replacement.step = ReplacementStep::writing;
@@ -149,7 +452,7 @@ bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t c
     while (count > 0) {
         std::size_t written = 0;
         SystemError error = 0;
-        if (!os::writeTemporary(*replacement.files, bytes, count, written, error)) {
+        if (!os::calls().writeTemporary(*replacement.state->files, bytes, count, written, error)) {
             return fail(replacement, why, cannot("write the new content", error));
         }
         bytes += written;
@@ -162,25 +465,30 @@ bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why) {
     if (replacement.step != ReplacementStep::writing) {
         return misused(replacement, why);
     }
+    ReplacementState& state = *replacement.state;
+    const os::Calls& call = os::calls();
     SystemError error = 0;
-    if (!os::copyAttributes(*replacement.files, replacement.attributesNotKept, error)) {
+    if (!call.copyAttributes(*state.files, replacement.attributesNotKept, error)) {
         return fail(replacement, why,
                     cannot("give the new file the old one's owner and permissions", error));
     }
-    if (!os::flushTemporary(*replacement.files, error)) {
+    if (!call.flushTemporary(*state.files, error)) {
         return fail(replacement, why, cannot("flush the new content to disk", error));
     }
-    if (!os::closeTemporary(*replacement.files, error)) {
+    if (!call.closeTemporary(*state.files, error)) {
         return fail(replacement, why, cannot("close the new content", error));
     }
-    if (!os::temporaryFacts(*replacement.files, facts.size, facts.lastWriteTicks, error)) {
+    os::Identity sealed;
+    if (call.identityAt(state.temporary, sealed, error) != Done::yes) {
         return fail(replacement, why, cannot("read back the new content's size and time", error));
     }
+    facts.size = sealed.size;
+    facts.lastWriteTicks = sealed.lastWriteTicks;
     replacement.step = ReplacementStep::sealed;
     return true;
 }
 
-bool commitReplacement(Replacement& replacement, Text& why) {
+bool commitReplacement(Replacement& replacement, Text& why, int statusOncePlaced) {
     SealedFacts facts;
     if (replacement.step == ReplacementStep::writing && !sealReplacement(replacement, facts, why)) {
         return false;
@@ -189,21 +497,34 @@ bool commitReplacement(Replacement& replacement, Text& why) {
         return misused(replacement, why);
     }
     reachMomentForTests(TestMoment::beforePlacing);
+    ReplacementState& state = *replacement.state;
     SystemError error = 0;
-    switch (os::placeTemporary(*replacement.files, error)) {
-        case os::PlaceResult::placed:
+    Renames renames;
+    Placed placed = learnRenames(state, renames) ? Placed::unsupported : Placed::failed;
+    {
+        os::HeldBack held;  // a handler must not remove what a rename has just taken out
+        if (renames.exchange) {
+            placed = placeBySwap(state, error);
+        }
+        if (placed == Placed::unsupported) {
+            placed =
+                renames.ifFree ? placeByMovingAside(state, error) : placeByRenaming(state, error);
+        }
+        if (placed == Placed::placed && statusOncePlaced >= 0) {
+            settleExitStatus(statusOncePlaced);  // before a signal held back meanwhile ends it
+        }
+    }
+    switch (placed) {
+        case Placed::placed:
             break;
-        case os::PlaceResult::fileChanged: {
-            bool original = false;
-            const Text aside = os::keptAside(*replacement.files, original);
-            if (!aside.empty()) {
+        case Placed::fileChanged:
+            if (!state.keptAside.empty()) {
                 return fail(replacement, why,
-                            Text(original ? kMovedAside : kChangedTwice) + aside +
-                                Text(", run the program again"));
+                            Text(state.keptAsideIsOriginal ? kMovedAside : kChangedTwice) +
+                                state.keptAside + Text(", run the program again"));
             }
             return fail(replacement, why, kChanged);
-        }
-        case os::PlaceResult::failed:
+        default:
             return fail(replacement, why, cannot("replace the file", error));
     }
     abandonReplacement(replacement);  // only frees the record: the temporary name is gone

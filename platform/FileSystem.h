@@ -1,19 +1,20 @@
 #pragma once
 
-// The operating system's side of the safe replacement, one implementation per platform
-// (FileSystemLinux.cpp, FileSystemWindows.cpp), called only by FileReplacement.cpp, which holds
-// the order of the steps. Each call reports a failure as the system's own error code. The one
-// piece of protocol that lives here is placeTemporary's check and swap, since only the system
-// knows whether it can swap two names atomically.
+// The operating system's side of the safe replacement: small primitives, one implementation per
+// platform (FileSystemLinux.cpp, FileSystemWindows.cpp), called only by FileReplacement.cpp, which
+// holds the whole protocol and the order of its steps. Each primitive reports a failure as the
+// system's own error code. FileReplacement.cpp reaches them through one table, `calls()`, so that
+// tests can make any of them fail at any step.
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "text/Text.h"
 
 namespace os {
 
-// The platform's record of the open files and the names of one replacement.
+// The platform's record of the open files of one replacement.
 struct Files;
 
 // errno on POSIX, GetLastError() on Windows.
@@ -23,58 +24,95 @@ using SystemError = unsigned long;
 // an error code becomes text.
 Text systemMessage(SystemError error);
 
+// What stands at a name, the name itself rather than what a link there names.
+struct Identity {
+    bool regular = false;  // a regular file, not a link, folder or device
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;  // the file's number on its device
+    std::int64_t size = 0;
+    std::int64_t lastWriteTicks = 0;  // 100-ns ticks since 1601-01-01 UTC
+    std::int64_t changeTicks = 0;     // the last change of any kind, which no program can set
+};
+
 // What the file was when it was opened.
 struct FileFacts {
     bool regular = false;  // a regular file on disk
     bool changed = false;  // the name stood for another file by the time it was opened
-    std::int64_t size = 0;
-    std::int64_t lastWriteTicks = 0;  // 100-ns ticks since 1601-01-01 UTC
+    Identity identity;     // of the file opened
+    Text target;           // the name to replace: the file's own, a link resolved
 };
 
-Files* createFiles();
-// Closes whatever is still open, removes the temporary file if it exists, and frees the record.
-// Returns the temporary file's name when it could not be removed, or an empty Text.
-Text destroyFiles(Files* files);
+enum class Done { yes, missing, taken, unsupported, failed };
 
-bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error);
-bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
-                  SystemError& error);
-void closeOriginal(Files& files);
+struct Calls {
+    Files* (*createFiles)();
+    void (*destroyFiles)(Files* files);  // closes whatever is still open
 
-// Whether the file may be replaced: a file without any write permission counts as read-only
-// even for a user whose privileges would override it.
-bool isReadOnly(Files& files);
-bool createTemporary(Files& files, SystemError& error);
-// Gives the temporary file what the original carried, as far as the platform keeps it, once its
-// content is written (a write by an unprivileged user clears the set-ID bits and capabilities):
-// - POSIX: owner and group (or the group alone, when only that may be kept), permission bits,
-//   and extended attributes: the access control list exactly as it was (none, when it had none,
-//   whatever the folder's default list), a security label, capabilities;
-// - Windows: the hidden, system, archive and not-indexed attributes, given when the file is
-//   created; its permissions are inherited from the folder, so nothing is left to do here.
-// Extended attributes that the system would not set are named in `notKept` rather than failing,
-// but for the access control list, which decides who may use the file.
-bool copyAttributes(Files& files, Text& notKept, SystemError& error);
-bool writeTemporary(Files& files, const char* bytes, std::size_t count, std::size_t& written,
-                    SystemError& error);
-bool flushTemporary(Files& files, SystemError& error);
-bool closeTemporary(Files& files, SystemError& error);
-// The closed temporary file's size and time of last change, in 100-ns ticks since 1601-01-01 UTC.
-bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTicks,
-                    SystemError& error);
+    bool (*openOriginal)(Files& files, const char* path, FileFacts& facts, SystemError& error);
+    bool (*readOriginal)(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
+                         SystemError& error);
+    // Whether the file may be replaced: a file without any write permission counts as read-only
+    // even for a user whose privileges would override it.
+    bool (*isReadOnly)(Files& files, const Text& target);
+    // Creates a new, empty file at `path` that only its owner may use; `taken` when the name is.
+    Done (*createTemporary)(Files& files, const Text& path, SystemError& error);
+    // Gives the empty temporary file the original's owner; `taken` when the system lets only the
+    // file's owner or an administrator give a file away, and the runner is neither.
+    Done (*keepOwner)(Files& files, SystemError& error);
+    // Gives the temporary file what else the original carried, as far as the platform keeps it,
+    // once its content is written (a write by an unprivileged user clears the set-ID bits):
+    // - POSIX: the group (where the owner was given away too), the permission bits, and extended
+    //   attributes: the access control list exactly as it was (none, when it had none, whatever
+    //   the folder's default list), a security label, capabilities;
+    // - Windows: the file's own access list, protected from the folder's as it was; the hidden,
+    //   system, archive and not-indexed attributes are given when the file is created.
+    // Extended attributes that the system would not set are named in `notKept` rather than
+    // failing, but for the access control list, which decides who may use the file.
+    bool (*copyAttributes)(Files& files, Text& notKept, SystemError& error);
+    bool (*writeTemporary)(Files& files, const char* bytes, std::size_t count, std::size_t& written,
+                           SystemError& error);
+    bool (*flushTemporary)(Files& files, SystemError& error);
+    bool (*closeTemporary)(Files& files, SystemError& error);
+    // Takes hold of the closed temporary file so that nothing can stop it from being renamed
+    // (Windows: a handle with delete access; nothing elsewhere).
+    bool (*holdTemporary)(Files& files, const Text& path, SystemError& error);
+    // Done::missing when nothing stands at `path`.
+    Done (*identityAt)(const Text& path, Identity& identity, SystemError& error);
+    // Swaps two names in one step.
+    Done (*exchange)(const Text& a, const Text& b, SystemError& error);
+    // Renames `from` only if nothing stands at `to`: Done::taken otherwise.
+    Done (*renameIfFree)(Files& files, const Text& from, const Text& to, SystemError& error);
+    // Renames `from` over whatever stands at `to`, in one step.
+    Done (*renameOver)(const Text& from, const Text& to, SystemError& error);
+    Done (*remove)(const Text& path, SystemError& error);
+    // Makes the renames in the folder of `path` durable; best effort.
+    void (*syncFolderOf)(const Text& path);
+    // The names in `folder` (a path ending in a separator, or empty for the current folder).
+    bool (*namesIn)(const Text& folder, std::vector<Text>& names);
+};
 
-enum class PlaceResult { placed, fileChanged, failed };
-// Puts the temporary file in the original's place, provided the name still stands for the file
-// that was read and it is unchanged; otherwise leaves everything as it was.
-PlaceResult placeTemporary(Files& files, SystemError& error);
+// The process's number, which temporary files are named with.
+std::int32_t processNumber();
 
-// A file that placeTemporary left under another name rather than remove it, or an empty Text:
-// another program's save that came back when a swap was undone, or (`original`) the file as it
-// was read, moved aside and not put back because another program saved at its name meanwhile.
-Text keptAside(Files& files, bool& original);
+// The table the protocol calls: the system's own primitives unless a test has put others in.
+Calls& calls();
+// The system's own primitives, for a test's table to fall back on.
+const Calls& systemCalls();
 
-// Signals and console events: see prepareProcess() and settleExitStatus() in FileReplacement.h.
-void prepareProcess();
-void settleExitStatus(int status);
+// The temporary files in existence, where a handler that ends the program can find and remove
+// them: registered when made, dropped when placed or removed. Call inside a HeldBack.
+int registerLive(const Text& path);  // a slot, or -1 when every slot is taken
+void dropLive(int slot);
+
+// Holds back the signals and console events that end the program while names and the list of
+// live files change, so that a handler never sees half a change; a Windows console handler waits
+// for it, as long as Windows lets it.
+class HeldBack {
+  public:
+    HeldBack();
+    ~HeldBack();
+    HeldBack(const HeldBack&) = delete;
+    HeldBack& operator=(const HeldBack&) = delete;
+};
 
 }  // namespace os

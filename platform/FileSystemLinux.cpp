@@ -1,8 +1,8 @@
-// The Linux side of the safe replacement: renameat2's exchange and the fd-based extended-attribute
-// calls are Linux's own.
+// The Linux side of the safe replacement: renameat2's exchange and rename-without-replace and the
+// fd-based extended-attribute calls are Linux's own.
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
-#include <signal.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/vfs.h>
@@ -20,21 +20,14 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "platform/FileSystemTestHook.h"
-#include "platform/SignalsPosix.h"
 
 namespace os {
 
 struct Files {
-    Text target;  // the name to replace: as given, or the file that a symbolic link names
     int original = -1;
     struct stat read {};                                          // the file as it was opened
     std::vector<std::pair<std::string, std::string>> attributes;  // extended, ACLs among them
-    Text temporary;  // empty until the temporary file exists
-    Text keptAside;  // a file that could not be put back or removed, and was left there
-    bool keptAsideIsOriginal = false;  // the file as it was read, rather than another's save
-    struct stat written {};            // the temporary file, as it was created
-    int fd = -1;
+    int fd = -1;                                                  // the temporary file
 };
 
 namespace {
@@ -48,35 +41,19 @@ std::int64_t ticksOf(const struct timespec& time) {
            static_cast<std::int64_t>(time.tv_nsec) / 100;
 }
 
+Identity identityOf(const struct stat& st) {
+    Identity identity;
+    identity.regular = S_ISREG(st.st_mode);
+    identity.device = static_cast<std::uint64_t>(st.st_dev);
+    identity.file = static_cast<std::uint64_t>(st.st_ino);
+    identity.size = static_cast<std::int64_t>(st.st_size);
+    identity.lastWriteTicks = ticksOf(st.st_mtim);
+    identity.changeTicks = ticksOf(st.st_ctim);
+    return identity;
+}
+
 bool sameFile(const struct stat& now, const struct stat& then) {
     return now.st_dev == then.st_dev && now.st_ino == then.st_ino;
-}
-
-// Whether `now` is the file read, unchanged. The time of its last change of content can be put
-// back by the program that changed it (touch -r, cp -p); the time of its last change of any kind
-// cannot, so it is compared too, except where renaming the file itself has just moved it.
-bool sameFileUnchanged(const struct stat& now, const struct stat& then, bool byChangeTime) {
-    return S_ISREG(now.st_mode) && sameFile(now, then) && now.st_size == then.st_size &&
-           now.st_mtim.tv_sec == then.st_mtim.tv_sec &&
-           now.st_mtim.tv_nsec == then.st_mtim.tv_nsec &&
-           (!byChangeTime || (now.st_ctim.tv_sec == then.st_ctim.tv_sec &&
-                              now.st_ctim.tv_nsec == then.st_ctim.tv_nsec));
-}
-
-// Makes the rename itself durable; best effort, since the data was already synced before it.
-void syncFolderOf(const Text& path) {
-    const char* slash = std::strrchr(path.c_str(), '/');
-    Text folder(".");
-    if (slash != nullptr) {
-        folder.clear();
-        const auto keep = static_cast<std::size_t>(slash - path.c_str());
-        folder.append(path.c_str(), keep == 0 ? 1 : keep);
-    }
-    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        fsync(fd);
-        close(fd);
-    }
 }
 
 void readAttributes(Files& files) {
@@ -102,173 +79,38 @@ void readAttributes(Files& files) {
     }
 }
 
-#if defined(SYS_renameat2)
-constexpr bool kCanExchange = true;
-int exchangeNames(const char* a, const char* b) {
-    constexpr unsigned kRenameExchange = 1u << 1;  // RENAME_EXCHANGE
-    return static_cast<int>(syscall(SYS_renameat2, AT_FDCWD, a, AT_FDCWD, b, kRenameExchange));
-}
-#else
-constexpr bool kCanExchange = false;
-int exchangeNames(const char*, const char*) {
-    errno = ENOSYS;
-    return -1;
-}
+// What a failed rename's errno means to the protocol.
+Done renameFailure(SystemError& error) {
+    error = static_cast<SystemError>(errno);
+    switch (errno) {
+        case ENOENT:
+            return Done::missing;
+        case EEXIST:
+            return Done::taken;
+        case ENOSYS:
+        case EINVAL:
+        case ENOTSUP:
+#if EOPNOTSUPP != ENOTSUP
+        case EOPNOTSUPP:
 #endif
-
-// The temporary name no longer holds anything of ours: nothing is removed on failure or on a
-// signal.
-void forgetTemporary(Files& files) {
-    files.temporary.clear();
-    setTemporaryForSignals(nullptr);
-}
-
-// The name still stands for the file read, unchanged in every way: checked just before the swap,
-// since the swap itself moves the time of last change of what it takes out.
-bool targetUnchanged(const Files& files) {
-    struct stat now {};
-    return lstat(files.target.c_str(), &now) == 0 && sameFileUnchanged(now, files.read, true);
-}
-
-// The temporary file is in place: what the swap took out was the file read, and it goes.
-PlaceResult exchangeWithTarget(Files& files, SystemError& error, bool& unsupported) {
-    const char* temporary = files.temporary.c_str();
-    const char* target = files.target.c_str();
-    unsupported = false;
-    if (!targetUnchanged(files)) {
-        return PlaceResult::fileChanged;
+            return Done::unsupported;
+        default:
+            return Done::failed;
     }
-    reachMomentForTests(TestMoment::beforeSwap);
-    if (exchangeNames(temporary, target) != 0) {
-        if (errno == ENOENT) {
-            return PlaceResult::fileChanged;  // the file is gone
-        }
-        unsupported = errno == ENOSYS || errno == EINVAL || errno == ENOTSUP;
-        error = errno;
-        return PlaceResult::failed;
-    }
-    reachMomentForTests(TestMoment::afterSwap);
-    // The temporary name now holds what stood at the target: it must be what was read.
-    struct stat out {};
-    if (lstat(temporary, &out) == 0 && sameFileUnchanged(out, files.read, false)) {
-        unlink(temporary);
-        forgetTemporary(files);
-        syncFolderOf(files.target);
-        return PlaceResult::placed;
-    }
-    if (exchangeNames(temporary, target) != 0) {
-        // The other file stays at the temporary name rather than be removed with it.
-        error = errno;
-        forgetTemporary(files);
-        return PlaceResult::failed;
-    }
-    // What came back must be the new content before it is removed: another program may have
-    // saved over the name in between, and its save must not be deleted.
-    struct stat back {};
-    if (lstat(temporary, &back) != 0 || !sameFile(back, files.written)) {
-        files.keptAside = files.temporary;
-        forgetTemporary(files);
-    }
-    return PlaceResult::fileChanged;
-}
-
-// Renames `from` to `to` only if nothing stands at `to`: atomically where the system can, by a
-// new link otherwise. False with errno EEXIST when the name is taken.
-bool renameIfFree(const char* from, const char* to) {
-#if defined(SYS_renameat2)
-    constexpr unsigned kRenameNoReplace = 1u << 0;  // RENAME_NOREPLACE
-    if (syscall(SYS_renameat2, AT_FDCWD, from, AT_FDCWD, to, kRenameNoReplace) == 0) {
-        return true;
-    }
-    if (errno != ENOSYS && errno != EINVAL && errno != ENOTSUP) {
-        return false;
-    }
-#endif
-    if (link(from, to) != 0) {
-        return false;
-    }
-    unlink(from);
-    return true;
-}
-
-// Where names cannot be swapped. The file is moved aside in one step, so that what is checked is
-// exactly what was taken away; the new file then takes the name only if it is still free. For
-// that moment the name stands for nothing: a reader finds no file rather than a wrong one, and no
-// other program's save can be overwritten. Whatever cannot be put back stays aside and is named.
-PlaceResult moveAsideThenPlace(Files& files, SystemError& error) {
-    if (!targetUnchanged(files)) {
-        return PlaceResult::fileChanged;
-    }
-    const Text aside = files.temporary + Text(".old");
-    reachMomentForTests(TestMoment::beforeSwap);
-    if (std::rename(files.target.c_str(), aside.c_str()) != 0) {
-        if (errno == ENOENT) {
-            return PlaceResult::fileChanged;  // the file is gone
-        }
-        error = errno;
-        return PlaceResult::failed;
-    }
-    reachMomentForTests(TestMoment::afterSwap);
-    struct stat out {};
-    const bool theFileRead =
-        lstat(aside.c_str(), &out) == 0 && sameFileUnchanged(out, files.read, false);
-    if (theFileRead && renameIfFree(files.temporary.c_str(), files.target.c_str())) {
-        unlink(aside.c_str());
-        forgetTemporary(files);
-        syncFolderOf(files.target);
-        return PlaceResult::placed;
-    }
-    const int placing = errno;
-    // Not placed: what was moved aside goes back, unless another program has saved at the name.
-    if (!renameIfFree(aside.c_str(), files.target.c_str())) {
-        files.keptAside = aside;
-        files.keptAsideIsOriginal = theFileRead;
-        return PlaceResult::fileChanged;
-    }
-    if (theFileRead && placing != EEXIST) {
-        error = static_cast<SystemError>(placing);
-        return PlaceResult::failed;
-    }
-    return PlaceResult::fileChanged;
-}
-
-}  // namespace
-
-Text systemMessage(SystemError error) {
-    return Text(std::strerror(static_cast<int>(error)));
-}
-
-void prepareProcess() {
-    signal(SIGXFSZ, SIG_IGN);  // a write past a file size limit then fails with EFBIG
-    signal(SIGPIPE, SIG_IGN);  // a closed console pipe then fails the write, not the process
-    installSignalCleanup();
-}
-
-void settleExitStatus(int status) {
-    setEarnedStatusForSignals(status);
 }
 
 Files* createFiles() {
     return new Files;
 }
 
-Text destroyFiles(Files* files) {
+void destroyFiles(Files* files) {
     if (files->original >= 0) {
         close(files->original);
     }
     if (files->fd >= 0) {
         close(files->fd);
     }
-    Text leftBehind;
-    if (!files->temporary.empty()) {
-        SignalGuard guard;
-        if (unlink(files->temporary.c_str()) != 0 && errno != ENOENT) {
-            leftBehind = files->temporary;  // a folder that lets files in but not out
-        }
-        setTemporaryForSignals(nullptr);
-    }
     delete files;
-    return leftBehind;
 }
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
@@ -310,23 +152,22 @@ bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError&
             error = errno;
             return false;
         }
-        files.target = resolved;
+        facts.target = resolved;
         std::free(resolved);
-        if (lstat(files.target.c_str(), &there) != 0 || !S_ISREG(there.st_mode) ||
+        if (lstat(facts.target.c_str(), &there) != 0 || !S_ISREG(there.st_mode) ||
             !sameFile(there, files.read)) {
             facts.changed = true;  // the link was pointed elsewhere while it was followed
             return true;
         }
     } else {
-        files.target = path;
+        facts.target = path;
         if (!sameFile(link, files.read)) {
             facts.changed = true;
             return true;
         }
     }
     facts.regular = true;
-    facts.size = static_cast<std::int64_t>(files.read.st_size);
-    facts.lastWriteTicks = ticksOf(files.read.st_mtim);
+    facts.identity = identityOf(files.read);
     readAttributes(files);
     return true;
 }
@@ -346,41 +187,38 @@ bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t&
     }
 }
 
-void closeOriginal(Files& files) {
-    close(files.original);
-    files.original = -1;
+bool isReadOnly(Files& files, const Text& target) {
+    return (files.read.st_mode & 0222) == 0 || access(target.c_str(), W_OK) != 0;
 }
 
-bool isReadOnly(Files& files) {
-    return (files.read.st_mode & 0222) == 0 || access(files.target.c_str(), W_OK) != 0;
-}
-
-bool createTemporary(Files& files, SystemError& error) {
-    const Text pattern = files.target + ".tmp-XXXXXX";
-    std::vector<char> name(pattern.c_str(), pattern.c_str() + pattern.length() + 1);
-    SignalGuard guard;                // the file and its registration come into being together
-    files.fd = mkstemp(name.data());  // fills in the X's
+Done createTemporary(Files& files, const Text& path, SystemError& error) {
+    files.fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (files.fd < 0) {
         error = errno;
-        return false;
+        return errno == EEXIST ? Done::taken : Done::failed;
     }
-    files.temporary = name.data();
-    setTemporaryForSignals(files.temporary.c_str());
-    if (fstat(files.fd, &files.written) != 0) {
-        error = errno;
-        return false;
+    return Done::yes;
+}
+
+// A file keeps its owner, or is not replaced: given to the runner, another user's file would be
+// readable through the runner's group and no longer its owner's to use.
+Done keepOwner(Files& files, SystemError& error) {
+    if (files.read.st_uid == geteuid()) {
+        return Done::yes;
     }
-    return true;
+    if (fchown(files.fd, files.read.st_uid, static_cast<gid_t>(-1)) == 0) {
+        return Done::yes;
+    }
+    error = errno;
+    return errno == EPERM ? Done::taken : Done::failed;
 }
 
 bool copyAttributes(Files& files, Text& notKept, SystemError& error) {
     const struct stat& old = files.read;
-    // The owner first: a change of owner clears the set-ID bits that the mode then sets.
-    if (old.st_uid != geteuid() || old.st_gid != getegid()) {
-        // Only a privileged user may give the file away; a member of its group may keep the group.
-        if (fchown(files.fd, old.st_uid, old.st_gid) != 0) {
-            (void)!fchown(files.fd, static_cast<uid_t>(-1), old.st_gid);
-        }
+    // The group before the mode: a change of owner or group clears the set-ID bits that the mode
+    // then sets. A member of the file's group may keep it; otherwise the folder's applies.
+    if (old.st_gid != getegid()) {
+        (void)!fchown(files.fd, static_cast<uid_t>(-1), old.st_gid);
     }
     // A folder's default access list gives a new file entries of its own: the new file must
     // carry exactly the old one's list, or none, never wider access than before.
@@ -444,33 +282,125 @@ bool closeTemporary(Files& files, SystemError& error) {
     return true;
 }
 
-bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTicks,
-                    SystemError& error) {
-    struct stat st {};
-    if (lstat(files.temporary.c_str(), &st) != 0) {
-        error = errno;
-        return false;
-    }
-    size = static_cast<std::int64_t>(st.st_size);
-    lastWriteTicks = ticksOf(st.st_mtim);
+// Nothing on Linux keeps a closed file from being renamed.
+bool holdTemporary(Files&, const Text&, SystemError&) {
     return true;
 }
 
-Text keptAside(Files& files, bool& original) {
-    original = files.keptAsideIsOriginal;
-    return files.keptAside;
+Done identityAt(const Text& path, Identity& identity, SystemError& error) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) {
+        error = errno;
+        return errno == ENOENT || errno == ENOTDIR ? Done::missing : Done::failed;
+    }
+    identity = identityOf(st);
+    return Done::yes;
 }
 
-PlaceResult placeTemporary(Files& files, SystemError& error) {
-    SignalGuard guard;  // a handler must not remove what the swap just took out
-    if (kCanExchange && !noSwapForTests) {
-        bool unsupported = false;
-        const PlaceResult result = exchangeWithTarget(files, error, unsupported);
-        if (!unsupported) {
-            return result;
-        }
+Done exchange(const Text& a, const Text& b, SystemError& error) {
+#if defined(SYS_renameat2)
+    constexpr unsigned kRenameExchange = 1u << 1;  // RENAME_EXCHANGE
+    if (syscall(SYS_renameat2, AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), kRenameExchange) == 0) {
+        return Done::yes;
     }
-    return moveAsideThenPlace(files, error);
+    return renameFailure(error);
+#else
+    (void)a;
+    (void)b;
+    error = ENOSYS;
+    return Done::unsupported;
+#endif
+}
+
+// Atomically where the system can, by a new link otherwise (file systems without links refuse
+// that as not permitted, or not supported).
+Done renameIfFree(Files&, const Text& from, const Text& to, SystemError& error) {
+#if defined(SYS_renameat2)
+    constexpr unsigned kRenameNoReplace = 1u << 0;  // RENAME_NOREPLACE
+    if (syscall(SYS_renameat2, AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), kRenameNoReplace) ==
+        0) {
+        return Done::yes;
+    }
+    const Done renamed = renameFailure(error);
+    if (renamed != Done::unsupported) {
+        return renamed;
+    }
+#endif
+    if (link(from.c_str(), to.c_str()) != 0) {
+        const Done linked = renameFailure(error);
+        return errno == EPERM || errno == EMLINK ? Done::unsupported : linked;
+    }
+    unlink(from.c_str());
+    return Done::yes;
+}
+
+Done renameOver(const Text& from, const Text& to, SystemError& error) {
+    if (std::rename(from.c_str(), to.c_str()) == 0) {
+        return Done::yes;
+    }
+    return renameFailure(error);
+}
+
+Done remove(const Text& path, SystemError& error) {
+    if (unlink(path.c_str()) == 0) {
+        return Done::yes;
+    }
+    error = errno;
+    return errno == ENOENT ? Done::missing : Done::failed;
+}
+
+// Makes the rename itself durable; best effort, since the data was already synced before it.
+void syncFolderOf(const Text& path) {
+    const char* slash = std::strrchr(path.c_str(), '/');
+    Text folder(".");
+    if (slash != nullptr) {
+        folder.clear();
+        const auto keep = static_cast<std::size_t>(slash - path.c_str());
+        folder.append(path.c_str(), keep == 0 ? 1 : keep);
+    }
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        fsync(fd);
+        close(fd);
+    }
+}
+
+bool namesIn(const Text& folder, std::vector<Text>& names) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    while (const dirent* entry = readdir(dir)) {
+        names.emplace_back(entry->d_name);
+    }
+    closedir(dir);
+    return true;
+}
+
+constexpr Calls kSystemCalls = {
+    createFiles,     destroyFiles,  openOriginal,   readOriginal,   isReadOnly,
+    createTemporary, keepOwner,     copyAttributes, writeTemporary, flushTemporary,
+    closeTemporary,  holdTemporary, identityAt,     exchange,       renameIfFree,
+    renameOver,      remove,        syncFolderOf,   namesIn,
+};
+Calls gCalls = kSystemCalls;
+
+}  // namespace
+
+Text systemMessage(SystemError error) {
+    return Text(std::strerror(static_cast<int>(error)));
+}
+
+std::int32_t processNumber() {
+    return static_cast<std::int32_t>(getpid());
+}
+
+Calls& calls() {
+    return gCalls;
+}
+
+const Calls& systemCalls() {
+    return kSystemCalls;
 }
 
 }  // namespace os

@@ -16,5 +16,6 @@ inline void reachMomentForTests(TestMoment moment) {
     }
 }
 
-// For tests only: when set, names are never swapped, as on a file system that cannot.
-extern bool noSwapForTests;
+// For tests only: what file systems offer is learnt once for each device; a test that puts other
+// primitives in the table must have it learnt again.
+void forgetProbedDevicesForTests();

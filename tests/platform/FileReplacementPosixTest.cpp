@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/FileReplacement.h"
+#include "platform/Process.h"
 #include "tests/platform/ReplaceWith.h"
 #include "tests/support/TempFolder.h"
 
@@ -225,6 +226,67 @@ TEST(ReplacementOnPosix, AnInterruptedSaveLeavesNoTemporaryFile) {
         EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << sig;
         EXPECT_EQ(readBytes(target), kOld);
     }
+}
+
+// A run with two files in flight (the aircraft's and its package's list), ended by a signal at
+// any step: no temporary file of either is left, each file holds its old content or its new, and
+// once the first is in place the program ends with the status it earned rather than as killed.
+int gCallsUntilSignal = 0;
+
+TEST(ReplacementOnPosix, ASignalAtAnyStepOfTwoReplacementsLeavesNoTemporaryFile) {
+    TempFolder folder;
+    const fs::path first = folder / "aircraft.cfg";
+    const fs::path second = folder / "layout.json";
+    bool reachedTheEnd = false;
+    for (int step = 0; !reachedTheEnd && step < 200; ++step) {
+        writeBytes(first, kOld);
+        writeBytes(second, "{}");
+        gCallsUntilSignal = step;
+        const pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            prepareProcess();
+            const CallsDouble counting(Interference::Renames::all);
+            CallsDouble::eachCall = [] {
+                if (gCallsUntilSignal-- == 0) {
+                    raise(SIGTERM);
+                }
+            };
+            Replacement a;
+            Replacement b;
+            Text why;
+            char buffer[64];
+            std::size_t got = 1;
+            bool ready =
+                openOriginal(first.c_str(), a, why) && openOriginal(second.c_str(), b, why);
+            for (Replacement* r : {&a, &b}) {
+                for (got = 1; ready && got > 0;) {
+                    ready = readOriginal(*r, buffer, sizeof buffer, got, why);
+                }
+            }
+            SealedFacts facts;
+            ready = ready && beginReplacement(a, why) && writeReplacement(a, "new", 3, why) &&
+                    sealReplacement(a, facts, why) && beginReplacement(b, why) &&
+                    writeReplacement(b, "[]", 2, why) && sealReplacement(b, facts, why) &&
+                    commitReplacement(a, why, 0) && commitReplacement(b, why);
+            _exit(ready ? 0 : 3);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        const std::string aNow = readBytes(first);
+        const std::string bNow = readBytes(second);
+        EXPECT_TRUE(aNow == kOld || aNow == "new") << "step " << step;
+        EXPECT_TRUE(bNow == "{}" || bNow == "[]") << "step " << step;
+        EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"aircraft.cfg", "layout.json"}))
+            << "step " << step;
+        if (aNow == "new") {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "step " << step;
+        } else {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << "step " << step;
+        }
+        reachedTheEnd = WIFEXITED(status) && bNow == "[]";
+    }
+    EXPECT_TRUE(reachedTheEnd);
 }
 
 // The folder lies deeper than the system resolves a path, yet its file opens relatively.

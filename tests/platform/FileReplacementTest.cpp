@@ -178,16 +178,22 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
           }},
          edited},
     };
-    // Both ways of putting the new file in place: by a swap of names, and where there is none.
-    for (const bool noSwap : {false, true}) {
+    // Every way of putting the new file in place: by a swap of names; by moving the file aside,
+    // where there is none; and by a rename over it, where neither a swap nor a rename without
+    // replacing is offered, so that nothing happens after the last check.
+    using Renames = Interference::Renames;
+    for (const Renames renames : {Renames::all, Renames::noSwap, Renames::renameOnly}) {
         for (const auto& row : rows) {
+            if (renames == Renames::renameOnly && row.interference.afterSwap) {
+                continue;
+            }
             std::error_code missing;  // after the row that removes it
             fs::permissions(target, fs::perms::owner_write, fs::perm_options::add, missing);
             writeBytes(target, kOld);
             Interference interference = row.interference;
-            interference.noSwap = noSwap;
+            interference.renames = renames;
             EXPECT_EQ(replaceWith(target, "renumbered", interference), kChanged)
-                << row.name << (noSwap ? ", without a swap" : "");
+                << row.name << ", renames " << static_cast<int>(renames);
             if (row.leftAt.empty()) {
                 EXPECT_TRUE(filesIn(folder.path()).empty()) << row.name;
                 continue;
@@ -234,7 +240,7 @@ TEST(Replacement, WithoutASwapNoSaveIsOverwritten) {
         const std::string edited = "[fltsim.7]\r\nthe user's own edit\r\n";
         writeBytes(target, kOld);
         Interference save;
-        save.noSwap = true;
+        save.renames = Interference::Renames::noSwap;
         (whileAside ? save.afterSwap : save.beforeSwap) = [&] {
             writeBytes(folder / "editor.tmp", edited);
             fs::rename(folder / "editor.tmp", target);

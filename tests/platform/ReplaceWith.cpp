@@ -1,10 +1,86 @@
 #include "tests/platform/ReplaceWith.h"
 
 #include "platform/FileReplacement.h"
+#include "platform/FileSystem.h"
 #include "platform/FileSystemTestHook.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
+
+using os::Done;
+
+Interference::Renames gRenames = Interference::Renames::all;
+Fault gFault = Fault::none;
+int gCallsBefore = 0;
+
+// Whether this call of `step`'s primitive is the one that fails.
+bool failsNow(Fault step) {
+    if (CallsDouble::eachCall != nullptr) {
+        CallsDouble::eachCall();
+    }
+    return gFault == step && gCallsBefore-- == 0;
+}
+
+// An error that every system words, for the cause.
+constexpr os::SystemError kInjected = 5;  // EIO on POSIX, ERROR_ACCESS_DENIED on Windows
+
+const os::Calls& real() {
+    return os::systemCalls();
+}
+
+os::Calls doubled() {
+    os::Calls calls = real();
+    calls.createTemporary = [](os::Files& files, const Text& path, os::SystemError& error) {
+        return failsNow(Fault::create) ? (error = kInjected, Done::failed)
+                                       : real().createTemporary(files, path, error);
+    };
+    calls.writeTemporary = [](os::Files& files, const char* bytes, std::size_t count,
+                              std::size_t& written, os::SystemError& error) {
+        return failsNow(Fault::write) ? (error = kInjected, false)
+                                      : real().writeTemporary(files, bytes, count, written, error);
+    };
+    calls.copyAttributes = [](os::Files& files, Text& notKept, os::SystemError& error) {
+        return failsNow(Fault::attributes) ? (error = kInjected, false)
+                                           : real().copyAttributes(files, notKept, error);
+    };
+    calls.flushTemporary = [](os::Files& files, os::SystemError& error) {
+        return failsNow(Fault::flush) ? (error = kInjected, false)
+                                      : real().flushTemporary(files, error);
+    };
+    calls.closeTemporary = [](os::Files& files, os::SystemError& error) {
+        // A close that fails has still closed the file, as the systems document.
+        const bool closed = real().closeTemporary(files, error);
+        return failsNow(Fault::close) ? (error = kInjected, false) : closed;
+    };
+    calls.identityAt = [](const Text& path, os::Identity& identity, os::SystemError& error) {
+        return failsNow(Fault::identity) ? (error = kInjected, Done::failed)
+                                         : real().identityAt(path, identity, error);
+    };
+    calls.exchange = [](const Text& a, const Text& b, os::SystemError& error) {
+        if (gRenames != Interference::Renames::all) {
+            return Done::unsupported;
+        }
+        return failsNow(Fault::exchange) ? (error = kInjected, Done::failed)
+                                         : real().exchange(a, b, error);
+    };
+    calls.renameIfFree = [](os::Files& files, const Text& from, const Text& to,
+                            os::SystemError& error) {
+        if (gRenames == Interference::Renames::renameOnly) {
+            return Done::unsupported;
+        }
+        return failsNow(Fault::renameIfFree) ? (error = kInjected, Done::failed)
+                                             : real().renameIfFree(files, from, to, error);
+    };
+    calls.renameOver = [](const Text& from, const Text& to, os::SystemError& error) {
+        return failsNow(Fault::renameOver) ? (error = kInjected, Done::failed)
+                                           : real().renameOver(from, to, error);
+    };
+    calls.remove = [](const Text& path, os::SystemError& error) {
+        return failsNow(Fault::remove) ? (error = kInjected, Done::failed)
+                                       : real().remove(path, error);
+    };
+    return calls;
+}
 
 void callInterference(TestMoment moment, void* context) {
     const auto& interference = *static_cast<const Interference*>(context);
@@ -38,6 +114,7 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
         }
         first = false;
     } while (got > 0);
+    const CallsDouble renames(interference.renames);
     if (!beginReplacement(replacement, why) ||
         !writeReplacement(replacement, content.data(), content.size(), why)) {
         return why.c_str();
@@ -46,12 +123,24 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
         interference.beforeCommit();
     }
     atMomentForTests = callInterference;
-    noSwapForTests = interference.noSwap;
     momentContextForTests = const_cast<Interference*>(&interference);
     const bool done = commitReplacement(replacement, why);
     atMomentForTests = nullptr;
-    noSwapForTests = false;
     return done ? "" : why.c_str();
+}
+
+CallsDouble::CallsDouble(Interference::Renames renames, Fault fault, int callsBefore) {
+    gRenames = renames;
+    gFault = fault;
+    gCallsBefore = callsBefore;
+    os::calls() = doubled();
+    forgetProbedDevicesForTests();
+}
+
+CallsDouble::~CallsDouble() {
+    os::calls() = os::systemCalls();
+    eachCall = nullptr;
+    forgetProbedDevicesForTests();
 }
 
 void waitForTheFileClock(const std::filesystem::path& file) {

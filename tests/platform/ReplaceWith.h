@@ -11,7 +11,39 @@ struct Interference {
     std::function<void()> atTheLastMoment;  // right before the new file is put in place
     std::function<void()> beforeSwap = {};  // where names can be swapped: after the last check
     std::function<void()> afterSwap = {};   // and once the swap has taken the file out
-    bool noSwap = false;  // replace as where names cannot be swapped, as on Windows
+    // What the file system offers: every rename; no swap of names (as on Windows); or neither a
+    // swap nor a rename without replacing, nor links (as some drives and network shares).
+    enum class Renames { all, noSwap, renameOnly } renames = Renames::all;
+};
+
+// The step of a replacement at which the double's primitives fail, and how many calls of that
+// primitive succeed before: a fault injected the same way on every platform.
+enum class Fault {
+    none,
+    create,
+    write,
+    attributes,
+    flush,
+    close,
+    exchange,
+    renameIfFree,
+    renameOver,
+    remove,
+    identity
+};
+
+// Puts the test's own primitives in the system's place for its lifetime: they call the system's,
+// but for the renames `renames` leaves out, `fault` after `callsBefore` calls of its primitive,
+// and `eachCall`, called before every primitive (for a signal at a chosen step, say).
+class CallsDouble {
+  public:
+    explicit CallsDouble(Interference::Renames renames, Fault fault = Fault::none,
+                         int callsBefore = 0);
+    ~CallsDouble();
+    CallsDouble(const CallsDouble&) = delete;
+    CallsDouble& operator=(const CallsDouble&) = delete;
+
+    static inline void (*eachCall)() = nullptr;
 };
 
 // Returns once the file system's clock has moved past `file`'s times, so that a change made now

@@ -1,4 +1,4 @@
-#include "platform/SignalsPosix.h"
+#include "platform/ProcessPosix.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -6,17 +6,25 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/FileSystem.h"
+#include "platform/LiveFiles.h"
+#include "platform/Process.h"
+
 namespace os {
 
 namespace {
 
 // What the handler reads: fixed buffers and flags, since it may only read memory that no
 // allocation can move.
-char gTemporary[PATH_MAX + 32];
-volatile sig_atomic_t gTemporaryLive = 0;
+LiveFiles<char, PATH_MAX + 64> gLive;
 termios gTerminalMode;
 volatile sig_atomic_t gTerminalModeLive = 0;
 volatile sig_atomic_t gEarnedStatus = -1;
+
+// How deep the HeldBack guards are nested, and the mask to restore when the outermost ends. The
+// program has one thread, so plain variables do.
+int gHeldDepth = 0;
+sigset_t gMaskBeforeHolding;
 
 // The signals that end a process by default, less the program's own faults. SIGPIPE and SIGXFSZ
 // are ignored by the program instead, so that a failed write says why.
@@ -44,9 +52,7 @@ sigset_t handledSignals() {
 }
 
 void cleanUpAndEnd(int sig) {
-    if (gTemporaryLive) {
-        unlink(gTemporary);
-    }
+    gLive.removeAll([](const char* path) { unlink(path); });
     if (gTerminalModeLive) {
         tcsetattr(STDIN_FILENO, TCSANOW, &gTerminalMode);
     }
@@ -71,25 +77,29 @@ void handle(int sig) {
 
 }  // namespace
 
-void installSignalCleanup() {
-    for (int sig : kEndingSignals) {
-        handle(sig);
-    }
-    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
-        handle(sig);
+int registerLive(const Text& path) {
+    return gLive.add(path.c_str(), static_cast<std::size_t>(path.length()));
+}
+
+void dropLive(int slot) {
+    gLive.drop(slot);
+}
+
+HeldBack::HeldBack() {
+    if (gHeldDepth++ == 0) {
+        const sigset_t set = handledSignals();
+        sigprocmask(SIG_BLOCK, &set, &gMaskBeforeHolding);
     }
 }
 
-void setTemporaryForSignals(const char* path) {
-    gTemporaryLive = 0;
-    if (path != nullptr && std::strlen(path) < sizeof gTemporary) {
-        std::memcpy(gTemporary, path, std::strlen(path) + 1);
-        gTemporaryLive = 1;
+HeldBack::~HeldBack() {
+    if (--gHeldDepth == 0) {
+        sigprocmask(SIG_SETMASK, &gMaskBeforeHolding, nullptr);
     }
 }
 
 void setTerminalModeForSignals(const termios* mode) {
-    SignalGuard guard;
+    HeldBack held;
     gTerminalModeLive = 0;
     if (mode != nullptr) {
         gTerminalMode = *mode;
@@ -97,17 +107,19 @@ void setTerminalModeForSignals(const termios* mode) {
     }
 }
 
-void setEarnedStatusForSignals(int status) {
-    gEarnedStatus = status;
-}
-
-SignalGuard::SignalGuard() {
-    const sigset_t set = handledSignals();
-    sigprocmask(SIG_BLOCK, &set, &previous_);
-}
-
-SignalGuard::~SignalGuard() {
-    sigprocmask(SIG_SETMASK, &previous_, nullptr);
-}
-
 }  // namespace os
+
+void prepareProcess() {
+    signal(SIGXFSZ, SIG_IGN);  // a write past a file size limit then fails with EFBIG
+    signal(SIGPIPE, SIG_IGN);  // a closed console pipe then fails the write, not the process
+    for (int sig : os::kEndingSignals) {
+        os::handle(sig);
+    }
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
+        os::handle(sig);
+    }
+}
+
+void settleExitStatus(int status) {
+    os::gEarnedStatus = status;
+}
