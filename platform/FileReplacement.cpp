@@ -199,14 +199,14 @@ Placed placeBySwap(ReplacementState& state, SystemError& error) {
 // other program's save can be overwritten. Whatever cannot be put back stays aside and is named.
 Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
     const os::Calls& call = os::calls();
-    // Whatever could hold the new file back from taking the name is waited for now, while the
-    // name still stands for the file read.
-    if (!call.holdTemporary(*state.files, state.temporary, error)) {
-        return Placed::failed;
-    }
     bool unknown = false;
     if (!theFileReadAt(state, state.target, true, unknown, error)) {
         return unknown ? Placed::failed : Placed::fileChanged;
+    }
+    // Whatever could hold the new file back from taking the name is waited for now, while the
+    // name still stands for the file read; what is moved aside is checked again there.
+    if (!call.holdTemporary(*state.files, state.temporary, error)) {
+        return Placed::failed;
     }
     const Text aside = state.temporary + Text(".old");
     reachMomentForTests(TestMoment::beforeSwap);

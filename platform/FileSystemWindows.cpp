@@ -1,24 +1,24 @@
 // The Windows side of the safe replacement.
 #include <windows.h>
+// After windows.h, which it needs.
+#include <aclapi.h>
 
 #include <cstring>
 #include <string>
 
 #include "platform/FileSystem.h"
-#include "platform/FileSystemTestHook.h"
 #include "platform/WindowsText.h"
 
 namespace os {
 
 struct Files {
-    std::wstring target;  // the name to replace: as given, or the file that a link names
-    HANDLE original = INVALID_HANDLE_VALUE;
-    BY_HANDLE_FILE_INFORMATION read{};  // the file as it was opened
-    LARGE_INTEGER changed{};            // its time of last change of any kind, then
-    std::wstring temporary;             // empty until the temporary file exists
-    Text keptAside;  // the file read, left where it was moved when it could not be put back
-    bool keptAsideIsOriginal = false;
-    HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE original = INVALID_HANDLE_VALUE;  // open while it is read
+    BY_HANDLE_FILE_INFORMATION read{};       // the file as it was opened
+    PACL accessList = nullptr;               // its own access list, within `descriptor`
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    HANDLE handle = INVALID_HANDLE_VALUE;  // the temporary file while it is written
+    HANDLE held = INVALID_HANDLE_VALUE;    // the closed temporary file, held for its rename
+    std::wstring heldPath;
 };
 
 namespace {
@@ -26,48 +26,12 @@ namespace {
 // The longest path the wide API takes, in UTF-16 units, terminator included.
 constexpr DWORD kLongestPath = 32768;
 
-// Scanners, indexers and the simulator itself open files for a moment; the replace and the
-// removal of the temporary file wait for them this long before they give up.
-constexpr DWORD kLockWaitMs = 2000;
+// Scanners, indexers and the simulator itself open files for a moment; the steps wait for them
+// this long before they give up.
+constexpr ULONGLONG kLockWaitMs = 2000;
 
-// The temporary file that the console handler must remove. The handler runs on a thread of its
-// own, so the name sits in a fixed buffer and a flag says whether it is valid.
-wchar_t gTemporary[kLongestPath + 64];
-volatile LONG gTemporaryLive = 0;
-// The exit status the run has earned, once it has; -1 before.
-volatile LONG gEarnedStatus = -1;
-// Set while the file is moved aside and the new one put in its place, steps that the handler
-// lets finish rather than leave the name standing for nothing.
-volatile LONG gPlacing = 0;
-
-BOOL WINAPI removeTemporaryOnClose(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT ||
-        event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
-        // Windows gives a handler 5 s on a close; placing takes far less unless a file is held.
-        for (int waited = 0; InterlockedCompareExchange(&gPlacing, 0, 0) != 0 && waited < 4000;
-             ++waited) {
-            Sleep(1);
-        }
-        if (InterlockedCompareExchange(&gTemporaryLive, 0, 0) != 0) {
-            DeleteFileW(gTemporary);  // the open handle shares deletion: gone when it closes
-        }
-        const LONG earned = InterlockedCompareExchange(&gEarnedStatus, 0, 0);
-        if (earned >= 0) {
-            ExitProcess(static_cast<UINT>(earned));
-        }
-    }
-    return FALSE;  // then end the process as Windows would have
-}
-
-void registerTemporary(const std::wstring& path) {
-    if (path.size() < sizeof gTemporary / sizeof gTemporary[0]) {
-        std::memcpy(gTemporary, path.c_str(), (path.size() + 1) * sizeof(wchar_t));
-        InterlockedExchange(&gTemporaryLive, 1);
-    }
-}
-
-void unregisterTemporary() {
-    InterlockedExchange(&gTemporaryLive, 0);
+std::wstring wide(const Text& path) {
+    return wideFromUtf8(path);  // the program's paths are UTF-8
 }
 
 bool heldByAnotherProgram(DWORD error) {
@@ -78,20 +42,40 @@ bool heldByAnotherProgram(DWORD error) {
 // Repeats `step` with a growing pause while another program holds the file.
 template <typename Step>
 bool waitingForLocks(Step step, DWORD& error) {
-    DWORD waited = 0;
+    const ULONGLONG until = GetTickCount64() + kLockWaitMs;
     DWORD pause = 10;
     for (;;) {
         if (step()) {
             return true;
         }
         error = GetLastError();
-        if (!heldByAnotherProgram(error) || waited >= kLockWaitMs) {
+        if (!heldByAnotherProgram(error) || GetTickCount64() >= until) {
             return false;
         }
         Sleep(pause);
-        waited += pause;
         pause = pause < 160 ? pause * 2 : 250;
     }
+}
+
+std::int64_t ticksOf(const FILETIME& time) {
+    return (static_cast<std::int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+Identity identityOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
+    Identity identity;
+    identity.regular =
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.size = (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    identity.lastWriteTicks = ticksOf(info.ftLastWriteTime);
+    // The time of a file's last change of any kind: unlike the time of its last write, no program
+    // can put it back.
+    FILE_BASIC_INFO basic{};
+    if (GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
+        identity.changeTicks = basic.ChangeTime.QuadPart;
+    }
+    return identity;
 }
 
 // The file a symbolic link or junction finally names, so that the link itself stays a link.
@@ -113,95 +97,73 @@ bool finalPath(const std::wstring& path, std::wstring& resolved) {
     return true;
 }
 
-bool sameFileUnchanged(const BY_HANDLE_FILE_INFORMATION& now,
-                       const BY_HANDLE_FILE_INFORMATION& then) {
-    return (now.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
-               0 &&
-           now.dwVolumeSerialNumber == then.dwVolumeSerialNumber &&
-           now.nFileIndexHigh == then.nFileIndexHigh && now.nFileIndexLow == then.nFileIndexLow &&
-           now.nFileSizeHigh == then.nFileSizeHigh && now.nFileSizeLow == then.nFileSizeLow &&
-           CompareFileTime(&now.ftLastWriteTime, &then.ftLastWriteTime) == 0;
-}
-
-// The time of a file's last change of any kind: unlike the time of its last write, no program can
-// put it back.
-bool changeTimeOf(HANDLE file, LARGE_INTEGER& changed) {
-    FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic)) {
-        return false;
+// `path` with its last name spelt as the folder holds it: Windows finds a name in any letter case
+// but creates one in the case it is given, and the user's own spelling must survive a rewrite.
+std::wstring asTheFolderSpellsIt(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(path.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return path;
     }
-    changed = basic.ChangeTime;
-    return true;
-}
-
-}  // namespace
-
-Text systemMessage(SystemError error) {
-    wchar_t buffer[512] = {0};
-    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                             static_cast<DWORD>(error), 0, buffer, 512, nullptr);
-    while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n' || buffer[n - 1] == L' ' ||
-                     buffer[n - 1] == L'.')) {
-        buffer[--n] = L'\0';
+    FindClose(search);
+    const std::size_t nameAt = path.find_last_of(L"\\/");
+    const std::size_t start = nameAt == std::wstring::npos ? 0 : nameAt + 1;
+    if (_wcsicmp(path.c_str() + start, found.cFileName) != 0) {
+        return path;  // a short 8.3 name, say: keep what was asked for
     }
-    if (n == 0) {
-        return Text("system error ") + Text(std::to_string(error).c_str());
+    return path.substr(0, start) + found.cFileName;
+}
+
+Done failure(DWORD error, SystemError& out) {
+    out = error;
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return Done::missing;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return Done::taken;
+        default:
+            return Done::failed;
     }
-    return utf8FromWide(buffer, static_cast<int>(n));
-}
-
-void prepareProcess() {
-    SetConsoleCtrlHandler(removeTemporaryOnClose, TRUE);
-}
-
-void settleExitStatus(int status) {
-    InterlockedExchange(&gEarnedStatus, status);
 }
 
 Files* createFiles() {
     return new Files;
 }
 
-Text destroyFiles(Files* files) {
-    if (files->original != INVALID_HANDLE_VALUE) {
-        CloseHandle(files->original);
+void destroyFiles(Files* files) {
+    if (files->descriptor != nullptr) {
+        LocalFree(files->descriptor);
     }
-    if (files->handle != INVALID_HANDLE_VALUE) {
-        CloseHandle(files->handle);
-    }
-    Text leftBehind;
-    if (!files->temporary.empty()) {
-        DWORD error = 0;
-        if (!waitingForLocks([&] { return DeleteFileW(files->temporary.c_str()) != 0; }, error) &&
-            error != ERROR_FILE_NOT_FOUND) {
-            leftBehind =
-                utf8FromWide(files->temporary.c_str(), static_cast<int>(files->temporary.size()));
+    for (HANDLE h : {files->original, files->handle, files->held}) {
+        if (h != INVALID_HANDLE_VALUE) {
+            CloseHandle(h);
         }
-        unregisterTemporary();
     }
     delete files;
-    return leftBehind;
 }
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
-    files.target = wideFromUtf8(Text(path));  // the program's paths are UTF-8
-    const DWORD attributes = GetFileAttributesW(files.target.c_str());
+    std::wstring target = wide(Text(path));
+    const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         std::wstring resolved;
-        if (!finalPath(files.target, resolved)) {
+        if (!finalPath(target, resolved)) {
             error = GetLastError();
             return false;
         }
-        files.target = resolved;
+        target = resolved;
     }
     // Shared every way, so that editors and the simulator can go on using the file; backup
     // semantics let a folder open too, so that it is refused by what it is. A program that holds
-    // the file without sharing it is waited for, as the replace waits for it.
+    // the file without sharing it is waited for, as the replace waits for it. READ_CONTROL lets
+    // the new file be given the old one's access list.
     DWORD held = 0;
     if (!waitingForLocks(
             [&] {
                 files.original =
-                    CreateFileW(files.target.c_str(), GENERIC_READ,
+                    CreateFileW(target.c_str(), GENERIC_READ | READ_CONTROL,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
                 return files.original != INVALID_HANDLE_VALUE;
@@ -210,18 +172,22 @@ bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError&
         error = held;
         return false;
     }
-    if (!GetFileInformationByHandle(files.original, &files.read) ||
-        !changeTimeOf(files.original, files.changed)) {
+    if (!GetFileInformationByHandle(files.original, &files.read)) {
         error = GetLastError();
         return false;
     }
+    const DWORD listed =
+        GetSecurityInfo(files.original, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                        &files.accessList, nullptr, &files.descriptor);
+    if (listed != ERROR_SUCCESS) {
+        error = listed;
+        return false;
+    }
+    target = asTheFolderSpellsIt(target);
+    facts.target = utf8FromWide(target.c_str(), static_cast<int>(target.size()));
+    facts.identity = identityOf(files.original, files.read);
     facts.regular = GetFileType(files.original) == FILE_TYPE_DISK &&
                     (files.read.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    facts.size =
-        (static_cast<std::int64_t>(files.read.nFileSizeHigh) << 32) | files.read.nFileSizeLow;
-    facts.lastWriteTicks =
-        (static_cast<std::int64_t>(files.read.ftLastWriteTime.dwHighDateTime) << 32) |
-        files.read.ftLastWriteTime.dwLowDateTime;
     return true;
 }
 
@@ -234,45 +200,55 @@ bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t&
         return false;
     }
     got = n;
+    // Closed once read: while it is open, another program's save over the name is refused.
+    if (n == 0) {
+        CloseHandle(files.original);
+        files.original = INVALID_HANDLE_VALUE;
+    }
     return true;
 }
 
-void closeOriginal(Files& files) {
-    CloseHandle(files.original);
-    files.original = INVALID_HANDLE_VALUE;
-}
-
 // The attribute is checked here rather than left to the replace, which some hosts let through.
-bool isReadOnly(Files& files) {
+bool isReadOnly(Files& files, const Text&) {
     return (files.read.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-bool createTemporary(Files& files, SystemError& error) {
+Done createTemporary(Files& files, const Text& path, SystemError& error) {
     const DWORD kept =
         files.read.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                        FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        const std::wstring name = files.target + L".tmp-" + std::to_wstring(GetCurrentProcessId()) +
-                                  L"-" + std::to_wstring(attempt);
-        // Deletion is shared so that the console handler can remove the file while it is open.
-        files.handle = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                                   CREATE_NEW, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (files.handle != INVALID_HANDLE_VALUE) {
-            files.temporary = name;
-            registerTemporary(name);
-            return true;
-        }
-        error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
-            return false;
-        }
+    // Deletion is shared so that the console handler can remove the file while it is open.
+    files.handle =
+        CreateFileW(wide(path).c_str(), GENERIC_WRITE | WRITE_DAC, FILE_SHARE_DELETE, nullptr,
+                    CREATE_NEW, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (files.handle == INVALID_HANDLE_VALUE) {
+        return failure(GetLastError(), error);
     }
-    return false;
+    return Done::yes;
 }
 
-// The attributes that matter were given at creation, and the folder's inherited permissions
-// apply: there is nothing left to copy.
-bool copyAttributes(Files&, Text&, SystemError&) {
+// A new file belongs to whoever creates it, and only an administrator may give it away; its
+// access list, copied below, decides who may use it.
+Done keepOwner(Files&, SystemError&) {
+    return Done::yes;
+}
+
+// The old file's own access list, protected from the folder's inherited entries exactly when the
+// old one was, so that the new file is open to no one the old one was closed to.
+bool copyAttributes(Files& files, Text&, SystemError& error) {
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(files.descriptor, &control, &revision);
+    const SECURITY_INFORMATION which =
+        DACL_SECURITY_INFORMATION |
+        ((control & SE_DACL_PROTECTED) != 0 ? PROTECTED_DACL_SECURITY_INFORMATION
+                                            : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    const DWORD set = SetSecurityInfo(files.handle, SE_FILE_OBJECT, which, nullptr, nullptr,
+                                      files.accessList, nullptr);
+    if (set != ERROR_SUCCESS) {
+        error = set;
+        return false;
+    }
     return true;
 }
 
@@ -306,108 +282,156 @@ bool closeTemporary(Files& files, SystemError& error) {
     return true;
 }
 
-bool temporaryFacts(Files& files, std::int64_t& size, std::int64_t& lastWriteTicks,
-                    SystemError& error) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(files.temporary.c_str(), GetFileExInfoStandard, &data)) {
-        error = GetLastError();
+// Opened for deletion, which is what a rename needs, and shared only with readers: a scanner that
+// would keep the file from its rename is waited for now, while the name still stands for the file
+// read, and cannot take hold of it later.
+bool holdTemporary(Files& files, const Text& path, SystemError& error) {
+    const std::wstring name = wide(path);
+    DWORD why = 0;
+    if (!waitingForLocks(
+            [&] {
+                files.held = CreateFileW(name.c_str(), DELETE | SYNCHRONIZE,
+                                         FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                         OPEN_EXISTING, 0, nullptr);
+                return files.held != INVALID_HANDLE_VALUE;
+            },
+            why)) {
+        error = why;
         return false;
     }
-    size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    lastWriteTicks = (static_cast<std::int64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                     data.ftLastWriteTime.dwLowDateTime;
+    files.heldPath = name;
     return true;
 }
 
-// Windows cannot swap names, so no other program's save ever comes back to the temporary name.
-Text keptAside(Files& files, bool& original) {
-    original = files.keptAsideIsOriginal;
-    return files.keptAside;
-}
-
-namespace {
-
-// What stands at `path`: the file read, unchanged? `byChangeTime` where no rename has moved its
-// time of last change since.
-PlaceResult checkFileAt(const std::wstring& path, const Files& files, bool byChangeTime,
-                        SystemError& error) {
-    HANDLE now = CreateFileW(
-        path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-        nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+Done identityAt(const Text& path, Identity& identity, SystemError& error) {
+    HANDLE now =
+        CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (now == INVALID_HANDLE_VALUE) {
-        const DWORD why = GetLastError();
-        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
-            return PlaceResult::fileChanged;
-        }
-        error = why;
-        return PlaceResult::failed;
+        return failure(GetLastError(), error);
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    LARGE_INTEGER changed{};
-    const bool same = GetFileInformationByHandle(now, &info) &&
-                      sameFileUnchanged(info, files.read) &&
-                      (!byChangeTime ||
-                       (changeTimeOf(now, changed) && changed.QuadPart == files.changed.QuadPart));
+    const bool known = GetFileInformationByHandle(now, &info) != 0;
+    if (known) {
+        identity = identityOf(now, info);
+    } else {
+        error = GetLastError();
+    }
     CloseHandle(now);
-    return same ? PlaceResult::placed : PlaceResult::fileChanged;
+    return known ? Done::yes : Done::failed;
 }
 
-// Renames `from` to `to` only if nothing stands at `to`, waiting for programs that hold either.
-bool moveIfFree(const std::wstring& from, const std::wstring& to, DWORD& error) {
-    return waitingForLocks(
-        [&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != 0; }, error);
+// Windows cannot swap two names.
+Done exchange(const Text&, const Text&, SystemError& error) {
+    error = ERROR_NOT_SUPPORTED;
+    return Done::unsupported;
 }
 
-// Windows cannot swap two names. The file is moved aside in one step, so that what is checked is
-// exactly what was taken away; the new file then takes the name only if it is still free. For
-// that moment the name stands for nothing: a reader finds no file rather than a wrong one, and no
-// other program's save can be overwritten. Whatever cannot be put back stays aside and is named.
-PlaceResult moveAsideThenPlace(Files& files, SystemError& error) {
-    const PlaceResult before = checkFileAt(files.target, files, true, error);
-    if (before != PlaceResult::placed) {
-        return before;
-    }
-    const std::wstring aside = files.temporary + L".old";
-    reachMomentForTests(TestMoment::beforeSwap);
-    DWORD why = 0;
-    if (!moveIfFree(files.target, aside, why)) {
-        if (why == ERROR_FILE_NOT_FOUND || why == ERROR_PATH_NOT_FOUND) {
-            return PlaceResult::fileChanged;
+// The held temporary file is renamed through its own handle, which nothing else can stand in the
+// way of; any other name waits for programs that hold it.
+Done renameIfFree(Files& files, const Text& from, const Text& to, SystemError& error) {
+    const std::wstring source = wide(from);
+    const std::wstring destination = wide(to);
+    if (files.held != INVALID_HANDLE_VALUE && source == files.heldPath) {
+        const std::size_t bytes = sizeof(FILE_RENAME_INFO) + destination.size() * sizeof(wchar_t);
+        std::string buffer(bytes, '\0');
+        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(&buffer[0]);
+        rename->ReplaceIfExists = FALSE;
+        rename->RootDirectory = nullptr;
+        rename->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
+        std::memcpy(rename->FileName, destination.c_str(), destination.size() * sizeof(wchar_t));
+        if (!SetFileInformationByHandle(files.held, FileRenameInfo, rename,
+                                        static_cast<DWORD>(bytes))) {
+            return failure(GetLastError(), error);
         }
-        error = why;
-        return PlaceResult::failed;
+        CloseHandle(files.held);
+        files.held = INVALID_HANDLE_VALUE;
+        return Done::yes;
     }
-    reachMomentForTests(TestMoment::afterSwap);
-    SystemError ignored = 0;
-    const bool theFileRead = checkFileAt(aside, files, false, ignored) == PlaceResult::placed;
-    if (theFileRead && moveIfFree(files.temporary, files.target, why)) {
-        DWORD gone = 0;
-        waitingForLocks([&] { return DeleteFileW(aside.c_str()) != 0; }, gone);
-        files.temporary.clear();
-        unregisterTemporary();
-        return PlaceResult::placed;
+    DWORD why = 0;
+    if (!waitingForLocks(
+            [&] {
+                return MoveFileExW(source.c_str(), destination.c_str(), MOVEFILE_WRITE_THROUGH) !=
+                       0;
+            },
+            why)) {
+        return failure(why, error);
     }
-    const DWORD placing = why;
-    // Not placed: what was moved aside goes back, unless another program has saved at the name.
-    if (!moveIfFree(aside, files.target, why)) {
-        files.keptAside = utf8FromWide(aside.c_str(), static_cast<int>(aside.size()));
-        files.keptAsideIsOriginal = theFileRead;
-        return PlaceResult::fileChanged;
-    }
-    if (theFileRead && placing != ERROR_ALREADY_EXISTS && placing != ERROR_FILE_EXISTS) {
-        error = placing;
-        return PlaceResult::failed;
-    }
-    return PlaceResult::fileChanged;
+    return Done::yes;
 }
+
+Done renameOver(const Text& from, const Text& to, SystemError& error) {
+    DWORD why = 0;
+    if (!waitingForLocks(
+            [&] {
+                return MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            },
+            why)) {
+        return failure(why, error);
+    }
+    return Done::yes;
+}
+
+Done remove(const Text& path, SystemError& error) {
+    DWORD why = 0;
+    if (!waitingForLocks([&] { return DeleteFileW(wide(path).c_str()) != 0; }, why)) {
+        return failure(why, error);
+    }
+    return Done::yes;
+}
+
+// MOVEFILE_WRITE_THROUGH has made each rename durable already.
+void syncFolderOf(const Text&) {}
+
+bool namesIn(const Text& folder, std::vector<Text>& names) {
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW((wide(folder) + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    do {
+        names.push_back(utf8FromWide(found.cFileName, static_cast<int>(wcslen(found.cFileName))));
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    return true;
+}
+
+constexpr Calls kSystemCalls = {
+    createFiles,     destroyFiles,  openOriginal,   readOriginal,   isReadOnly,
+    createTemporary, keepOwner,     copyAttributes, writeTemporary, flushTemporary,
+    closeTemporary,  holdTemporary, identityAt,     exchange,       renameIfFree,
+    renameOver,      remove,        syncFolderOf,   namesIn,
+};
+Calls gCalls = kSystemCalls;
 
 }  // namespace
 
-PlaceResult placeTemporary(Files& files, SystemError& error) {
-    InterlockedExchange(&gPlacing, 1);
-    const PlaceResult result = moveAsideThenPlace(files, error);
-    InterlockedExchange(&gPlacing, 0);
-    return result;
+Text systemMessage(SystemError error) {
+    wchar_t buffer[512] = {0};
+    DWORD n = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                             static_cast<DWORD>(error), 0, buffer, 512, nullptr);
+    while (n > 0 && (buffer[n - 1] == L'\r' || buffer[n - 1] == L'\n' || buffer[n - 1] == L' ' ||
+                     buffer[n - 1] == L'.')) {
+        buffer[--n] = L'\0';
+    }
+    if (n == 0) {
+        return Text("system error ") + Text(std::to_string(error).c_str());
+    }
+    return utf8FromWide(buffer, static_cast<int>(n));
+}
+
+std::int32_t processNumber() {
+    return static_cast<std::int32_t>(GetCurrentProcessId());
+}
+
+Calls& calls() {
+    return gCalls;
+}
+
+const Calls& systemCalls() {
+    return kSystemCalls;
 }
 
 }  // namespace os

@@ -80,16 +80,25 @@ TEST(Replacement, RefusesWhatItCannotReplace) {
         {"missing.cfg", kPosix ? "cannot open it: No such file or directory" : nullptr},
         {"folder.cfg", "is not a regular file"},
         {"read-only.cfg", "is read-only, so it was not replaced"},
+        {"ended.cfg", kPosix ? "cannot open it: No such file or directory; a run that was ended "
+                               "while it replaced the file left its content as "
+                             : nullptr},
     };
+    // A run ended while the file stood aside: its content is there, and the cause says where.
+    const fs::path aside = folder / "ended.cfg.tmp-7-0.old";
+    writeBytes(aside, kOld);
     for (const auto& row : rows) {
         const std::string why = replaceWith(folder / row.name, "new");
         EXPECT_NE(why, "") << row.name;
         if (row.why != nullptr) {
-            EXPECT_EQ(why, row.why);
+            EXPECT_EQ(why.rfind(row.why, 0), 0u) << why;
         }
     }
+    EXPECT_NE(replaceWith(folder / "ended.cfg", "new").find(aside.string() + ", rename that back"),
+              std::string::npos);
     EXPECT_EQ(readBytes(folder / "read-only.cfg"), kOld);
-    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"folder.cfg", "read-only.cfg"}));
+    EXPECT_EQ(filesIn(folder.path()),
+              (std::vector<std::string>{"ended.cfg.tmp-7-0.old", "folder.cfg", "read-only.cfg"}));
 }
 
 // A step out of order is the program's mistake, and must not read like a file-system failure.
@@ -259,6 +268,56 @@ TEST(Replacement, WithoutASwapNoSaveIsOverwritten) {
                   "changed while it was being processed; nothing was written, another program's "
                   "save took its place and the file as it was read was left as " +
                       aside.string() + ", run the program again");
+    }
+}
+
+// A primitive that fails at any step, with whatever renames the file system offers: the file holds
+// its old content or, once placed, its new, the cause says which step failed, and no temporary
+// file is left. Where only a rename over the file is offered, it is still replaced.
+TEST(Replacement, AFailureAtAnyStepLosesNothing) {
+    using Renames = Interference::Renames;
+    const struct {
+        Renames renames;
+        Fault fault;
+        int callsBefore;    // the probe of what the file system offers makes the first calls
+        const char* cause;  // its start; none when the file is replaced
+    } rows[] = {
+        {Renames::all, Fault::none, 0, nullptr},
+        {Renames::noSwap, Fault::none, 0, nullptr},
+        {Renames::renameOnly, Fault::none, 0, nullptr},
+        {Renames::all, Fault::create, 0, "cannot create a temporary file beside it: "},
+        {Renames::all, Fault::write, 0, "cannot write the new content: "},
+        {Renames::all, Fault::attributes, 0, "cannot give the new file the old one's owner"},
+        {Renames::all, Fault::flush, 0, "cannot flush the new content to disk: "},
+        {Renames::all, Fault::close, 1, "cannot close the new content: "},
+        {Renames::all, Fault::identity, 1, "cannot read back the new content's size and time: "},
+        {Renames::all, Fault::exchange, 1, "cannot create a temporary file beside it: "},
+        {Renames::all, Fault::exchange, 2, "cannot replace the file: "},
+        {Renames::all, Fault::identity, 2, "cannot replace the file: "},
+        {Renames::noSwap, Fault::renameIfFree, 1, "cannot replace the file: "},
+        {Renames::noSwap, Fault::renameIfFree, 2, "cannot replace the file: "},
+        {Renames::renameOnly, Fault::renameOver, 0, "cannot replace the file: "},
+    };
+    for (const auto& row : rows) {
+        TempFolder folder;
+        const fs::path target = folder / "aircraft.cfg";
+        writeBytes(target, kOld);
+        Interference fault;
+        fault.renames = row.renames;
+        fault.fault = row.fault;
+        fault.callsBefore = row.callsBefore;
+        const std::string cause = replaceWith(target, kNew, fault);
+        const std::string name = std::to_string(static_cast<int>(row.renames)) + "/" +
+                                 std::to_string(static_cast<int>(row.fault)) + "/" +
+                                 std::to_string(row.callsBefore);
+        if (row.cause == nullptr) {
+            EXPECT_EQ(cause, "") << name;
+            EXPECT_EQ(readBytes(target), kNew) << name;
+        } else {
+            EXPECT_EQ(cause.rfind(row.cause, 0), 0u) << name << ": " << cause;
+            EXPECT_EQ(readBytes(target), kOld) << name;
+        }
+        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << name;
     }
 }
 

@@ -114,7 +114,7 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
         }
         first = false;
     } while (got > 0);
-    const CallsDouble renames(interference.renames);
+    const CallsDouble renames(interference.renames, interference.fault, interference.callsBefore);
     if (!beginReplacement(replacement, why) ||
         !writeReplacement(replacement, content.data(), content.size(), why)) {
         return why.c_str();

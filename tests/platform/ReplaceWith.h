@@ -4,18 +4,6 @@
 #include <functional>
 #include <string>
 
-// Moments at which a test may change the file while a replacement is under way.
-struct Interference {
-    std::function<void()> duringRead;       // after the first few bytes have been read
-    std::function<void()> beforeCommit;     // once the new content has been written
-    std::function<void()> atTheLastMoment;  // right before the new file is put in place
-    std::function<void()> beforeSwap = {};  // where names can be swapped: after the last check
-    std::function<void()> afterSwap = {};   // and once the swap has taken the file out
-    // What the file system offers: every rename; no swap of names (as on Windows); or neither a
-    // swap nor a rename without replacing, nor links (as some drives and network shares).
-    enum class Renames { all, noSwap, renameOnly } renames = Renames::all;
-};
-
 // The step of a replacement at which the double's primitives fail, and how many calls of that
 // primitive succeed before: a fault injected the same way on every platform.
 enum class Fault {
@@ -30,6 +18,21 @@ enum class Fault {
     renameOver,
     remove,
     identity
+};
+
+// Moments at which a test may change the file while a replacement is under way.
+struct Interference {
+    std::function<void()> duringRead;       // after the first few bytes have been read
+    std::function<void()> beforeCommit;     // once the new content has been written
+    std::function<void()> atTheLastMoment;  // right before the new file is put in place
+    std::function<void()> beforeSwap = {};  // where names can be swapped: after the last check
+    std::function<void()> afterSwap = {};   // and once the swap has taken the file out
+    // What the file system offers: every rename; no swap of names (as on Windows); or neither a
+    // swap nor a rename without replacing, nor links (as some drives and network shares).
+    enum class Renames { all, noSwap, renameOnly } renames = Renames::all;
+    // A primitive that fails, after this many calls of it succeed.
+    enum Fault fault = {};
+    int callsBefore = 0;
 };
 
 // Puts the test's own primitives in the system's place for its lifetime: they call the system's,
