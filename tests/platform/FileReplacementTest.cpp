@@ -101,6 +101,16 @@ TEST(Replacement, RefusesWhatItCannotReplace) {
               (std::vector<std::string>{"ended.cfg.tmp-7-0.old", "folder.cfg", "read-only.cfg"}));
 }
 
+// Windows finds a name in any letter case but creates one in the case it is given: the user's
+// own spelling of the file must survive a rewrite.
+TEST(Replacement, KeepsTheNamesOwnLetterCase) {
+    TempFolder folder;
+    writeBytes(folder / "Aircraft.cfg", kOld);
+    EXPECT_EQ(replaceWith(folder / (kPosix ? "Aircraft.cfg" : "aircraft.cfg"), kNew), "");
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"Aircraft.cfg"});
+    EXPECT_EQ(readBytes(folder / "Aircraft.cfg"), kNew);
+}
+
 // A step out of order is the program's mistake, and must not read like a file-system failure.
 TEST(Replacement, StepsOutOfOrderAreTheProgramsFault) {
     TempFolder folder;
