@@ -19,7 +19,7 @@ void waitForLine() {
 // One write for the line and its end, so that lines from the program never interleave with
 // another's and a long report costs one system call a line.
 void writeErrorLine(const Text& line) {
-    Text whole(line);
+    Text whole = withControlsEscaped(line);
     whole += '\n';
     std::cerr << whole;
 }

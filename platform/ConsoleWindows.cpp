@@ -17,15 +17,17 @@ bool isModifier(WORD key) {
 }  // namespace
 
 void writeErrorLine(const Text& line) {
+    // A console with virtual terminal processing obeys escape sequences as a terminal does.
+    Text whole = withControlsEscaped(line);
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (err != nullptr && err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &mode)) {
-        const std::wstring wide = wideFromUtf8(line) + L"\r\n";
+        const std::wstring wide = wideFromUtf8(whole) + L"\r\n";
         DWORD written = 0;
         WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    Text whole(line);  // one write for the line and its end
+    // One write for the line and its end.
     whole += '\n';
     std::cerr << whole;
 }

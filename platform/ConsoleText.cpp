@@ -1,0 +1,80 @@
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/Console.h"
+
+namespace {
+
+// The length of the well-formed UTF-8 sequence that starts at `at`, or 0 where none does: the
+// lead byte must announce the length, and the second byte must keep the sequence shortest,
+// below U+110000 and off the surrogates.
+std::size_t utf8LengthAt(const unsigned char* at, std::size_t left) {
+    const unsigned char lead = at[0];
+    std::size_t length = 0;
+    unsigned char low = 0x80;
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : low;
+        high = lead == 0xED ? 0x9F : high;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : low;
+        high = lead == 0xF4 ? 0x8F : high;
+    } else {
+        return 0;
+    }
+    if (left < length || at[1] < low || at[1] > high) {
+        return 0;
+    }
+    for (std::size_t i = 2; i < length; ++i) {
+        if (at[i] < 0x80 || at[i] > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
+void appendEscaped(Text& shown, unsigned char code) {
+    const char* const digits = "0123456789abcdef";
+    const char escape[] = {'\\', 'x', digits[code >> 4], digits[code & 0xF]};
+    shown.append(escape, sizeof escape);
+}
+
+}  // namespace
+
+Text withControlsEscaped(const Text& line) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.c_str());
+    const auto size = static_cast<std::size_t>(line.length());
+    Text shown;
+    shown.reserve(std::int64_t{line.length()} + 1);
+    std::size_t kept = 0;  // bytes[kept, at) are still to be copied as they are
+    std::size_t at = 0;
+    while (at < size) {
+        const unsigned char byte = bytes[at];
+        const std::size_t sequence = byte < 0x80 ? 1 : utf8LengthAt(bytes + at, size - at);
+        const std::size_t length = sequence == 0 ? 1 : sequence;
+        int control = -1;
+        if (byte < 0x80) {
+            if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+                control = byte;
+            }
+        } else if (sequence == 0) {
+            // Not UTF-8: a Windows-1252 letter reads as itself, but a terminal that takes bytes
+            // for characters takes 0x80-0x9F for C1 controls.
+            control = byte <= 0x9F ? byte : -1;
+        } else if (byte == 0xC2 && bytes[at + 1] <= 0x9F) {
+            control = bytes[at + 1];  // U+0080-U+009F: the code point is the second byte
+        }
+        if (control >= 0) {
+            shown.append(line.c_str() + kept, at - kept);
+            appendEscaped(shown, static_cast<unsigned char>(control));
+            kept = at + length;
+        }
+        at += length;
+    }
+    shown.append(line.c_str() + kept, at - kept);
+    return shown;
+}
