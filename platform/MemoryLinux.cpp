@@ -1,11 +1,13 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <system_error>
 
 #include "platform/Memory.h"
 
@@ -13,19 +15,36 @@ namespace {
 
 constexpr std::int64_t kUnlimited = std::numeric_limits<std::int64_t>::max();
 
+// The whole of `word` read as a count of bytes, or false.
+bool bytesIn(const std::string& word, std::int64_t& bytes) {
+    const char* const end = word.data() + word.size();
+    const std::from_chars_result read = std::from_chars(word.data(), end, bytes);
+    return read.ec == std::errc() && read.ptr == end && bytes >= 0;
+}
+
 // A number that a control group file holds, or kUnlimited for "max" or none.
 std::int64_t numberIn(const std::string& path) {
     std::ifstream in(path);
     std::string word;
-    if (!(in >> word) || word == "max") {
+    std::int64_t value = 0;
+    if (!(in >> word) || !bytesIn(word, value)) {
         return kUnlimited;
     }
-    try {
-        const long long value = std::stoll(word);
-        return value < (std::int64_t{1} << 62) ? value : kUnlimited;  // v1's "unlimited"
-    } catch (...) {
-        return kUnlimited;
+    return value < (std::int64_t{1} << 62) ? value : kUnlimited;  // v1's "unlimited"
+}
+
+// The value of `key` in a control group's memory.stat of "key value" lines, or 0.
+std::int64_t statIn(const std::string& path, const char* key) {
+    std::ifstream in(path);
+    std::string name;
+    std::string word;
+    while (in >> name >> word) {
+        std::int64_t value = 0;
+        if (name == key) {
+            return bytesIn(word, value) ? value : 0;
+        }
     }
+    return 0;
 }
 
 // The value of `key` in a /proc file of "Key:  N kB" lines, in bytes, or -1.
@@ -69,15 +88,19 @@ std::int64_t leftInControlGroups() {
         std::string roots[2];
         const char* limitFile = nullptr;
         const char* useFile = nullptr;
+        // The page cache the kernel may drop, in memory.stat, the groups below counted too.
+        const char* reclaimableKey = nullptr;
         if (controllers.empty()) {  // version 2, alone or beside version 1
             roots[0] = "/sys/fs/cgroup";
             roots[1] = "/sys/fs/cgroup/unified";
             limitFile = "/memory.max";
             useFile = "/memory.current";
+            reclaimableKey = "inactive_file";
         } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
             roots[0] = "/sys/fs/cgroup/memory";
             limitFile = "/memory.limit_in_bytes";
             useFile = "/memory.usage_in_bytes";
+            reclaimableKey = "total_inactive_file";
         } else {
             continue;
         }
@@ -89,9 +112,16 @@ std::int64_t leftInControlGroups() {
                 const std::string folder = root + (at == "/" ? "" : at);
                 const std::int64_t limit = numberIn(folder + limitFile);
                 if (limit != kUnlimited) {
+                    // The use counts the page cache of every file the group has read or written.
+                    // What of it is not in active use the kernel drops before it refuses the
+                    // group memory, so it is as good as free: else a group left full of cache by
+                    // earlier work would refuse a file that a fresh group takes.
                     const std::int64_t used = numberIn(folder + useFile);
-                    left = std::min(
-                        left, std::max<std::int64_t>(0, limit - (used == kUnlimited ? 0 : used)));
+                    const std::int64_t reclaimable =
+                        statIn(folder + "/memory.stat", reclaimableKey);
+                    const std::int64_t taken =
+                        used == kUnlimited ? 0 : std::max<std::int64_t>(0, used - reclaimable);
+                    left = std::min(left, std::max<std::int64_t>(0, limit - taken));
                 }
                 if (at.empty() || at == "/") {
                     break;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -175,8 +176,10 @@ TEST(Failure, RunningOutOfMemoryLeavesTheFileUntouched) {
 }
 
 // A memory control group (a container, a systemd slice) ends a process that passes its limit
-// without a word; the program must refuse first. The group is made here, as a child of the
-// test's own, which needs root and a memory controller that may be written.
+// without a word; the program must refuse first. But the page cache that earlier work left in the
+// group is dropped by the kernel before it refuses memory, so it must not make the program refuse
+// a file that a fresh group takes. The groups are made here, as children of the test's own, which
+// needs root and a memory controller that may be written.
 TEST(Failure, AMemoryControlGroupsLimitIsRefusedCleanly) {
     if (!kPosix || kSanitized) {
         GTEST_SKIP() << "needs a POSIX control group, which a sanitizer's shadow memory exceeds";
@@ -184,6 +187,7 @@ TEST(Failure, AMemoryControlGroupsLimitIsRefusedCleanly) {
     std::string own;
     std::string root;
     std::string limitFile;
+    std::string cacheKey;  // the page cache the kernel may drop, in memory.stat
     for (std::string line : {readBytes("/proc/self/cgroup")}) {
         for (std::size_t at = 0; at < line.size();) {
             const std::size_t end = std::min(line.find('\n', at), line.size());
@@ -193,25 +197,37 @@ TEST(Failure, AMemoryControlGroupsLimitIsRefusedCleanly) {
                 own = entry.substr(entry.find(":memory:") + 8);
                 root = "/sys/fs/cgroup/memory";
                 limitFile = "memory.limit_in_bytes";
+                cacheKey = "\ntotal_inactive_file ";
             } else if (entry.rfind("0::", 0) == 0 && root.empty() &&
                        fs::exists("/sys/fs/cgroup/cgroup.controllers")) {
                 own = entry.substr(3);
                 root = "/sys/fs/cgroup";
                 limitFile = "memory.max";
+                cacheKey = "\ninactive_file ";
             }
         }
     }
-    const fs::path group = fs::path(root + own) / ("cfgrenum-test-" + std::to_string(::getpid()));
+    // A group of `bytes` with no swap to spill into, or an empty path where none may be made.
     std::error_code cannot;
-    if (root.empty() || !fs::create_directory(group, cannot) || !fs::exists(group / limitFile)) {
+    auto limitedGroup = [&](const std::string& name, long bytes) {
+        fs::path group =
+            fs::path(root + own) / ("cfgrenum-test-" + name + std::to_string(::getpid()));
+        if (root.empty() || !fs::create_directory(group, cannot) ||
+            !fs::exists(group / limitFile)) {
+            return fs::path();
+        }
+        writeBytes(group / limitFile, std::to_string(bytes));
+        if (fs::exists(group / "memory.memsw.limit_in_bytes")) {
+            writeBytes(group / "memory.memsw.limit_in_bytes", std::to_string(bytes));
+        }
+        if (fs::exists(group / "memory.swap.max")) {
+            writeBytes(group / "memory.swap.max", "0");
+        }
+        return group;
+    };
+    const fs::path group = limitedGroup("", 256L << 20);
+    if (group.empty()) {
         GTEST_SKIP() << "no memory control group may be made here";
-    }
-    writeBytes(group / limitFile, std::to_string(256L << 20));
-    if (fs::exists(group / "memory.memsw.limit_in_bytes")) {
-        writeBytes(group / "memory.memsw.limit_in_bytes", std::to_string(256L << 20));
-    }
-    if (fs::exists(group / "memory.swap.max")) {
-        writeBytes(group / "memory.swap.max", "0");
     }
     std::string bareHeaders;  // the costliest file for its size: a section for every 3 bytes
     while (bareHeaders.size() < (12u << 20)) {
@@ -223,6 +239,32 @@ TEST(Failure, AMemoryControlGroupsLimitIsRefusedCleanly) {
                             [](const TempFolder&) {}, options},
                            bareHeaders);
     fs::remove(group, cannot);
+
+    // 60 MiB written once by a process in a 64 MiB group, and flushed: clean cache, not in use.
+    const fs::path cached = limitedGroup("cached-", 64L << 20);
+    ASSERT_FALSE(cached.empty());
+    TempFolder folder;
+    const std::string fill = "echo $$ >" + (cached / "cgroup.procs").string() +
+                             " && exec dd if=/dev/zero of=" + (folder / "cache").string() +
+                             " bs=1048576 count=60 conv=fsync 2>/dev/null";
+    ASSERT_EQ(std::system(fill.c_str()), 0);
+    const std::string stat = "\n" + readBytes(cached / "memory.stat");
+    const std::size_t key = stat.find(cacheKey);
+    if (key == std::string::npos || std::stoll(stat.substr(key + cacheKey.size())) < (48L << 20)) {
+        fs::remove(cached, cannot);
+        GTEST_SKIP() << "the file's cache here is none the kernel may drop (is the temporary "
+                        "folder in memory?)";
+    }
+    std::string typical;  // about 2 MB, which a fresh 64 MiB group takes
+    while (typical.size() < (2u << 20)) {
+        typical += "[fltsim.1]\r\ntitle=" + std::to_string(typical.size()) + "\r\n" +
+                   std::string(1000, 'k') + "\r\n";
+    }
+    writeBytes(folder / "aircraft.cfg", typical);
+    options.controlGroup = (cached / "cgroup.procs").string();
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0) << run.err;
+    fs::remove(cached, cannot);
 }
 
 TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
