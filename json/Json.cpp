@@ -1,13 +1,20 @@
 #include "json/Json.h"
 
+#include <algorithm>
+#include <limits>
+
 namespace {
 
 // Deep enough for any file list; shallow enough that a hostile file cannot exhaust the stack.
 constexpr int kMostDepth = 64;
 
+// What one allocation costs beyond the bytes asked for: the allocator's header and rounding.
+constexpr std::size_t kAllocationOverhead = 4 * sizeof(void*);
+
 class Reader {
   public:
-    Reader(const std::string& document, std::string& why) : in_(document), why_(why) {}
+    Reader(const std::string& document, std::string& why, JsonMemory& memory)
+        : in_(document), why_(why), memory_(memory) {}
 
     bool document(JsonValue& root) {
         if (in_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
@@ -25,6 +32,47 @@ class Reader {
     bool fail(const char* what) {
         why_ = std::string(what) + " (at byte " + std::to_string(at_) + ")";
         return false;
+    }
+
+    // Every buffer the values hold is counted before it is allocated, the one it replaces with it:
+    // both stand while the content moves over.
+    bool take(std::size_t bytes, std::size_t freed) {
+        if (bytes > memory_.budget - std::min(memory_.budget, held_ + kAllocationOverhead)) {
+            memory_.exceeded = true;
+            return fail("the values are too large for the memory given");
+        }
+        held_ += bytes + kAllocationOverhead;
+        held_ -= freed == 0 ? 0 : std::min(held_, freed + kAllocationOverhead);
+        return true;
+    }
+
+    // Room for one more element, grown geometrically as the vector would grow itself.
+    template <typename T>
+    bool roomForOne(std::vector<T>& list) {
+        if (list.size() < list.capacity()) {
+            return true;
+        }
+        const std::size_t capacity = list.capacity() == 0 ? 1 : list.capacity() * 2;
+        const std::size_t most = std::numeric_limits<std::size_t>::max() / sizeof(T);
+        if (!take(capacity > most ? std::numeric_limits<std::size_t>::max() : capacity * sizeof(T),
+                  list.capacity() * sizeof(T))) {
+            return false;
+        }
+        list.reserve(capacity);
+        return true;
+    }
+
+    // Room for `more` characters; a short string lives inside its object and costs nothing more.
+    bool roomFor(std::string& text, std::size_t more) {
+        if (text.size() + more <= text.capacity()) {
+            return true;
+        }
+        const std::size_t capacity = std::max(text.size() + more, text.capacity() * 2);
+        if (!take(capacity + 1, text.capacity() > inline_ ? text.capacity() + 1 : 0)) {
+            return false;
+        }
+        text.reserve(capacity);
+        return true;
     }
 
     char peek() const { return at_ < in_.size() ? in_[at_] : '\0'; }
@@ -77,6 +125,9 @@ class Reader {
         }
         at_ += expected.size();
         v.kind = kind;
+        if (!roomFor(v.text, expected.size())) {
+            return false;
+        }
         v.text = expected;
         return true;
     }
@@ -115,7 +166,10 @@ class Reader {
             }
         }
         v.kind = JsonValue::Kind::number;
-        v.text = in_.substr(start, at_ - start);
+        if (!roomFor(v.text, at_ - start)) {
+            return false;
+        }
+        v.text.assign(in_, start, at_ - start);
         return true;
     }
 
@@ -258,6 +312,9 @@ class Reader {
             if (c < 0x20) {
                 return fail("a string holds a control character");
             }
+            if (!roomFor(out, 4)) {  // the most that one character adds
+                return false;
+            }
             if (c == '\\') {
                 ++at_;
                 if (!escape(out)) {
@@ -281,6 +338,9 @@ class Reader {
             return true;
         }
         for (;;) {
+            if (!roomForOne(v.elements)) {
+                return false;
+            }
             v.elements.emplace_back();
             if (!value(v.elements.back(), depth + 1)) {
                 return false;
@@ -310,6 +370,9 @@ class Reader {
             if (peek() != '"') {
                 return fail("an object needs a quoted name here");
             }
+            if (!roomForOne(v.members)) {
+                return false;
+            }
             v.members.emplace_back();
             if (!string(v.members.back().first)) {
                 return false;
@@ -338,14 +401,23 @@ class Reader {
 
     const std::string& in_;
     std::string& why_;
+    JsonMemory& memory_;
+    std::size_t held_ = 0;                                 // by the values so far
+    const std::size_t inline_ = std::string().capacity();  // what a string holds unallocated
     std::size_t at_ = 0;
 };
 
 }  // namespace
 
 bool parseJson(const std::string& document, JsonValue& root, std::string& why) {
+    JsonMemory unlimited;
+    return parseJson(document, root, why, unlimited);
+}
+
+bool parseJson(const std::string& document, JsonValue& root, std::string& why, JsonMemory& memory) {
     root = JsonValue();
-    return Reader(document, why).document(root);
+    memory.exceeded = false;
+    return Reader(document, why, memory).document(root);
 }
 
 bool isPlainCount(const JsonValue& value) {

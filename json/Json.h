@@ -6,6 +6,7 @@
 // written back from the parsed values.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,18 @@ struct JsonValue {
 // surrogate escape, bytes that are not UTF-8, anything after the value, or nesting deeper than
 // this reader follows.
 bool parseJson(const std::string& document, JsonValue& root, std::string& why);
+
+// What the parsed values may hold in memory, in bytes, and whether parsing stopped there. A
+// document a few megabytes long can describe millions of values, each far larger than its text,
+// so a caller that must live within its memory says how much the values may take.
+struct JsonMemory {
+    std::size_t budget = SIZE_MAX;
+    bool exceeded = false;  // parsing was refused because the values would pass the budget
+};
+
+// As above, with the values' memory held to `memory.budget`: past it, parsing stops, `exceeded`
+// is set, and `root` holds only what was parsed so far.
+bool parseJson(const std::string& document, JsonValue& root, std::string& why, JsonMemory& memory);
 
 // Whether a number is written as a plain integer that is not negative: digits only.
 bool isPlainCount(const JsonValue& value);
