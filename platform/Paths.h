@@ -21,6 +21,11 @@ PathKind kindOf(const Text& path);
 // find. Links are not resolved. `path` itself when the current folder cannot be told.
 Text fullPathOf(const Text& path);
 
+// Where the file or folder at `path` really is: absolute, with every link resolved and no ".",
+// ".." or doubled separators, so that it can be told where it lies in a package whose list names
+// it. fullPathOf(path) when that cannot be told (it is gone, or a folder on the way is closed).
+Text resolvedPathOf(const Text& path);
+
 // The names of the folders in `folder`, links to folders among them; none when it cannot be read.
 std::vector<Text> foldersIn(const Text& folder);
 

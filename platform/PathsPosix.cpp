@@ -42,6 +42,16 @@ Text fullPathOf(const Text& path) {
     return full + path;
 }
 
+Text resolvedPathOf(const Text& path) {
+    char* resolved = realpath(path.empty() ? "." : path.c_str(), nullptr);
+    if (resolved == nullptr) {
+        return fullPathOf(path);
+    }
+    Text real(resolved);
+    std::free(resolved);
+    return real;
+}
+
 std::vector<Text> foldersIn(const Text& folder) {
     std::vector<Text> names;
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
