@@ -1,7 +1,10 @@
 #include "app/PackageList.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
+#include <limits>
+#include <new>
 #include <string>
 #include <utility>
 
@@ -60,7 +63,23 @@ std::string relativeTo(const Text& root, const Text& full) {
     return relative;
 }
 
-bool readWhole(Replacement& file, std::string& bytes, Text& why) {
+// The list is held twice at most, as read and as edited, so twice its size must fit the budget.
+bool readWhole(Replacement& file, std::int64_t memoryBudget, std::string& bytes, Text& why) {
+    auto refused = [&](std::int64_t size) {
+        if (size > static_cast<std::int64_t>(kLargestList)) {
+            why = "is too large for a package's file list";
+        } else if (size > memoryBudget / 2) {
+            why = kLayoutTooLarge;
+        } else {
+            return false;
+        }
+        abandonReplacement(file);
+        return true;
+    };
+    if (refused(file.expectedSize)) {
+        return false;
+    }
+    bytes.reserve(static_cast<std::size_t>(file.expectedSize));
     char chunk[kStreamChunk];
     for (;;) {
         std::size_t got = 0;
@@ -70,13 +89,19 @@ bool readWhole(Replacement& file, std::string& bytes, Text& why) {
         if (got == 0) {
             return true;
         }
-        if (bytes.size() + got > kLargestList) {
-            why = "is too large for a package's file list";
-            abandonReplacement(file);
+        if (refused(static_cast<std::int64_t>(bytes.size() + got))) {
             return false;
         }
         bytes.append(chunk, got);
     }
+}
+
+// A count of bytes that may be negative or pass what size_t holds, as a size_t.
+std::size_t asSize(std::int64_t bytes) {
+    return bytes <= 0
+               ? 0
+               : static_cast<std::size_t>(std::min<std::uint64_t>(
+                     static_cast<std::uint64_t>(bytes), std::numeric_limits<std::size_t>::max()));
 }
 
 bool startsWith(const Text& text, const char* start) {
@@ -95,6 +120,11 @@ Text noteOn(const PackageList& package, const Text& text) {
     return package.layoutPath + Text(": ") + text;
 }
 
+// A file's size, which may pass what toDecimal takes.
+Text decimal(std::int64_t n) {
+    return Text(std::to_string(n).c_str());
+}
+
 // The list stays as it was, and the simulator may cut the rewritten file at its old size.
 Text stillOld(const PackageList& package, const Text& cause) {
     return noteOn(package, Text("the entry for ") + package.entry +
@@ -106,6 +136,31 @@ Text stillOld(const PackageList& package, const Text& cause) {
 Text unreadable(const PackageList& package, const Text& cause) {
     return noteOn(package, Text("cannot check what it lists (") + aboutTheList(cause) + Text(")") +
                                Text(kGenerator));
+}
+
+// The entry of a file that was not rewritten records another size than the file's, and stays so.
+Text stillWrong(const PackageList& package, const Text& cause) {
+    return noteOn(package, Text("the entry for ") + package.entry + Text(" records ") +
+                               package.recordedSize + Text(" bytes, not the file's ") +
+                               decimal(package.fileSize) + Text(" (") + aboutTheList(cause) +
+                               Text(")") + Text(kGenerator));
+}
+
+// The note when the prepared list cannot be put in place.
+Text notUpdated(const PackageList& package, const Text& cause) {
+    return package.fileRewritten ? stillOld(package, cause) : stillWrong(package, cause);
+}
+
+// The note once it is: a user cannot otherwise tell that layout.json changed.
+Text updated(const PackageList& package) {
+    return noteOn(package, package.fileRewritten
+                               ? Text("the entry for ") + package.entry +
+                                     Text(" now records the rewritten file's size (") +
+                                     decimal(package.fileSize) + Text(" bytes) and time")
+                               : Text("the entry for ") + package.entry + Text(" recorded ") +
+                                     package.recordedSize + Text(" bytes, not the file's ") +
+                                     decimal(package.fileSize) +
+                                     Text("; it now records the file's size and time"));
 }
 
 void noteUnlisted(PackageList& package, const std::vector<std::string>& unlisted) {
@@ -128,10 +183,77 @@ void noteUnlisted(PackageList& package, const std::vector<std::string>& unlisted
     package.notes.push_back(noteOn(package, note + Text(kGenerator)));
 }
 
+// The files in the aircraft's folder, by their paths in the package, but for the file itself,
+// which gets a note of its own, and its new content, which stands beside it under a temporary
+// name (the file's own name and ".tmp") until it is put in place.
+std::vector<std::string> filesBeside(const Text& root, const Text& folder,
+                                     const std::string& relative) {
+    std::vector<std::string> files;
+    const std::string folderInPackage = relativeTo(root, folder);
+    for (const Text& inside : filesUnder(folder, kMostFiles)) {
+        std::string path = folderInPackage + inside.c_str();
+        if (path.rfind(relative, 0) != 0 ||
+            (path.size() != relative.size() && path.compare(relative.size(), 4, ".tmp") != 0)) {
+            files.push_back(std::move(path));
+        }
+    }
+    std::sort(files.begin(), files.end());  // the order the user sees, whatever the folder's
+    return files;
+}
+
+void prepareList(const Text& folder, const std::string& relative, const ListedFile& state,
+                 std::int64_t memoryBudget, PackageList& package) {
+    const Text root = folderOf(package.layoutPath);
+    const std::vector<std::string> files =
+        state.holdsEntries ? filesBeside(root, folder, relative) : std::vector<std::string>();
+    auto refused = [&](const Text& cause) {
+        package.notes.push_back(state.rewritten ? stillOld(package, cause)
+                                                : unreadable(package, cause));
+    };
+    Text why;
+    std::string bytes;
+    if (!openOriginal(package.layoutPath.c_str(), package.layout, why) ||
+        !readWhole(package.layout, memoryBudget, bytes, why)) {
+        refused(why);
+        return;
+    }
+    LayoutEntry entry;
+    std::string invalid;
+    const std::int64_t held = 2 * static_cast<std::int64_t>(bytes.size());
+    if (!readLayout(bytes, relative, files, asSize(memoryBudget - held), entry, invalid)) {
+        abandonReplacement(package.layout);
+        refused(invalid.c_str());
+        return;
+    }
+    if (!entry.listed) {
+        package.notes.push_back(noteOn(package, Text(relative.c_str()) +
+                                                    Text(" is not listed, so the simulator will "
+                                                         "not load it at all") +
+                                                    Text(kGenerator)));
+    }
+    noteUnlisted(package, entry.unlisted);
+    if (!entry.listed || (!state.rewritten && recordsSize(entry, state.size))) {
+        abandonReplacement(package.layout);
+        return;
+    }
+    package.recordedSize = entry.size.c_str();
+    const std::string edited = editedLayout(bytes, entry, state.size, state.lastWriteTicks);
+    std::string().swap(bytes);
+    SealedFacts sealed;
+    if (!beginReplacement(package.layout, why) ||
+        !writeReplacement(package.layout, edited.data(), edited.size(), why) ||
+        !sealReplacement(package.layout, sealed, why)) {
+        package.notes.push_back(notUpdated(package, why));
+        return;
+    }
+    package.prepared = true;
+}
+
 }  // namespace
 
-void preparePackageList(const Text& file, const SealedFacts* facts, PackageList& package) {
-    const Text full = fullPathOf(file);
+void preparePackageList(const Text& file, const ListedFile& state, std::int64_t memoryBudget,
+                        PackageList& package) {
+    const Text full = resolvedPathOf(file);
     const Text folder = folderOf(full);
     const Text root = packageAbove(folder);
     if (root.empty()) {
@@ -140,58 +262,17 @@ void preparePackageList(const Text& file, const SealedFacts* facts, PackageList&
     package.layoutPath = root + Text("layout.json");
     const std::string relative = relativeTo(root, full);
     package.entry = relative.c_str();
-
-    std::vector<std::string> files;
-    const std::string folderInPackage = relativeTo(root, folder);
-    for (const Text& inside : filesUnder(folder, kMostFiles)) {
-        std::string path = folderInPackage + inside.c_str();
-        // The file itself gets a note of its own, and its new content still stands beside it
-        // under a temporary name (the file's own name and ".tmp") until it is put in place.
-        if (path.rfind(relative, 0) != 0 ||
-            (path.size() != relative.size() && path.compare(relative.size(), 4, ".tmp") != 0)) {
-            files.push_back(std::move(path));
-        }
-    }
-    std::sort(files.begin(), files.end());  // the order the user sees, whatever the folder's
-    Text why;
-    std::string bytes;
-    if (!openOriginal(package.layoutPath.c_str(), package.layout, why) ||
-        !readWhole(package.layout, bytes, why)) {
-        package.notes.push_back(facts != nullptr ? stillOld(package, why)
-                                                 : unreadable(package, why));
-        return;
-    }
-    LayoutUpdate update;
-    std::string invalid;
-    const bool understood =
-        updateLayout(bytes, relative, facts != nullptr ? facts->size : 0,
-                     facts != nullptr ? facts->lastWriteTicks : 0, files, update, invalid);
-    if (!understood) {
-        why = invalid.c_str();
-        package.notes.push_back(facts != nullptr ? stillOld(package, why)
-                                                 : unreadable(package, why));
+    package.fileRewritten = state.rewritten;
+    package.fileSize = state.size;
+    try {
+        prepareList(folder, relative, state, memoryBudget, package);
+    } catch (const std::bad_alloc&) {
+        // What the list took is freed by now; the file itself is not the list's to fail.
         abandonReplacement(package.layout);
-        return;
+        package.prepared = false;
+        package.notes.push_back(state.rewritten ? stillOld(package, kLayoutTooLarge)
+                                                : unreadable(package, kLayoutTooLarge));
     }
-    if (!update.listed) {
-        package.notes.push_back(noteOn(package, Text(relative.c_str()) +
-                                                    Text(" is not listed, so the simulator will "
-                                                         "not load it at all") +
-                                                    Text(kGenerator)));
-    }
-    noteUnlisted(package, update.unlisted);
-    if (facts == nullptr || !update.listed) {
-        abandonReplacement(package.layout);
-        return;
-    }
-    SealedFacts sealed;
-    if (!beginReplacement(package.layout, why) ||
-        !writeReplacement(package.layout, update.bytes.data(), update.bytes.size(), why) ||
-        !sealReplacement(package.layout, sealed, why)) {
-        package.notes.push_back(stillOld(package, why));
-        return;
-    }
-    package.prepared = true;
 }
 
 void commitPackageList(PackageList& package) {
@@ -200,7 +281,6 @@ void commitPackageList(PackageList& package) {
     }
     package.prepared = false;
     Text why;
-    if (!commitReplacement(package.layout, why)) {
-        package.notes.push_back(stillOld(package, why));
-    }
+    package.notes.push_back(commitReplacement(package.layout, why) ? updated(package)
+                                                                   : notUpdated(package, why));
 }

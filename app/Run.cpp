@@ -1,5 +1,7 @@
 #include "app/Run.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <iostream>
 #include <new>
 
@@ -77,6 +79,18 @@ struct Outcome {
     std::vector<Text> notes;  // whole lines: what the new file or the package lacks
 };
 
+// What the loaded sections hold in memory: each section and its two buffers, with what the
+// allocator adds to each. The package's list may take what they leave of the budget.
+std::int64_t memoryHeldBy(const SectionList& sections) {
+    constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
+    std::int64_t held = 0;
+    for (const Section* section = sections.head; section != nullptr; section = section->next) {
+        held += static_cast<std::int64_t>(sizeof(Section)) + section->header.capacity() +
+                section->body.capacity() + 3 * kAllocationOverhead;
+    }
+    return held;
+}
+
 // Opens the file, loads its sections, renumbers the entries and, where that changed anything,
 // puts the result in the file's place, and the package's file list brought up to date right
 // after it. Any failure stops the run before the file is touched.
@@ -87,19 +101,29 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
     Outcome outcome;
     Replacement file;
     try {
-        if (!openOriginal(path.c_str(), file, outcome.why) ||
-            !loadSections(originalBytes(file), sections, outcome.why, memoryTheProgramMayTake())) {
+        const std::int64_t budget =
+            std::min(memoryTheProgramMayTake(), SectionParser::kMemoryBudget);
+        if (!openOriginal(path.c_str(), file, outcome.why)) {
+            return outcome;
+        }
+        // The file as it stands, which the package's list must record if it is not rewritten.
+        ListedFile asFound;
+        asFound.size = file.expectedSize;
+        asFound.lastWriteTicks = file.originalLastWriteTicks;
+        if (!loadSections(originalBytes(file), sections, outcome.why, budget)) {
             return outcome;
         }
         outcome.summary = renumberEntries(sections);
+        const std::int64_t budgetLeft = budget - memoryHeldBy(sections);
         PackageList package;
-        if (outcome.summary.entries == 0) {
-            outcome.done = true;  // nothing to do: the file keeps its time, identity and links
-            return outcome;
-        }
-        if (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0) {
-            outcome.done = true;  // likewise, but the package may still miss what was pasted in
-            preparePackageList(path, nullptr, package);
+        if (outcome.summary.entries == 0 ||
+            (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0)) {
+            // Nothing to do: the file keeps its time, identity and links. The package's list may
+            // still be stale from an earlier run or a hand edit, or miss what was pasted in.
+            outcome.done = true;
+            asFound.holdsEntries = outcome.summary.entries != 0;
+            preparePackageList(path, asFound, budgetLeft, package);
+            commitPackageList(package);
             outcome.notes = package.notes;
             return outcome;
         }
@@ -110,7 +134,11 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
             return outcome;
         }
         // The package's list is made ready first, so that the two replaces follow each other.
-        preparePackageList(path, &sealed, package);
+        ListedFile rewritten;
+        rewritten.size = sealed.size;
+        rewritten.lastWriteTicks = sealed.lastWriteTicks;
+        rewritten.rewritten = true;
+        preparePackageList(path, rewritten, budgetLeft, package);
         if (!commitReplacement(file, outcome.why)) {
             return outcome;
         }

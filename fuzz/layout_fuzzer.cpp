@@ -1,6 +1,7 @@
 // Fuzzes the reader and editor of a package's file list (layout.json). Whatever the bytes, it
 // must not crash; and when it edits, the new list must be JSON again, its entry for the file must
-// hold the new size and date, and every byte outside those two numbers must be as it was.
+// hold the new size and date (as numbers or as strings of digits, as they were written), and
+// every byte outside those two values' digits must be as it was.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -71,18 +72,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::int64_t newSize = 5873;
     const std::int64_t newDate = 133017734419960000;
-    LayoutUpdate update;
-    if (!updateLayout(layout, path, newSize, newDate, {"a", path}, update, why)) {
+    // Now and then a budget that large lists pass, so that the refusal is fed too.
+    const std::size_t budget = size % 3 == 0 ? size * 16 : SIZE_MAX;
+    LayoutEntry entry;
+    if (!readLayout(layout, path, {"a", path}, budget, entry, why)) {
+        if (why == kLayoutTooLarge && budget == SIZE_MAX) {
+            fail("a list was refused for its memory without a budget");
+        }
         return 0;
     }
     if (!parsed) {
         fail("a list that is not JSON was taken for one");
     }
-    if (!update.listed) {
+    if (!entry.listed) {
         return 0;
     }
+    const std::string newList = editedLayout(layout, entry, newSize, newDate);
     JsonValue after;
-    if (!parseJson(update.bytes, after, why)) {
+    if (!parseJson(newList, after, why)) {
         fail("the edited list is not JSON");
     }
     const JsonValue* before = entryFor(root, path);
@@ -98,11 +105,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         nowDate->text != std::to_string(newDate)) {
         fail("the entry does not hold the new size and date");
     }
+    if (nowSize->kind != oldSize->kind || nowDate->kind != oldDate->kind) {
+        fail("a number became a string or a string a number");
+    }
     // Outside the two numbers, the bytes are the old ones, in the same order.
     const bool sizeFirst = oldSize->begin < oldDate->begin;
     const JsonValue* first[] = {sizeFirst ? oldSize : oldDate, sizeFirst ? nowSize : nowDate};
     const JsonValue* second[] = {sizeFirst ? oldDate : oldSize, sizeFirst ? nowDate : nowSize};
-    const std::string& now = update.bytes;
+    const std::string& now = newList;
     if (layout.compare(0, first[0]->begin, now, 0, first[1]->begin) != 0 ||
         layout.compare(first[0]->end, second[0]->begin - first[0]->end, now, first[1]->end,
                        second[1]->begin - first[1]->end) != 0 ||

@@ -4,26 +4,50 @@
 // package with its size and time of last change:
 //   {"content": [{"path": "SimObjects/Airplanes/X/aircraft.cfg", "size": 5873,
 //                 "date": 133017734419960000}, ...]}
-// The simulator loads only the files listed there, and reads a file only up to the size listed,
-// so a file that the program rewrites must be listed anew. This works on the list's bytes only.
+// Some tools write the two numbers as strings of digits ("date": "133017734419960000"); they are
+// read and edited alike, the quotes kept. The simulator loads only the files listed there, and
+// reads a file only up to the size listed, so a file that the program rewrites must be listed
+// anew. This works on the list's bytes only.
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-struct LayoutUpdate {
+// The cause when the list's parsed values would pass the memory they may take.
+constexpr const char* kLayoutTooLarge = "it is too large to hold in the memory available";
+
+// Where a number's digits lie in the list: [begin, end).
+struct DigitSpan {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+};
+
+// What a list says of one file.
+struct LayoutEntry {
     bool listed = false;                // the file has an entry
-    std::string bytes;                  // the new list, when it has
+    std::string size;                   // the digits of the size it records, as written
+    DigitSpan sizeDigits;               // where they lie
+    DigitSpan dateDigits;               // and those of the date
     std::vector<std::string> unlisted;  // the files asked about that the list leaves out
 };
 
 // Finds the entry whose path names `path` (relative to the package's folder, with '/'
-// separators) and gives it `size` and `date` (100-ns ticks since 1601-01-01 UTC), changing only
-// the digits of those two numbers: every other byte stays as it was. Paths are compared after
-// their escapes are decoded, in ASCII letter case as Windows compares them. Also tells which of
-// `files` (the same kind of paths) the list leaves out. False, with the cause in `why`, when the
-// list is not what it should be: not JSON, no "content" array of entries that each have a path,
-// the file listed twice, or a size or date that is not a plain integer.
-bool updateLayout(const std::string& layout, const std::string& path, std::int64_t size,
-                  std::int64_t date, const std::vector<std::string>& files, LayoutUpdate& update,
-                  std::string& why);
+// separators) and where its size and date lie. Paths are compared after their escapes are
+// decoded, in ASCII letter case as Windows compares them. Also tells which of `files` (the same
+// kind of paths) the list leaves out. The parsed list may take `memoryBudget` bytes, beyond the
+// bytes of the list itself. False, with the cause in `why`, when the list is not what it should
+// be: not JSON, no "content" array of entries that each have a path, the file listed twice, its
+// size or date missing, given twice or not a whole number written in digits, or too large for
+// the memory.
+bool readLayout(const std::string& layout, const std::string& path,
+                const std::vector<std::string>& files, std::size_t memoryBudget, LayoutEntry& entry,
+                std::string& why);
+
+// Whether the listed entry records `size`, however many leading zeros its digits have.
+bool recordsSize(const LayoutEntry& entry, std::int64_t size);
+
+// The list with the listed entry's size and date set to `size` and `date` (100-ns ticks since
+// 1601-01-01 UTC), changing only their digits: every other byte stays as it was.
+std::string editedLayout(const std::string& layout, const LayoutEntry& entry, std::int64_t size,
+                         std::int64_t date);

@@ -203,4 +203,74 @@ TEST(SavedFile, AnotherUsersFileIsLeftAsItWas) {
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
+// However the file is named, through "./", ".." and doubled separators or through a link from
+// outside the package to its folder or to the file, its package is found and its entry matched.
+TEST(Package, IsFoundHoweverTheFileIsNamed) {
+    const struct {
+        const char* argument;  // in the test's folder
+        const char* link;      // made at `argument`'s folder or file, to the real one; or none
+        const char* to;
+    } rows[] = {
+        {"./pkg/SimObjects//Airplanes/../Airplanes/P2/aircraft.cfg", nullptr, nullptr},
+        {"elsewhere/P2/aircraft.cfg", "elsewhere/P2", "pkg/SimObjects/Airplanes/P2"},
+        {"elsewhere/aircraft.cfg", "elsewhere/aircraft.cfg",
+         "pkg/SimObjects/Airplanes/P2/aircraft.cfg"},
+    };
+    for (const auto& row : rows) {
+        TempFolder folder;
+        const fs::path file = folder / "pkg/SimObjects/Airplanes/P2/aircraft.cfg";
+        fs::create_directories(file.parent_path());
+        fs::create_directory(folder / "elsewhere");
+        writeBytes(file, "[fltsim.3]\ntitle=A\n");
+        writeBytes(folder / "pkg/manifest.json", "{}");
+        writeBytes(folder / "pkg/layout.json",
+                   R"({"content":[{"path":"SimObjects/Airplanes/P2/aircraft.cfg","size":19,)"
+                   R"("date":1}]})");
+        if (row.link != nullptr) {
+            fs::create_symlink(folder / row.to, folder / row.link);
+        }
+        RunOptions options;
+        options.arguments = {row.argument};
+        const RunResult run = runCfgrenum(folder.path(), options);
+        EXPECT_EQ(run.status, 0) << row.argument;
+        EXPECT_EQ(readBytes(file), "[fltsim.0]\r\ntitle=A\r\n") << row.argument;
+        EXPECT_EQ(readBytes(folder / "pkg/layout.json"),
+                  R"({"content":[{"path":"SimObjects/Airplanes/P2/aircraft.cfg","size":21,)"
+                  R"("date":)" +
+                      std::to_string(lastWriteTicks(file)) + "}]}")
+            << row.argument << "\n"
+            << run.err;
+    }
+}
+
+// The list counts against the memory the program may take: one that does not fit is a note, and
+// the file itself is still rewritten.
+TEST(Package, AListTooLargeForTheMemoryIsANote) {
+    if (kSanitized) {
+        GTEST_SKIP() << "needs a memory limit, which a sanitizer's shadow memory exceeds";
+    }
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", "[fltsim.3]\ntitle=A\n");
+    writeBytes(folder / "manifest.json", "{}");
+    // Small as text, but millions of values once parsed.
+    std::string list = R"({"content":[{"path":"aircraft.cfg","size":19,"date":1}],"more":[0)";
+    while (list.size() < (4u << 20)) {
+        list += ",0";
+    }
+    list += "]}";
+    writeBytes(folder / "layout.json", list);
+    RunOptions options;
+    options.memoryLimit = 64L << 20;
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
+    EXPECT_NE(run.err.find(shownPath(folder / "layout.json") +
+                           ": the entry for aircraft.cfg still records the old size (it is too "
+                           "large to hold in the memory available); run the package's layout "
+                           "generator\n"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readBytes(folder / "layout.json"), list);
+}
+
 }  // namespace
