@@ -12,6 +12,7 @@
 #include "platform/FileReplacement.h"
 #include "platform/Memory.h"
 #include "platform/Paths.h"
+#include "platform/Process.h"
 #include "renumber/Renumber.h"
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
@@ -121,6 +122,7 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
             // Nothing to do: the file keeps its time, identity and links. The package's list may
             // still be stale from an earlier run or a hand edit, or miss what was pasted in.
             outcome.done = true;
+            settleExitStatus(0);  // the file is as it should be, whatever becomes of the list
             asFound.holdsEntries = outcome.summary.entries != 0;
             preparePackageList(path, asFound, budgetLeft, package);
             commitPackageList(package);
@@ -139,7 +141,9 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
         rewritten.lastWriteTicks = sealed.lastWriteTicks;
         rewritten.rewritten = true;
         preparePackageList(path, rewritten, budgetLeft, package);
-        if (!commitReplacement(file, outcome.why)) {
+        // Once the file is in place the run has succeeded, even if a signal ends it before the
+        // list is: the list is then left as it was, and the next run mends it.
+        if (!commitReplacement(file, outcome.why, 0)) {
             return outcome;
         }
         outcome.done = outcome.written = true;

@@ -5,7 +5,7 @@
 #include <iostream>
 
 #include "platform/Console.h"
-#include "platform/SignalsPosix.h"
+#include "platform/ProcessPosix.h"
 
 namespace {
 
