@@ -78,7 +78,8 @@ Identity identityOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
     return identity;
 }
 
-// The file a symbolic link or junction finally names, so that the link itself stays a link.
+// The file a symbolic link or junction finally names, without the prefix that marks a path the
+// system is to take as it stands.
 bool finalPath(const std::wstring& path, std::wstring& resolved) {
     HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -94,7 +95,19 @@ bool finalPath(const std::wstring& path, std::wstring& resolved) {
         return false;
     }
     resolved.assign(buffer, n);
+    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0) {
+        resolved.replace(0, 8, L"\\\\");
+    } else if (resolved.rfind(L"\\\\?\\", 0) == 0 && resolved.size() > 6 && resolved[5] == L':') {
+        resolved.erase(0, 4);
+    }
     return true;
+}
+
+// Whether `resolved` is `path` made full, in any letter case: the name is then no link.
+bool samePath(const std::wstring& resolved, const std::wstring& path) {
+    wchar_t full[kLongestPath];
+    const DWORD n = GetFullPathNameW(path.c_str(), kLongestPath, full, nullptr);
+    return n > 0 && n < kLongestPath && _wcsicmp(full, resolved.c_str()) == 0;
 }
 
 // `path` with its last name spelt as the folder holds it: Windows finds a name in any letter case
@@ -146,14 +159,16 @@ void destroyFiles(Files* files) {
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
     std::wstring target = wide(Text(path));
-    const DWORD attributes = GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-        std::wstring resolved;
-        if (!finalPath(target, resolved)) {
-            error = GetLastError();
-            return false;
-        }
+    // A link is replaced by the file it finally names, so that the link itself stays a link. Wine
+    // shows a Unix symbolic link as a plain file, yet removes the file it names when the link is
+    // deleted: what the name leads to is asked of every file, not only of those marked as links.
+    std::wstring resolved;
+    if (finalPath(target, resolved) && !samePath(resolved, target)) {
         target = resolved;
+    } else if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
+               (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        error = GetLastError();
+        return false;
     }
     // Shared every way, so that editors and the simulator can go on using the file; backup
     // semantics let a folder open too, so that it is refused by what it is. A program that holds

@@ -120,18 +120,6 @@ TEST(ReplacementOnPosix, KeepsThePermissionBitsAndLeavesNoOtherFile) {
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
-TEST(ReplacementOnPosix, RewritesTheFileBehindASymbolicLinkAndKeepsTheLink) {
-    TempFolder folder;
-    fs::create_directory(folder / "real");
-    writeBytes(folder / "real" / "aircraft.cfg", kOld);
-    fs::create_symlink("real/aircraft.cfg", folder / "aircraft.cfg");
-    ASSERT_EQ(replaceWith(folder / "aircraft.cfg", "new"), "");
-    EXPECT_TRUE(fs::is_symlink(folder / "aircraft.cfg"));
-    EXPECT_EQ(readBytes(folder / "real" / "aircraft.cfg"), "new");
-    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"aircraft.cfg", "real"}));
-    EXPECT_EQ(filesIn(folder / "real"), std::vector<std::string>{"aircraft.cfg"});
-}
-
 TEST(ReplacementOnPosix, KeepsExtendedAttributesAndTheAccessControlList) {
     TempFolder folder;
     const fs::path target = folder / "aircraft.cfg";

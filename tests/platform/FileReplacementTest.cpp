@@ -111,6 +111,22 @@ TEST(Replacement, KeepsTheNamesOwnLetterCase) {
     EXPECT_EQ(readBytes(folder / "Aircraft.cfg"), kNew);
 }
 
+TEST(Replacement, RewritesTheFileBehindASymbolicLinkAndKeepsTheLink) {
+    TempFolder folder;
+    fs::create_directory(folder / "real");
+    writeBytes(folder / "real" / "aircraft.cfg", kOld);
+    std::error_code refused;  // Windows lets only some users make links
+    fs::create_symlink(fs::path("real") / "aircraft.cfg", folder / "aircraft.cfg", refused);
+    if (refused) {
+        GTEST_SKIP() << "cannot make a symbolic link here: " << refused.message();
+    }
+    ASSERT_EQ(replaceWith(folder / "aircraft.cfg", "new"), "");
+    EXPECT_TRUE(fs::is_symlink(folder / "aircraft.cfg"));
+    EXPECT_EQ(readBytes(folder / "real" / "aircraft.cfg"), "new");
+    EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"aircraft.cfg", "real"}));
+    EXPECT_EQ(filesIn(folder / "real"), std::vector<std::string>{"aircraft.cfg"});
+}
+
 // A step out of order is the program's mistake, and must not read like a file-system failure.
 TEST(Replacement, StepsOutOfOrderAreTheProgramsFault) {
     TempFolder folder;

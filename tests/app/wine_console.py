@@ -1,0 +1,119 @@
+#!/usr/bin/env python3
+"""The Windows program under Wine, where only the host can set the scene.
+
+Usage: wine_console.py WINE EXE
+
+- In a pseudo-terminal Wine gives a console program a real console: the program waits at its
+  prompt for one key and ends on it, Ctrl-C included, with the status its run earned.
+- A Unix symbolic link seen through Wine's drive Z: looks like a plain file: the link must stay,
+  and the file it names must be the one rewritten, never deleted.
+Every wait has a deadline, so that a program that never ends fails the test instead of hanging.
+"""
+import os
+import pty
+import re
+import select
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+WINE, EXE = sys.argv[1], sys.argv[2]
+DEADLINE = 120  # seconds: Wine starts slowly on a loaded machine
+OLD = b"[fltsim.3]\r\ntitle=A\r\n"
+NEW = b"[fltsim.0]\r\ntitle=A\r\n"
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+
+
+def run_at_the_prompt(folder, key):
+    """Runs the program in a pseudo-terminal, presses `key` at its prompt; its exit status."""
+    pid, terminal = pty.fork()
+    if pid == 0:
+        os.chdir(folder)
+        os.execvp(WINE, [WINE, EXE])
+    seen = b""
+    until = time.monotonic() + DEADLINE
+    prompted = False
+    pressed = False
+    open_ = True
+    while time.monotonic() < until:
+        done, status = os.waitpid(pid, os.WNOHANG)
+        if done:
+            # Ending before any key was pressed would leave a double-clicked console no time.
+            return (os.waitstatus_to_exitcode(status) if pressed else "ended unasked"), seen
+        ready, _, _ = select.select([terminal] if open_ else [], [], [], 1)
+        if ready:
+            try:
+                chunk = os.read(terminal, 4096)
+            except OSError:
+                chunk = b""  # every holder of the terminal has closed it: the program is ending
+            open_ = bool(chunk)
+            seen += chunk
+        shown = re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", seen)  # Wine's console draws each letter
+        prompted = prompted or b"continue" in shown  # spaces are drawn as cursor moves
+        # The prompt shows before the program has emptied the console's input of keys pressed
+        # while it worked; the key is pressed again each second until the program ends on one.
+        if prompted and open_ and not ready:
+            os.write(terminal, key)
+            pressed = True
+    os.kill(pid, signal.SIGKILL)
+    os.waitpid(pid, 0)
+    return None, seen
+
+
+def prompt_cases():
+    for name, key, file, expected in (
+        ("a key after a refusal", b"x", None, 1),
+        ("a key", b"x", OLD, 0),
+        ("Ctrl-C", b"\x03", OLD, 0),
+    ):
+        folder = tempfile.mkdtemp(prefix="cfgrenum-wine-")
+        try:
+            if file is not None:
+                with open(os.path.join(folder, "aircraft.cfg"), "wb") as f:
+                    f.write(file)
+            status, seen = run_at_the_prompt(folder, key)
+            check(status == expected, f"{name} at the prompt: status {status}, output {seen!r}")
+            if file is not None:
+                with open(os.path.join(folder, "aircraft.cfg"), "rb") as f:
+                    check(f.read() == NEW, f"{name}: the file was not renumbered")
+        finally:
+            shutil.rmtree(folder)
+
+
+def unix_link_case():
+    root = tempfile.mkdtemp(prefix="cfgrenum-wine-")
+    try:
+        plane = os.path.join(root, "plane")
+        elsewhere = os.path.join(root, "elsewhere")
+        os.mkdir(plane)
+        os.mkdir(elsewhere)
+        with open(os.path.join(elsewhere, "real.cfg"), "wb") as f:
+            f.write(OLD)
+        os.symlink("../elsewhere/real.cfg", os.path.join(plane, "aircraft.cfg"))
+        run = subprocess.run([WINE, EXE], cwd=plane, stdin=subprocess.DEVNULL,
+                             capture_output=True, timeout=DEADLINE)
+        check(run.returncode == 0, f"link: status {run.returncode}, {run.stderr!r}")
+        check(os.path.islink(os.path.join(plane, "aircraft.cfg")), "link: the link was replaced")
+        real = os.path.join(elsewhere, "real.cfg")
+        check(os.path.exists(real), "link: the file the link names was deleted")
+        if os.path.exists(real):
+            with open(real, "rb") as f:
+                check(f.read() == NEW, "link: the file the link names was not renumbered")
+        check(sorted(os.listdir(plane)) == ["aircraft.cfg"], "link: files left beside the link")
+    finally:
+        shutil.rmtree(root)
+
+
+prompt_cases()
+unix_link_case()
+for failure in failures:
+    print("FAILED:", failure)
+sys.exit(1 if failures else 0)
