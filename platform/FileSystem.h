@@ -44,51 +44,78 @@ struct FileFacts {
 
 enum class Done { yes, missing, taken, unsupported, failed };
 
-struct Calls {
-    Files* (*createFiles)();
-    void (*destroyFiles)(Files* files);  // closes whatever is still open
+// The primitives, one implementation per platform.
+namespace native {
 
-    bool (*openOriginal)(Files& files, const char* path, FileFacts& facts, SystemError& error);
-    bool (*readOriginal)(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
-                         SystemError& error);
-    // Whether the file may be replaced: a file without any write permission counts as read-only
-    // even for a user whose privileges would override it.
-    bool (*isReadOnly)(Files& files, const Text& target);
-    // Creates a new, empty file at `path` that only its owner may use; `taken` when the name is.
-    Done (*createTemporary)(Files& files, const Text& path, SystemError& error);
-    // Gives the empty temporary file the original's owner; `taken` when the system lets only the
-    // file's owner or an administrator give a file away, and the runner is neither.
-    Done (*keepOwner)(Files& files, SystemError& error);
-    // Gives the temporary file what else the original carried, as far as the platform keeps it,
-    // once its content is written (a write by an unprivileged user clears the set-ID bits):
-    // - POSIX: the group (where the owner was given away too), the permission bits, and extended
-    //   attributes: the access control list exactly as it was (none, when it had none, whatever
-    //   the folder's default list), a security label, capabilities;
-    // - Windows: the file's own access list, protected from the folder's as it was; the hidden,
-    //   system, archive and not-indexed attributes are given when the file is created.
-    // Extended attributes that the system would not set are named in `notKept` rather than
-    // failing, but for the access control list, which decides who may use the file.
-    bool (*copyAttributes)(Files& files, Text& notKept, SystemError& error);
-    bool (*writeTemporary)(Files& files, const char* bytes, std::size_t count, std::size_t& written,
-                           SystemError& error);
-    bool (*flushTemporary)(Files& files, SystemError& error);
-    bool (*closeTemporary)(Files& files, SystemError& error);
-    // Takes hold of the closed temporary file so that nothing can stop it from being renamed
-    // (Windows: a handle with delete access; nothing elsewhere).
-    bool (*holdTemporary)(Files& files, const Text& path, SystemError& error);
-    // Done::missing when nothing stands at `path`.
-    Done (*identityAt)(const Text& path, Identity& identity, SystemError& error);
-    // Swaps two names in one step.
-    Done (*exchange)(const Text& a, const Text& b, SystemError& error);
-    // Renames `from` only if nothing stands at `to`: Done::taken otherwise.
-    Done (*renameIfFree)(Files& files, const Text& from, const Text& to, SystemError& error);
-    // Renames `from` over whatever stands at `to`, in one step.
-    Done (*renameOver)(const Text& from, const Text& to, SystemError& error);
-    Done (*remove)(const Text& path, SystemError& error);
-    // Makes the renames in the folder of `path` durable; best effort.
-    void (*syncFolderOf)(const Text& path);
-    // The names in `folder` (a path ending in a separator, or empty for the current folder).
-    bool (*namesIn)(const Text& folder, std::vector<Text>& names);
+Files* createFiles();
+void destroyFiles(Files* files);  // closes whatever is still open
+
+bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error);
+bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
+                  SystemError& error);
+// Whether the file may be replaced: a file without any write permission counts as read-only
+// even for a user whose privileges would override it.
+bool isReadOnly(Files& files, const Text& target);
+// Creates a new, empty file at `path` that only its owner may use; `taken` when the name is.
+Done createTemporary(Files& files, const Text& path, SystemError& error);
+// Gives the empty temporary file the original's owner; `taken` when the system lets only the
+// file's owner or an administrator give a file away, and the runner is neither.
+Done keepOwner(Files& files, SystemError& error);
+// Gives the temporary file what else the original carried, as far as the platform keeps it,
+// once its content is written (a write by an unprivileged user clears the set-ID bits):
+// - POSIX: the group (where the owner was given away too), the permission bits, and extended
+//   attributes: the access control list exactly as it was (none, when it had none, whatever
+//   the folder's default list), a security label, capabilities;
+// - Windows: the file's own access list, protected from the folder's as it was; the hidden,
+//   system, archive and not-indexed attributes are given when the file is created.
+// Extended attributes that the system would not set are named in `notKept` rather than
+// failing, but for the access control list, which decides who may use the file.
+bool copyAttributes(Files& files, Text& notKept, SystemError& error);
+bool writeTemporary(Files& files, const char* bytes, std::size_t count, std::size_t& written,
+                    SystemError& error);
+bool flushTemporary(Files& files, SystemError& error);
+bool closeTemporary(Files& files, SystemError& error);
+// Takes hold of the closed temporary file so that nothing can stop it from being renamed
+// (Windows: a handle with delete access; nothing elsewhere).
+bool holdTemporary(Files& files, const Text& path, SystemError& error);
+// Done::missing when nothing stands at `path`.
+Done identityAt(const Text& path, Identity& identity, SystemError& error);
+// Swaps two names in one step.
+Done exchange(const Text& a, const Text& b, SystemError& error);
+// Renames `from` only if nothing stands at `to`: Done::taken otherwise.
+Done renameIfFree(Files& files, const Text& from, const Text& to, SystemError& error);
+// Renames `from` over whatever stands at `to`, in one step.
+Done renameOver(const Text& from, const Text& to, SystemError& error);
+Done remove(const Text& path, SystemError& error);
+// Makes the renames in the folder of `path` durable; best effort.
+void syncFolderOf(const Text& path);
+// The names in `folder` (a path ending in a separator, or empty for the current folder).
+bool namesIn(const Text& folder, std::vector<Text>& names);
+
+}  // namespace native
+
+// The table the protocol calls the primitives through, so that a test can put others in their
+// place: by default, the system's own.
+struct Calls {
+    decltype(&native::createFiles) createFiles = native::createFiles;
+    decltype(&native::destroyFiles) destroyFiles = native::destroyFiles;
+    decltype(&native::openOriginal) openOriginal = native::openOriginal;
+    decltype(&native::readOriginal) readOriginal = native::readOriginal;
+    decltype(&native::isReadOnly) isReadOnly = native::isReadOnly;
+    decltype(&native::createTemporary) createTemporary = native::createTemporary;
+    decltype(&native::keepOwner) keepOwner = native::keepOwner;
+    decltype(&native::copyAttributes) copyAttributes = native::copyAttributes;
+    decltype(&native::writeTemporary) writeTemporary = native::writeTemporary;
+    decltype(&native::flushTemporary) flushTemporary = native::flushTemporary;
+    decltype(&native::closeTemporary) closeTemporary = native::closeTemporary;
+    decltype(&native::holdTemporary) holdTemporary = native::holdTemporary;
+    decltype(&native::identityAt) identityAt = native::identityAt;
+    decltype(&native::exchange) exchange = native::exchange;
+    decltype(&native::renameIfFree) renameIfFree = native::renameIfFree;
+    decltype(&native::renameOver) renameOver = native::renameOver;
+    decltype(&native::remove) remove = native::remove;
+    decltype(&native::syncFolderOf) syncFolderOf = native::syncFolderOf;
+    decltype(&native::namesIn) namesIn = native::namesIn;
 };
 
 // The process's number, which temporary files are named with.
@@ -96,8 +123,6 @@ std::int32_t processNumber();
 
 // The table the protocol calls: the system's own primitives unless a test has put others in.
 Calls& calls();
-// The system's own primitives, for a test's table to fall back on.
-const Calls& systemCalls();
 
 // The temporary files in existence, where a handler that ends the program can find and remove
 // them: registered when made, dropped when placed or removed. Call inside a HeldBack.

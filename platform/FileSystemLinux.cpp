@@ -99,6 +99,11 @@ Done renameFailure(SystemError& error) {
     }
 }
 
+}  // namespace
+
+// The primitives, as FileSystem.h declares them.
+namespace native {
+
 Files* createFiles() {
     return new Files;
 }
@@ -377,15 +382,7 @@ bool namesIn(const Text& folder, std::vector<Text>& names) {
     return true;
 }
 
-constexpr Calls kSystemCalls = {
-    createFiles,     destroyFiles,  openOriginal,   readOriginal,   isReadOnly,
-    createTemporary, keepOwner,     copyAttributes, writeTemporary, flushTemporary,
-    closeTemporary,  holdTemporary, identityAt,     exchange,       renameIfFree,
-    renameOver,      remove,        syncFolderOf,   namesIn,
-};
-Calls gCalls = kSystemCalls;
-
-}  // namespace
+}  // namespace native
 
 Text systemMessage(SystemError error) {
     return Text(std::strerror(static_cast<int>(error)));
@@ -393,14 +390,6 @@ Text systemMessage(SystemError error) {
 
 std::int32_t processNumber() {
     return static_cast<std::int32_t>(getpid());
-}
-
-Calls& calls() {
-    return gCalls;
-}
-
-const Calls& systemCalls() {
-    return kSystemCalls;
 }
 
 }  // namespace os

@@ -141,6 +141,11 @@ Done failure(DWORD error, SystemError& out) {
     }
 }
 
+}  // namespace
+
+// The primitives, as FileSystem.h declares them.
+namespace native {
+
 Files* createFiles() {
     return new Files;
 }
@@ -413,15 +418,7 @@ bool namesIn(const Text& folder, std::vector<Text>& names) {
     return true;
 }
 
-constexpr Calls kSystemCalls = {
-    createFiles,     destroyFiles,  openOriginal,   readOriginal,   isReadOnly,
-    createTemporary, keepOwner,     copyAttributes, writeTemporary, flushTemporary,
-    closeTemporary,  holdTemporary, identityAt,     exchange,       renameIfFree,
-    renameOver,      remove,        syncFolderOf,   namesIn,
-};
-Calls gCalls = kSystemCalls;
-
-}  // namespace
+}  // namespace native
 
 Text systemMessage(SystemError error) {
     wchar_t buffer[512] = {0};
@@ -439,14 +436,6 @@ Text systemMessage(SystemError error) {
 
 std::int32_t processNumber() {
     return static_cast<std::int32_t>(GetCurrentProcessId());
-}
-
-Calls& calls() {
-    return gCalls;
-}
-
-const Calls& systemCalls() {
-    return kSystemCalls;
 }
 
 }  // namespace os

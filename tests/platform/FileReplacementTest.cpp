@@ -325,6 +325,9 @@ TEST(Replacement, AFailureAtAnyStepLosesNothing) {
         {Renames::renameOnly, Fault::renameOver, 0, "cannot replace the file: "},
     };
     for (const auto& row : rows) {
+        if (!kPosix && row.fault == Fault::exchange) {
+            continue;  // Windows cannot swap names: there is no swap to fail
+        }
         TempFolder folder;
         const fs::path target = folder / "aircraft.cfg";
         writeBytes(target, kOld);

@@ -25,7 +25,8 @@ bool failsNow(Fault step) {
 constexpr os::SystemError kInjected = 5;  // EIO on POSIX, ERROR_ACCESS_DENIED on Windows
 
 const os::Calls& real() {
-    return os::systemCalls();
+    static const os::Calls system;
+    return system;
 }
 
 os::Calls doubled() {
@@ -138,7 +139,7 @@ CallsDouble::CallsDouble(Interference::Renames renames, Fault fault, int callsBe
 }
 
 CallsDouble::~CallsDouble() {
-    os::calls() = os::systemCalls();
+    os::calls() = os::Calls();
     eachCall = nullptr;
     forgetProbedDevicesForTests();
 }
