@@ -24,6 +24,8 @@ struct ReplacementState {
     int liveSlot = -1;
     Text keptAside;  // a file that could not be put back or removed, and was left there
     bool keptAsideIsOriginal = false;  // the file as it was read, rather than another's save
+    Text backup;                       // where what the replace takes out goes; empty for none
+    Text backupLeftAs;                 // where it went
 };
 
 namespace {
@@ -149,6 +151,19 @@ bool theFileReadAt(const ReplacementState& state, const Text& path, bool byChang
 
 enum class Placed { placed, fileChanged, failed, unsupported };
 
+// What the replace took out of the name, the file read, now at `out`: kept as the backup when one
+// is asked for (and where it could not be renamed, under `out`, which is then named), otherwise
+// removed.
+void disposeOfTheFileRead(ReplacementState& state, const Text& out) {
+    SystemError ignored = 0;
+    if (state.backup.empty()) {
+        os::calls().remove(out, ignored);
+        return;
+    }
+    state.backupLeftAs =
+        os::calls().renameOver(out, state.backup, ignored) == Done::yes ? state.backup : out;
+}
+
 // The temporary file takes the name by a swap: what the swap took out must be the file read, and
 // it goes; otherwise the swap is undone.
 Placed placeBySwap(ReplacementState& state, SystemError& error) {
@@ -172,7 +187,7 @@ Placed placeBySwap(ReplacementState& state, SystemError& error) {
     // The temporary name now holds what stood at the target: it must be what was read.
     SystemError ignored = 0;
     if (theFileReadAt(state, state.temporary, false, unknown, ignored)) {
-        call.remove(state.temporary, ignored);
+        disposeOfTheFileRead(state, state.temporary);
         forgetTemporary(state);
         call.syncFolderOf(state.target);
         return Placed::placed;
@@ -225,7 +240,7 @@ Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
                              ? call.renameIfFree(*state.files, state.temporary, state.target, error)
                              : Done::taken;
     if (placing == Done::yes) {
-        call.remove(aside, ignored);
+        disposeOfTheFileRead(state, aside);
         forgetTemporary(state);
         call.syncFolderOf(state.target);
         return Placed::placed;
@@ -241,7 +256,8 @@ Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
 
 // Where the system can neither swap names nor rename without replacing: the last check, then one
 // rename over the file. A save that another program makes between the two is lost; the file read
-// never is.
+// never is. With a backup, the file read is first renamed to it and checked there, and put back
+// should it not be the file read after all.
 Placed placeByRenaming(ReplacementState& state, SystemError& error) {
     const os::Calls& call = os::calls();
     bool unknown = false;
@@ -249,7 +265,23 @@ Placed placeByRenaming(ReplacementState& state, SystemError& error) {
         return unknown ? Placed::failed : Placed::fileChanged;
     }
     reachMomentForTests(TestMoment::beforeSwap);
+    SystemError ignored = 0;
+    if (!state.backup.empty()) {
+        if (call.renameOver(state.target, state.backup, error) != Done::yes) {
+            return Placed::failed;
+        }
+        reachMomentForTests(TestMoment::afterSwap);
+        if (!theFileReadAt(state, state.backup, false, unknown, ignored)) {
+            call.renameOver(state.backup, state.target, ignored);
+            return Placed::fileChanged;
+        }
+        state.backupLeftAs = state.backup;
+    }
     if (call.renameOver(state.temporary, state.target, error) != Done::yes) {
+        if (!state.backup.empty()) {
+            call.renameOver(state.backup, state.target, ignored);
+            state.backupLeftAs.clear();
+        }
         return Placed::failed;
     }
     forgetTemporary(state);
@@ -345,6 +377,7 @@ Replacement::~Replacement() {
 bool openOriginal(const char* path, Replacement& replacement, Text& why) {
     abandonReplacement(replacement);
     replacement.attributesNotKept.clear();
+    replacement.backupLeftAs.clear();
     replacement.state = new ReplacementState;
     ReplacementState& state = *replacement.state;
     state.files = os::calls().createFiles();
@@ -417,6 +450,20 @@ bool beginReplacement(Replacement& replacement, Text& why) {
         return fail(replacement, why, "is read-only, so it was not replaced");
     }
     SystemError error = 0;
+    state.backup = replacement.backup;
+    if (!state.backup.empty()) {
+        os::Identity there;
+        const Done found = call.identityAt(state.backup, there, error);
+        if (found == Done::failed) {
+            return fail(replacement, why, cannot("examine the backup's name", error));
+        }
+        if (found == Done::yes && (!there.regular || there.readOnly)) {
+            return fail(replacement, why,
+                        Text("cannot keep the old content as ") + state.backup +
+                            Text(": that name holds something other than a file that may be "
+                                 "replaced; nothing was written"));
+        }
+    }
     Done created = Done::taken;
     const Text stem = state.target + Text(".tmp-") + toDecimal(os::processNumber()) + Text("-");
     for (std::int32_t attempt = 0; attempt < 100 && created == Done::taken; ++attempt) {
@@ -532,6 +579,7 @@ bool commitReplacement(Replacement& replacement, Text& why, int statusOncePlaced
         default:
             return fail(replacement, why, cannot("replace the file", error));
     }
+    replacement.backupLeftAs = state.backupLeftAs;
     abandonReplacement(replacement);  // only frees the record: the temporary name is gone
     return true;
 }

@@ -43,6 +43,8 @@
 //      - where the system can neither swap nor rename without replacing (some drives formatted
 //        for cameras and other systems, some network shares), the file is checked, then replaced
 //        by a rename: a save that another program makes in the instant between the two is lost.
+//      What the replace takes out is the file read: with a backup asked for, it is renamed to the
+//      backup's name rather than removed, so that the backup is the very file the user had.
 //      Two files that belong together are each sealed, then committed one right after the other.
 //   On a failure in any step, or when the caller gives up (abandonReplacement(), or a Replacement
 //   going out of scope unfinished), everything open is closed, the temporary file is removed and
@@ -72,6 +74,13 @@ struct Replacement {
     std::int64_t bytesRead = 0;
     ReplacementState* state = nullptr;
     Text attributesNotKept;  // extended attributes the system would not set on the new file
+    // Where the content that the replace takes out is kept, replacing what stands there; empty
+    // for none. Set before beginReplacement(), which refuses a name that holds anything but a
+    // file that may be replaced.
+    Text backup;
+    // After a commit with a backup: where the old content is, `backup` or, when it could not be
+    // renamed there, the name it was taken out under.
+    Text backupLeftAs;
 };
 
 bool openOriginal(const char* path, Replacement& replacement, Text& why);

@@ -26,7 +26,8 @@ Text systemMessage(SystemError error);
 
 // What stands at a name, the name itself rather than what a link there names.
 struct Identity {
-    bool regular = false;  // a regular file, not a link, folder or device
+    bool regular = false;   // a regular file, not a link, folder or device
+    bool readOnly = false;  // Windows' attribute, which keeps a rename from replacing it
     std::uint64_t device = 0;
     std::uint64_t file = 0;  // the file's number on its device
     std::int64_t size = 0;

@@ -65,6 +65,7 @@ Identity identityOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
     Identity identity;
     identity.regular =
         (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+    identity.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     identity.device = info.dwVolumeSerialNumber;
     identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     identity.size = (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;

@@ -350,6 +350,53 @@ TEST(Replacement, AFailureAtAnyStepLosesNothing) {
     }
 }
 
+// The backup is the very file the replace took out, whatever renames the file system offers, and
+// replaces an older one; a name that holds anything else stops the run before it writes; a backup
+// that cannot take its name is left where it was taken out, and named.
+TEST(Replacement, KeepsWhatItTookOutAsTheBackup) {
+    using Renames = Interference::Renames;
+    for (const Renames renames : {Renames::all, Renames::noSwap, Renames::renameOnly}) {
+        const std::string name = std::to_string(static_cast<int>(renames));
+        TempFolder folder;
+        const fs::path target = folder / "aircraft.cfg";
+        writeBytes(target, kOld);
+        writeBytes(folder / "aircraft.cfg.bak", "an older backup");
+        std::string leftAs;
+        Interference backup;
+        backup.renames = renames;
+        backup.backup = folder / "aircraft.cfg.bak";
+        backup.backupLeftAs = &leftAs;
+        EXPECT_EQ(replaceWith(target, kNew, backup), "") << name;
+        EXPECT_EQ(readBytes(target), kNew) << name;
+        EXPECT_EQ(readBytes(folder / "aircraft.cfg.bak"), kOld) << name;
+        EXPECT_EQ(leftAs, (folder / "aircraft.cfg.bak").string()) << name;
+        EXPECT_EQ(filesIn(folder.path()),
+                  (std::vector<std::string>{"aircraft.cfg", "aircraft.cfg.bak"}))
+            << name;
+
+        fs::remove(folder / "aircraft.cfg.bak");
+        fs::create_directory(folder / "aircraft.cfg.bak");
+        EXPECT_EQ(replaceWith(target, kOld, backup),
+                  "cannot keep the old content as " + (folder / "aircraft.cfg.bak").string() +
+                      ": that name holds something other than a file that may be replaced; "
+                      "nothing was written")
+            << name;
+        EXPECT_EQ(readBytes(target), kNew) << name;
+        fs::remove(folder / "aircraft.cfg.bak");
+        if (renames == Renames::renameOnly) {
+            continue;  // there the backup's rename is the move aside, whose failure is tested above
+        }
+        backup.fault = Fault::renameOver;
+        EXPECT_EQ(replaceWith(target, kOld, backup), "") << name;
+        EXPECT_EQ(readBytes(target), kOld) << name;
+        ASSERT_NE(leftAs, (folder / "aircraft.cfg.bak").string()) << name;
+        EXPECT_EQ(readBytes(leftAs), kNew) << name;
+        EXPECT_EQ(filesIn(folder.path()),
+                  (std::vector<std::string>{"aircraft.cfg", fs::path(leftAs).filename().string()}))
+            << name;
+    }
+}
+
 // Whatever takes the name before the replace stays, and the temporary file goes.
 TEST(Replacement, AFolderPutInItsPlaceIsKept) {
     TempFolder folder;

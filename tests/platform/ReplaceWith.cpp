@@ -116,6 +116,8 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
         first = false;
     } while (got > 0);
     const CallsDouble renames(interference.renames, interference.fault, interference.callsBefore);
+    replacement.backup =
+        interference.backup.empty() ? Text() : Text(interference.backup.string().c_str());
     if (!beginReplacement(replacement, why) ||
         !writeReplacement(replacement, content.data(), content.size(), why)) {
         return why.c_str();
@@ -127,6 +129,9 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
     momentContextForTests = const_cast<Interference*>(&interference);
     const bool done = commitReplacement(replacement, why);
     atMomentForTests = nullptr;
+    if (interference.backupLeftAs != nullptr) {
+        *interference.backupLeftAs = replacement.backupLeftAs.c_str();
+    }
     return done ? "" : why.c_str();
 }
 

@@ -30,6 +30,9 @@ struct Interference {
     // What the file system offers: every rename; no swap of names (as on Windows); or neither a
     // swap nor a rename without replacing, nor links (as some drives and network shares).
     enum class Renames { all, noSwap, renameOnly } renames = Renames::all;
+    // Where the content taken out is to be kept, and where it was left.
+    std::filesystem::path backup = {};
+    std::string* backupLeftAs = nullptr;
     // A primitive that fails, after this many calls of it succeed.
     enum Fault fault = {};
     int callsBefore = 0;
