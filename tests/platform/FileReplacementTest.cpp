@@ -397,6 +397,33 @@ TEST(Replacement, KeepsWhatItTookOutAsTheBackup) {
     }
 }
 
+// A scanner that holds the new file without sharing its deletion is waited for before the old file
+// is moved aside, so that the name never stands for nothing while the wait lasts.
+TEST(Replacement, ANewFileHeldByAnotherProgramNeverLeavesTheNameEmpty) {
+    if (kPosix) {
+        GTEST_SKIP() << "only Windows keeps a held file from being renamed";
+    }
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    std::ifstream scanner;
+    bool movedAside = false;
+    Interference held;
+    held.renames = Interference::Renames::noSwap;
+    held.atTheLastMoment = [&] {
+        for (const std::string& name : filesIn(folder.path())) {
+            if (name != "aircraft.cfg") {
+                scanner.open(folder / name);  // shared for reading and writing, not deletion
+            }
+        }
+    };
+    held.afterSwap = [&] { movedAside = true; };
+    EXPECT_EQ(replaceWith(target, kNew, held).rfind("cannot replace the file: ", 0), 0u);
+    EXPECT_FALSE(movedAside);
+    scanner.close();
+    EXPECT_EQ(readBytes(target), kOld);
+}
+
 // Whatever takes the name before the replace stays, and the temporary file goes.
 TEST(Replacement, AFolderPutInItsPlaceIsKept) {
     TempFolder folder;
