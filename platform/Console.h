@@ -17,6 +17,14 @@ void writeErrorLine(const Text& line);
 // paths are full of (so a `\x1b` shown may also be those four characters in the file).
 Text withControlsEscaped(const Text& line);
 
+// Whether standard error goes to a terminal or console, where a progress line can be shown.
+bool errorIsConsole();
+
+// Shows `line` (escaped as above, cut to the console's width) on standard error in place of the
+// progress line shown before, without a line end; the next writeErrorLine or an empty `line`
+// erases it first. Nothing is written where standard error is no console.
+void showProgress(const Text& line);
+
 // Waits until the user presses a key: on an interactive console one key press, taken without
 // echo and without waiting for Enter, the console's mode restored afterwards (on POSIX also when a
 // signal ends the wait). When standard input is a pipe or a file, one line of at most 4

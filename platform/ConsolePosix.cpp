@@ -1,3 +1,4 @@
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -14,14 +15,47 @@ void waitForLine() {
     std::cin.getline(answer, sizeof answer);
 }
 
+bool gProgressShown = false;
+
+// Back to the start of the line, and the rest of it erased.
+constexpr const char* kEraseLine = "\r\x1b[K";
+
 }  // namespace
 
 // One write for the line and its end, so that lines from the program never interleave with
 // another's and a long report costs one system call a line.
 void writeErrorLine(const Text& line) {
-    Text whole = withControlsEscaped(line);
+    Text whole = gProgressShown ? Text(kEraseLine) : Text();
+    gProgressShown = false;
+    whole += withControlsEscaped(line);
     whole += '\n';
     std::cerr << whole;
+}
+
+bool errorIsConsole() {
+    return isatty(STDERR_FILENO) != 0;
+}
+
+void showProgress(const Text& line) {
+    if (!errorIsConsole()) {
+        return;
+    }
+    winsize size{};
+    const std::size_t width =
+        ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 1 ? size.ws_col - 1 : 79;
+    Text shown(kEraseLine);
+    const Text escaped = withControlsEscaped(line);
+    // Cut by bytes but never inside a UTF-8 character; a wide character may still wrap.
+    std::size_t keep = static_cast<std::size_t>(escaped.length());
+    if (keep > width) {
+        keep = width;
+        while (keep > 0 && (static_cast<unsigned char>(escaped.c_str()[keep]) & 0xC0) == 0x80) {
+            --keep;
+        }
+    }
+    shown.append(escaped.c_str(), keep);
+    std::cerr << shown << std::flush;
+    gProgressShown = !line.empty();
 }
 
 void waitForKey() {

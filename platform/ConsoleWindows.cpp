@@ -14,7 +14,52 @@ bool isModifier(WORD key) {
            key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN;
 }
 
+bool gProgressShown = false;
+
+// The console's width in characters, when standard error is one.
+bool consoleWidth(HANDLE err, SHORT& width) {
+    CONSOLE_SCREEN_BUFFER_INFO info{};
+    if (err == nullptr || err == INVALID_HANDLE_VALUE || !GetConsoleScreenBufferInfo(err, &info)) {
+        return false;
+    }
+    width = info.dwSize.X;
+    return true;
+}
+
+// Overwrites the progress line with blanks and returns to its start: older consoles know no
+// escape sequences.
+void eraseProgress(HANDLE err, SHORT width) {
+    if (gProgressShown) {
+        const std::wstring blank =
+            L"\r" + std::wstring(static_cast<std::size_t>(width - 1), L' ') + L"\r";
+        DWORD written = 0;
+        WriteConsoleW(err, blank.data(), static_cast<DWORD>(blank.size()), &written, nullptr);
+        gProgressShown = false;
+    }
+}
+
 }  // namespace
+
+bool errorIsConsole() {
+    SHORT width = 0;
+    return consoleWidth(GetStdHandle(STD_ERROR_HANDLE), width);
+}
+
+void showProgress(const Text& line) {
+    HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
+    SHORT width = 0;
+    if (!consoleWidth(err, width) || width < 2) {
+        return;
+    }
+    eraseProgress(err, width);
+    std::wstring wide = wideFromUtf8(withControlsEscaped(line));
+    if (wide.size() > static_cast<std::size_t>(width - 1)) {
+        wide.resize(static_cast<std::size_t>(width - 1));
+    }
+    DWORD written = 0;
+    WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    gProgressShown = !line.empty();
+}
 
 void writeErrorLine(const Text& line) {
     // A console with virtual terminal processing obeys escape sequences as a terminal does.
@@ -22,6 +67,10 @@ void writeErrorLine(const Text& line) {
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (err != nullptr && err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &mode)) {
+        SHORT width = 0;
+        if (consoleWidth(err, width)) {
+            eraseProgress(err, width);
+        }
         const std::wstring wide = wideFromUtf8(whole) + L"\r\n";
         DWORD written = 0;
         WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
