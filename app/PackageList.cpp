@@ -53,47 +53,56 @@ Text packageAbove(Text folder) {
 }
 
 // `full` relative to `root` (which it starts with), with '/' separators, as the list writes paths.
-std::string relativeTo(const Text& root, const Text& full) {
-    std::string relative(full.c_str() + root.length());
-    for (char& c : relative) {
-        if (isPathSeparator(c)) {
-            c = '/';
-        }
+Text relativeTo(const Text& root, const Text& full) {
+    Text relative;
+    relative.reserve(std::int64_t{full.length()} - root.length() + 1);
+    for (const char* c = full.c_str() + root.length(); *c != '\0'; ++c) {
+        relative += isPathSeparator(*c) ? '/' : *c;
     }
     return relative;
 }
 
-// The list is held twice at most, as read and as edited, so twice its size must fit the budget.
-bool readWhole(Replacement& file, std::int64_t memoryBudget, std::string& bytes, Text& why) {
-    auto refused = [&](std::int64_t size) {
-        if (size > static_cast<std::int64_t>(kLargestList)) {
-            why = "is too large for a package's file list";
-        } else if (size > memoryBudget / 2) {
-            why = kLayoutTooLarge;
-        } else {
-            return false;
-        }
-        abandonReplacement(file);
-        return true;
-    };
-    if (refused(file.expectedSize)) {
+// The list's bytes as they are read, held to what a list may be and to the memory it may take.
+struct ListBytes {
+    std::string bytes;
+    std::int64_t memoryBudget = 0;
+};
+
+// Why a list of `size` bytes is not read on, if it is not: the list is held twice at most, as
+// read and as edited, so twice its size must fit the budget.
+bool refusedAt(std::int64_t size, std::int64_t memoryBudget, Cause& why) {
+    if (size > static_cast<std::int64_t>(kLargestList)) {
+        why = causeOf(CauseKind::tooLargeForAList);
+    } else if (size > memoryBudget / 2) {
+        why = causeOf(CauseKind::tooLargeForMemory);
+    } else {
         return false;
     }
-    bytes.reserve(static_cast<std::size_t>(file.expectedSize));
-    char chunk[kStreamChunk];
-    for (;;) {
-        std::size_t got = 0;
-        if (!readOriginal(file, chunk, sizeof chunk, got, why)) {
-            return false;
-        }
-        if (got == 0) {
-            return true;
-        }
-        if (refused(static_cast<std::int64_t>(bytes.size() + got))) {
-            return false;
-        }
-        bytes.append(chunk, got);
+    return true;
+}
+
+bool keepListBytes(void* context, const char* bytes, std::size_t count, Cause& why) {
+    auto& list = *static_cast<ListBytes*>(context);
+    if (refusedAt(static_cast<std::int64_t>(list.bytes.size() + count), list.memoryBudget, why)) {
+        return false;
     }
+    list.bytes.append(bytes, count);
+    return true;
+}
+
+// Reads the whole list, refused before a byte is read when its size already says so, and again
+// should it grow while it is read.
+bool readWhole(Replacement& file, ListBytes& list, Cause& why) {
+    if (refusedAt(file.expectedSize, list.memoryBudget, why)) {
+        abandonReplacement(file);
+        return false;
+    }
+    list.bytes.reserve(static_cast<std::size_t>(file.expectedSize));
+    if (!copyAll(originalBytes(file), ByteSink{keepListBytes, &list}, why)) {
+        abandonReplacement(file);
+        return false;
+    }
+    return true;
 }
 
 // A count of bytes that may be negative or pass what size_t holds, as a size_t.
@@ -102,18 +111,6 @@ std::size_t asSize(std::int64_t bytes) {
                ? 0
                : static_cast<std::size_t>(std::min<std::uint64_t>(
                      static_cast<std::uint64_t>(bytes), std::numeric_limits<std::size_t>::max()));
-}
-
-bool startsWith(const Text& text, const char* start) {
-    return std::strncmp(text.c_str(), start, std::strlen(start)) == 0;
-}
-
-// A cause as the middle of a sentence about the list: "cannot ..." and "it ..." as they are,
-// "is read-only ..." as "it is read-only ...".
-Text aboutTheList(const Text& cause) {
-    return startsWith(cause, "cannot ") || startsWith(cause, "it ") || startsWith(cause, "its ")
-               ? cause
-               : Text("it ") + cause;
 }
 
 Text noteOn(const PackageList& package, const Text& text) {
@@ -125,29 +122,32 @@ Text decimal(std::int64_t n) {
     return Text(std::to_string(n).c_str());
 }
 
-// The list stays as it was, and the simulator may cut the rewritten file at its old size.
-Text stillOld(const PackageList& package, const Text& cause) {
-    return noteOn(package, Text("the entry for ") + package.entry +
-                               Text(" still records the old size (") + aboutTheList(cause) +
-                               Text(")") + Text(kGenerator));
+// The cause as a clause in a sentence about the list: "(it is read-only, so it was not replaced)".
+Text because(const Cause& cause) {
+    return Text(" (") + wordedInSentence(cause) + Text(")");
 }
 
-// What the list leaves out cannot be told.
-Text unreadable(const PackageList& package, const Text& cause) {
-    return noteOn(package, Text("cannot check what it lists (") + aboutTheList(cause) + Text(")") +
+// The list stays as it was, and the simulator may cut the rewritten file at its old size.
+Text stillOld(const PackageList& package, const Cause& cause) {
+    return noteOn(package, Text("the entry for ") + package.entry +
+                               Text(" still records the old size") + because(cause) +
                                Text(kGenerator));
 }
 
+// What the list leaves out cannot be told.
+Text unreadable(const PackageList& package, const Cause& cause) {
+    return noteOn(package, Text("cannot check what it lists") + because(cause) + Text(kGenerator));
+}
+
 // The entry of a file that was not rewritten records another size than the file's, and stays so.
-Text stillWrong(const PackageList& package, const Text& cause) {
+Text stillWrong(const PackageList& package, const Cause& cause) {
     return noteOn(package, Text("the entry for ") + package.entry + Text(" records ") +
                                package.recordedSize + Text(" bytes, not the file's ") +
-                               decimal(package.fileSize) + Text(" (") + aboutTheList(cause) +
-                               Text(")") + Text(kGenerator));
+                               decimal(package.fileSize) + because(cause) + Text(kGenerator));
 }
 
 // The note when the prepared list cannot be put in place.
-Text notUpdated(const PackageList& package, const Text& cause) {
+Text notUpdated(const PackageList& package, const Cause& cause) {
     return package.fileRewritten ? stillOld(package, cause) : stillWrong(package, cause);
 }
 
@@ -163,7 +163,7 @@ Text updated(const PackageList& package) {
                                      Text("; it now records the file's size and time"));
 }
 
-void noteUnlisted(PackageList& package, const std::vector<std::string>& unlisted) {
+void noteUnlisted(PackageList& package, const std::vector<Text>& unlisted) {
     if (unlisted.empty()) {
         return;
     }
@@ -174,7 +174,7 @@ void noteUnlisted(PackageList& package, const std::vector<std::string>& unlisted
                          : " files in the aircraft's folder are not listed, so the simulator "
                            "will not see them: ");
     for (std::size_t i = 0; i < unlisted.size() && i < kFilesNamed; ++i) {
-        note += Text(i == 0 ? "" : ", ") + Text(unlisted[i].c_str());
+        note += Text(i == 0 ? "" : ", ") + unlisted[i];
     }
     if (unlisted.size() > kFilesNamed) {
         note += Text(" and ") +
@@ -183,50 +183,56 @@ void noteUnlisted(PackageList& package, const std::vector<std::string>& unlisted
     package.notes.push_back(noteOn(package, note + Text(kGenerator)));
 }
 
+bool startsWith(const Text& text, const Text& start) {
+    return std::strncmp(text.c_str(), start.c_str(), static_cast<std::size_t>(start.length())) == 0;
+}
+
 // The files in the aircraft's folder, by their paths in the package, but for the file itself,
 // which gets a note of its own, and its new content, which stands beside it under a temporary
 // name (the file's own name and ".tmp") until it is put in place.
-std::vector<std::string> filesBeside(const Text& root, const Text& folder,
-                                     const std::string& relative) {
-    std::vector<std::string> files;
-    const std::string folderInPackage = relativeTo(root, folder);
+std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& relative) {
+    std::vector<Text> files;
+    const Text folderInPackage = relativeTo(root, folder);
     for (const Text& inside : filesUnder(folder, kMostFiles)) {
-        std::string path = folderInPackage + inside.c_str();
-        if (path.rfind(relative, 0) != 0 ||
-            (path.size() != relative.size() && path.compare(relative.size(), 4, ".tmp") != 0)) {
+        Text path = folderInPackage + inside;
+        if (!startsWith(path, relative) ||
+            (path.length() != relative.length() &&
+             std::strncmp(path.c_str() + relative.length(), ".tmp", 4) != 0)) {
             files.push_back(std::move(path));
         }
     }
-    std::sort(files.begin(), files.end());  // the order the user sees, whatever the folder's
+    // The order the user sees, whatever the folder's.
+    std::sort(files.begin(), files.end(),
+              [](const Text& a, const Text& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });
     return files;
 }
 
-void prepareList(const Text& folder, const std::string& relative, const ListedFile& state,
+void prepareList(const Text& folder, const Text& relative, const ListedFile& state,
                  std::int64_t memoryBudget, PackageList& package) {
     const Text root = folderOf(package.layoutPath);
-    const std::vector<std::string> files =
-        state.holdsEntries ? filesBeside(root, folder, relative) : std::vector<std::string>();
-    auto refused = [&](const Text& cause) {
+    const std::vector<Text> files =
+        state.holdsEntries ? filesBeside(root, folder, relative) : std::vector<Text>();
+    auto refused = [&](const Cause& cause) {
         package.notes.push_back(state.rewritten ? stillOld(package, cause)
                                                 : unreadable(package, cause));
     };
-    Text why;
-    std::string bytes;
+    Cause why;
+    ListBytes list;
+    list.memoryBudget = memoryBudget;
     if (!openOriginal(package.layoutPath.c_str(), package.layout, why) ||
-        !readWhole(package.layout, memoryBudget, bytes, why)) {
+        !readWhole(package.layout, list, why)) {
         refused(why);
         return;
     }
     LayoutEntry entry;
-    std::string invalid;
-    const std::int64_t held = 2 * static_cast<std::int64_t>(bytes.size());
-    if (!readLayout(bytes, relative, files, asSize(memoryBudget - held), entry, invalid)) {
+    const std::int64_t held = 2 * static_cast<std::int64_t>(list.bytes.size());
+    if (!readLayout(list.bytes, relative, files, asSize(memoryBudget - held), entry, why)) {
         abandonReplacement(package.layout);
-        refused(invalid.c_str());
+        refused(why);
         return;
     }
     if (!entry.listed) {
-        package.notes.push_back(noteOn(package, Text(relative.c_str()) +
+        package.notes.push_back(noteOn(package, relative +
                                                     Text(" is not listed, so the simulator will "
                                                          "not load it at all") +
                                                     Text(kGenerator)));
@@ -236,9 +242,9 @@ void prepareList(const Text& folder, const std::string& relative, const ListedFi
         abandonReplacement(package.layout);
         return;
     }
-    package.recordedSize = entry.size.c_str();
-    const std::string edited = editedLayout(bytes, entry, state.size, state.lastWriteTicks);
-    std::string().swap(bytes);
+    package.recordedSize = entry.size;
+    const std::string edited = editedLayout(list.bytes, entry, state.size, state.lastWriteTicks);
+    std::string().swap(list.bytes);
     SealedFacts sealed;
     if (!beginReplacement(package.layout, why) ||
         !writeReplacement(package.layout, edited.data(), edited.size(), why) ||
@@ -260,18 +266,18 @@ void preparePackageList(const Text& file, const ListedFile& state, std::int64_t 
         return;
     }
     package.layoutPath = root + Text("layout.json");
-    const std::string relative = relativeTo(root, full);
-    package.entry = relative.c_str();
+    package.entry = relativeTo(root, full);
     package.fileRewritten = state.rewritten;
     package.fileSize = state.size;
     try {
-        prepareList(folder, relative, state, memoryBudget, package);
+        prepareList(folder, package.entry, state, memoryBudget, package);
     } catch (const std::bad_alloc&) {
         // What the list took is freed by now; the file itself is not the list's to fail.
         abandonReplacement(package.layout);
         package.prepared = false;
-        package.notes.push_back(state.rewritten ? stillOld(package, kLayoutTooLarge)
-                                                : unreadable(package, kLayoutTooLarge));
+        const Cause tooLarge = causeOf(CauseKind::tooLargeForMemory);
+        package.notes.push_back(state.rewritten ? stillOld(package, tooLarge)
+                                                : unreadable(package, tooLarge));
     }
 }
 
@@ -280,7 +286,7 @@ void commitPackageList(PackageList& package) {
         return;
     }
     package.prepared = false;
-    Text why;
+    Cause why;
     package.notes.push_back(commitReplacement(package.layout, why) ? updated(package)
                                                                    : notUpdated(package, why));
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iostream>
 #include <new>
 
@@ -17,6 +18,8 @@
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
 #include "sections/SectionParser.h"
+#include "text/AsciiCase.h"
+#include "text/Cause.h"
 #include "text/Decimal.h"
 
 namespace {
@@ -29,13 +32,8 @@ constexpr const char* kFileNames[] = {"aircraft.cfg", "sim.cfg"};
 constexpr std::size_t kMostWarnings = 100;
 
 bool sameNameIgnoringCase(const char* a, const char* b) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-        if (lower(*a) != lower(*b)) {
-            return false;
-        }
-    }
-    return *a == *b;
+    const std::size_t length = std::strlen(a);
+    return length == std::strlen(b) && equalIgnoringAsciiCase(a, b, length);
 }
 
 // The file in `folder` to work on, or an empty Text when it holds neither kind.
@@ -76,7 +74,7 @@ struct Outcome {
     bool done = false;     // the file is tidy now
     bool written = false;  // and it was rewritten to get there
     RenumberSummary summary;
-    Text why;                 // when not done
+    Cause why;                // when not done
     std::vector<Text> notes;  // whole lines: what the new file or the package lacks
 };
 
@@ -96,8 +94,11 @@ std::int64_t memoryHeldBy(const SectionList& sections) {
 // puts the result in the file's place, and the package's file list brought up to date right
 // after it. Any failure stops the run before the file is touched.
 //
-// The one exception the program meets is std::bad_alloc, from an allocation that fails
-// (a Text's buffer or a section); it is caught here, once, and refused like any other limit.
+// The exceptions the program meets are caught here, once: std::bad_alloc, from an allocation
+// that fails (a Text's buffer or a section), refused like any other limit; and a ProgramFault, a
+// fault in the program itself. Either way what is open is closed and the temporary file removed,
+// and the cause is the run's, unless the file is in place already: then the run has succeeded,
+// and a fault is still named in a line of its own.
 Outcome tidyFile(const Text& path, SectionList& sections) {
     Outcome outcome;
     Replacement file;
@@ -159,7 +160,14 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
         if (!outcome.done) {
-            outcome.why = kTooLargeForMemory;
+            outcome.why = causeOf(CauseKind::tooLargeForMemory);
+        }
+    } catch (const ProgramFault& fault) {
+        abandonReplacement(file);
+        if (outcome.done) {
+            outcome.notes.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
+        } else {
+            outcome.why = fault.cause();
         }
     }
     return outcome;
@@ -214,7 +222,7 @@ Warnings warningsOn(const Text& path, const SectionList& sections, const Outcome
 // Every line on standard error names the file by its full path, so that the user can find it.
 void report(const Text& path, const Outcome& outcome, const Warnings& warnings) {
     const Text prefix = fullPathOf(path) + Text(": ");
-    writeErrorLine(prefix + (outcome.done ? summaryOf(outcome) : outcome.why));
+    writeErrorLine(prefix + (outcome.done ? summaryOf(outcome) : worded(outcome.why)));
     for (const Text& warning : warnings.shown) {
         writeErrorLine(prefix + warning);
     }
@@ -227,8 +235,6 @@ void report(const Text& path, const Outcome& outcome, const Warnings& warnings) 
     for (const Text& note : outcome.notes) {
         writeErrorLine(note);
     }
-    std::cout << (outcome.done ? "All aircraft renumbered and written successfully\n"
-                               : "an error occured while trying to process the files\n");
 }
 
 }  // namespace
@@ -240,7 +246,15 @@ int runProgram(const std::vector<Text>& arguments) {
     const Outcome outcome = tidyFile(path, sections);
     const int status = outcome.done ? 0 : 1;
     settleExitStatus(status);
-    report(path, outcome, warningsOn(path, sections, outcome));
+    try {
+        report(path, outcome, warningsOn(path, sections, outcome));
+    } catch (const ProgramFault& fault) {
+        // The file is as the status says; only the rest of what there was to say is lost.
+        writeErrorLine(fullPathOf(path) + Text(": ") + worded(fault.cause()));
+    }
+    // Scripts read the outcome here, whatever was said on standard error.
+    std::cout << (outcome.done ? "All aircraft renumbered and written successfully\n"
+                               : "an error occured while trying to process the files\n");
     // A console opened by double-click closes with the program, so the result waits for a key.
     std::cout << "Hit any key to continue\n" << std::flush;
     waitForKey();

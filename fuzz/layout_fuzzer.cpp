@@ -58,7 +58,7 @@ const JsonValue* entryFor(const JsonValue& root, const std::string& path) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string layout(reinterpret_cast<const char*>(data), size);
     JsonValue root;
-    std::string why;
+    Cause why;
     const bool parsed = parseJson(layout, root, why);
 
     // Ask for the first listed path, so that edits happen often.
@@ -66,7 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<JsonValue>* entries = parsed ? entriesOf(root) : nullptr;
     if (entries != nullptr && !entries->empty() && (*entries)[0].kind == JsonValue::Kind::object) {
         const JsonValue* name = member((*entries)[0], "path");
-        if (name != nullptr && name->kind == JsonValue::Kind::string) {
+        // A decoded path with a NUL in it names no file, and no Text can hold it.
+        if (name != nullptr && name->kind == JsonValue::Kind::string &&
+            name->text.find('\0') == std::string::npos) {
             path = name->text;
         }
     }
@@ -75,9 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Now and then a budget that large lists pass, so that the refusal is fed too.
     const std::size_t budget = size % 3 == 0 ? size * 16 : SIZE_MAX;
     LayoutEntry entry;
-    if (!readLayout(layout, path, {"a", path}, budget, entry, why)) {
-        if (why == kLayoutTooLarge && budget == SIZE_MAX) {
+    const Text asked(path.c_str());
+    if (!readLayout(layout, asked, {Text("a"), asked}, budget, entry, why)) {
+        if (why.kind == CauseKind::tooLargeForMemory && budget == SIZE_MAX) {
             fail("a list was refused for its memory without a budget");
+        }
+        if (why.kind == CauseKind::none) {
+            fail("a list was refused without a cause");
         }
         return 0;
     }

@@ -117,7 +117,7 @@ bool toUtf16(std::string_view in, bool littleEndian, std::string& out) {
     return true;
 }
 
-bool appendTo(void* context, const char* bytes, std::size_t count, Text&) {
+bool appendTo(void* context, const char* bytes, std::size_t count, Cause&) {
     static_cast<std::string*>(context)->append(bytes, count);
     return true;
 }
@@ -131,7 +131,7 @@ bool appendTo(void* context, const char* bytes, std::size_t count, Text&) {
 // when it judges the output equal to the input: that judgement must be exact.
 bool rewrite(std::string_view in, std::string& out) {
     SectionList list;
-    Text why;
+    Cause why;
     if (!parseSections(in.data(), in.size(), list, why)) {
         return false;
     }

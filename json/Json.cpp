@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "text/Utf8.h"
+
 namespace {
 
 // Deep enough for any file list; shallow enough that a hostile file cannot exhaust the stack.
@@ -13,8 +15,8 @@ constexpr std::size_t kAllocationOverhead = 4 * sizeof(void*);
 
 class Reader {
   public:
-    Reader(const std::string& document, std::string& why, JsonMemory& memory)
-        : in_(document), why_(why), memory_(memory) {}
+    Reader(const std::string& document, Cause& why, std::size_t memoryBudget)
+        : in_(document), why_(why), budget_(memoryBudget) {}
 
     bool document(JsonValue& root) {
         if (in_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
@@ -25,21 +27,21 @@ class Reader {
             return false;
         }
         skipBlanks();
-        return at_ == in_.size() || fail("there is more after the JSON value");
+        return at_ == in_.size() || fail(CauseKind::jsonMoreAfterValue);
     }
 
   private:
-    bool fail(const char* what) {
-        why_ = std::string(what) + " (at byte " + std::to_string(at_) + ")";
+    bool fail(CauseKind kind) {
+        why_ = causeOf(kind);
+        why_.at = static_cast<std::int64_t>(at_);
         return false;
     }
 
     // Every buffer the values hold is counted before it is allocated, the one it replaces with it:
     // both stand while the content moves over.
     bool take(std::size_t bytes, std::size_t freed) {
-        if (bytes > memory_.budget - std::min(memory_.budget, held_ + kAllocationOverhead)) {
-            memory_.exceeded = true;
-            return fail("the values are too large for the memory given");
+        if (bytes > budget_ - std::min(budget_, held_ + kAllocationOverhead)) {
+            return fail(CauseKind::tooLargeForMemory);
         }
         held_ += bytes + kAllocationOverhead;
         held_ -= freed == 0 ? 0 : std::min(held_, freed + kAllocationOverhead);
@@ -86,7 +88,7 @@ class Reader {
 
     bool value(JsonValue& v, int depth) {
         if (depth > kMostDepth) {
-            return fail("the JSON is nested too deeply");
+            return fail(CauseKind::jsonTooDeep);
         }
         v.begin = at_;
         bool ok = false;
@@ -121,7 +123,7 @@ class Reader {
     bool literal(JsonValue& v, const char* word, JsonValue::Kind kind) {
         const std::string expected(word);
         if (in_.compare(at_, expected.size(), expected) != 0) {
-            return fail("a value is not valid JSON");
+            return fail(CauseKind::jsonValueExpected);
         }
         at_ += expected.size();
         v.kind = kind;
@@ -148,12 +150,12 @@ class Reader {
         if (peek() == '0') {
             ++at_;
         } else if (!(peek() >= '1' && peek() <= '9') || !digits()) {
-            return fail("a value is not valid JSON");
+            return fail(CauseKind::jsonValueExpected);
         }
         if (peek() == '.') {
             ++at_;
             if (!digits()) {
-                return fail("a number has no digits after its point");
+                return fail(CauseKind::jsonNoDigitsAfterPoint);
             }
         }
         if (peek() == 'e' || peek() == 'E') {
@@ -162,7 +164,7 @@ class Reader {
                 ++at_;
             }
             if (!digits()) {
-                return fail("a number has no digits in its exponent");
+                return fail(CauseKind::jsonNoDigitsInExponent);
             }
         }
         v.kind = JsonValue::Kind::number;
@@ -185,28 +187,10 @@ class Reader {
             } else if (c >= 'A' && c <= 'F') {
                 unit |= static_cast<unsigned>(c - 'A' + 10);
             } else {
-                return fail("a \\u escape needs four hexadecimal digits");
+                return fail(CauseKind::jsonBadUnicodeEscape);
             }
         }
         return true;
-    }
-
-    static void putUtf8(unsigned point, std::string& out) {
-        if (point < 0x80) {
-            out += static_cast<char>(point);
-        } else if (point < 0x800) {
-            out += static_cast<char>(0xC0 | (point >> 6));
-            out += static_cast<char>(0x80 | (point & 0x3F));
-        } else if (point < 0x10000) {
-            out += static_cast<char>(0xE0 | (point >> 12));
-            out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (point & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (point >> 18));
-            out += static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (point & 0x3F));
-        }
     }
 
     bool escape(std::string& out) {
@@ -237,63 +221,43 @@ class Reader {
                 break;
             default:
                 --at_;
-                return fail("a string holds an unknown escape");
+                return fail(CauseKind::jsonUnknownEscape);
         }
         unsigned unit = 0;
         if (!hex4(unit)) {
             return false;
         }
         if (unit >= 0xDC00 && unit <= 0xDFFF) {
-            return fail("a string holds a lone surrogate escape");
+            return fail(CauseKind::jsonLoneSurrogate);
         }
         if (unit >= 0xD800 && unit <= 0xDBFF) {
             unsigned low = 0;
             if (in_.compare(at_, 2, "\\u") != 0) {
-                return fail("a string holds a lone surrogate escape");
+                return fail(CauseKind::jsonLoneSurrogate);
             }
             at_ += 2;
             if (!hex4(low)) {
                 return false;
             }
             if (low < 0xDC00 || low > 0xDFFF) {
-                return fail("a string holds a lone surrogate escape");
+                return fail(CauseKind::jsonLoneSurrogate);
             }
             unit = 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00);
         }
-        putUtf8(unit, out);
+        char bytes[kMostUtf8Bytes];
+        out.append(bytes, putUtf8(unit, bytes));
         return true;
     }
 
     // One UTF-8 sequence, checked as strictly as RFC 3629 asks.
     bool utf8(std::string& out) {
-        const auto lead = static_cast<unsigned char>(peek());
-        int length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            low = lead == 0xE0 ? 0xA0 : 0x80;
-            high = lead == 0xED ? 0x9F : 0xBF;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            low = lead == 0xF0 ? 0x90 : 0x80;
-            high = lead == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return fail("a string holds bytes that are not UTF-8");
+        const std::size_t length = utf8SequenceAt(
+            reinterpret_cast<const unsigned char*>(in_.data()) + at_, in_.size() - at_);
+        if (length == 0) {
+            return fail(CauseKind::jsonNotUtf8);
         }
-        for (int i = 1; i < length; ++i) {
-            const std::size_t k = at_ + static_cast<std::size_t>(i);
-            const auto c = k < in_.size() ? static_cast<unsigned char>(in_[k]) : 0;
-            const unsigned char from = i == 1 ? low : 0x80;
-            const unsigned char to = i == 1 ? high : 0xBF;
-            if (c < from || c > to) {
-                return fail("a string holds bytes that are not UTF-8");
-            }
-        }
-        out.append(in_, at_, static_cast<std::size_t>(length));
-        at_ += static_cast<std::size_t>(length);
+        out.append(in_, at_, length);
+        at_ += length;
         return true;
     }
 
@@ -302,7 +266,7 @@ class Reader {
         out.clear();
         for (;;) {
             if (atEnd()) {
-                return fail("a string is not closed");
+                return fail(CauseKind::jsonUnclosedString);
             }
             const auto c = static_cast<unsigned char>(peek());
             if (c == '"') {
@@ -310,7 +274,7 @@ class Reader {
                 return true;
             }
             if (c < 0x20) {
-                return fail("a string holds a control character");
+                return fail(CauseKind::jsonControlCharacter);
             }
             if (!roomFor(out, 4)) {  // the most that one character adds
                 return false;
@@ -351,7 +315,7 @@ class Reader {
                 return true;
             }
             if (peek() != ',') {
-                return fail("an array needs a ',' or ']' here");
+                return fail(CauseKind::jsonArrayNeedsCommaOrEnd);
             }
             ++at_;
             skipBlanks();
@@ -368,7 +332,7 @@ class Reader {
         }
         for (;;) {
             if (peek() != '"') {
-                return fail("an object needs a quoted name here");
+                return fail(CauseKind::jsonObjectNeedsName);
             }
             if (!roomForOne(v.members)) {
                 return false;
@@ -379,7 +343,7 @@ class Reader {
             }
             skipBlanks();
             if (peek() != ':') {
-                return fail("an object needs a ':' after a name");
+                return fail(CauseKind::jsonObjectNeedsColon);
             }
             ++at_;
             skipBlanks();
@@ -392,7 +356,7 @@ class Reader {
                 return true;
             }
             if (peek() != ',') {
-                return fail("an object needs a ',' or '}' here");
+                return fail(CauseKind::jsonObjectNeedsCommaOrEnd);
             }
             ++at_;
             skipBlanks();
@@ -400,8 +364,8 @@ class Reader {
     }
 
     const std::string& in_;
-    std::string& why_;
-    JsonMemory& memory_;
+    Cause& why_;
+    const std::size_t budget_;
     std::size_t held_ = 0;                                 // by the values so far
     const std::size_t inline_ = std::string().capacity();  // what a string holds unallocated
     std::size_t at_ = 0;
@@ -409,15 +373,13 @@ class Reader {
 
 }  // namespace
 
-bool parseJson(const std::string& document, JsonValue& root, std::string& why) {
-    JsonMemory unlimited;
-    return parseJson(document, root, why, unlimited);
+bool parseJson(const std::string& document, JsonValue& root, Cause& why) {
+    return parseJson(document, root, why, SIZE_MAX);
 }
 
-bool parseJson(const std::string& document, JsonValue& root, std::string& why, JsonMemory& memory) {
+bool parseJson(const std::string& document, JsonValue& root, Cause& why, std::size_t memoryBudget) {
     root = JsonValue();
-    memory.exceeded = false;
-    return Reader(document, why, memory).document(root);
+    return Reader(document, why, memoryBudget).document(root);
 }
 
 bool isPlainCount(const JsonValue& value) {

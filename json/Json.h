@@ -4,12 +4,18 @@
 // and the three literals, in UTF-8 with or without a byte-order mark. It exists to edit a few
 // numbers of a file in place, so every value records where its bytes lie; nothing is ever
 // written back from the parsed values.
+//
+// The document and its decoded strings are std::string rather than the program's Text: JSON may
+// hold any byte where the reader refuses it, and a string may decode to a NUL ("\u0000"), which
+// a Text never holds. Past this reader and the list's bytes, the package's paths are Text again.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "text/Cause.h"
 
 struct JsonValue {
     enum class Kind { null, boolean, number, string, array, object };
@@ -21,23 +27,17 @@ struct JsonValue {
     std::vector<std::pair<std::string, JsonValue>> members;  // of an object, in document order
 };
 
-// Parses the whole document. False, with the reason in `why`, for anything RFC 8259 does not
-// allow: a trailing comma, a comment, a leading zero, an unescaped control character, a lone
-// surrogate escape, bytes that are not UTF-8, anything after the value, or nesting deeper than
-// this reader follows.
-bool parseJson(const std::string& document, JsonValue& root, std::string& why);
+// Parses the whole document. False for anything RFC 8259 does not allow: a trailing comma, a
+// comment, a leading zero, an unescaped control character, a lone surrogate escape, bytes that
+// are not UTF-8, anything after the value, or nesting deeper than this reader follows. `why` then
+// holds which of the json* causes it is and `at`, the byte where reading stopped.
+bool parseJson(const std::string& document, JsonValue& root, Cause& why);
 
-// What the parsed values may hold in memory, in bytes, and whether parsing stopped there. A
-// document a few megabytes long can describe millions of values, each far larger than its text,
-// so a caller that must live within its memory says how much the values may take.
-struct JsonMemory {
-    std::size_t budget = SIZE_MAX;
-    bool exceeded = false;  // parsing was refused because the values would pass the budget
-};
-
-// As above, with the values' memory held to `memory.budget`: past it, parsing stops, `exceeded`
-// is set, and `root` holds only what was parsed so far.
-bool parseJson(const std::string& document, JsonValue& root, std::string& why, JsonMemory& memory);
+// As above, with what the parsed values hold in memory kept to `memoryBudget` bytes. A document a
+// few megabytes long can describe millions of values, each far larger than its text, so a caller
+// that must live within its memory says how much the values may take. Past it, parsing stops with
+// the cause tooLargeForMemory, and `root` holds only what was parsed so far.
+bool parseJson(const std::string& document, JsonValue& root, Cause& why, std::size_t memoryBudget);
 
 // Whether a number is written as a plain integer that is not negative: digits only.
 bool isPlainCount(const JsonValue& value);

@@ -1,22 +1,28 @@
 #include "package/Layout.h"
 
 #include <algorithm>
+#include <cstring>
 #include <utility>
 
 #include "json/Json.h"
+#include "text/AsciiCase.h"
 
 namespace {
 
 // As Windows, and so the simulator, compares names; '\' is taken for '/' as Windows takes it.
-std::string comparable(std::string path) {
-    for (char& c : path) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        } else if (c == '\\') {
-            c = '/';
-        }
-    }
+std::string comparable(const char* chars, std::size_t count) {
+    std::string path(chars, count);
+    foldAsciiCase(&path[0], path.size());
+    std::replace(path.begin(), path.end(), '\\', '/');
     return path;
+}
+
+std::string comparable(const Text& path) {
+    return comparable(path.c_str(), static_cast<std::size_t>(path.length()));
+}
+
+std::string comparable(const std::string& path) {
+    return comparable(path.data(), path.size());
 }
 
 const JsonValue* memberOf(const JsonValue& object, const char* name, int& count) {
@@ -34,12 +40,12 @@ const JsonValue* memberOf(const JsonValue& object, const char* name, int& count)
 // Where the digits of the entry's number `name` lie: a number written as digits alone, or a
 // string of digits alone (without escapes, so that its bytes are its digits), whose quotes stay.
 bool digitsOf(const std::string& layout, const JsonValue& entry, const char* name, DigitSpan& span,
-              std::string& why) {
+              Cause& why) {
     int count = 0;
     const JsonValue* number = memberOf(entry, name, count);
     if (count != 1) {
-        why = std::string("its entry for the file has ") +
-              (count == 0 ? "no \"" : "more than one \"") + name + "\"";
+        why = causeOf(count == 0 ? CauseKind::entryLacks : CauseKind::entryHasTwice);
+        why.name = name;
         return false;
     }
     span = {number->begin, number->end};
@@ -54,7 +60,8 @@ bool digitsOf(const std::string& layout, const JsonValue& entry, const char* nam
                     layout.begin() + static_cast<std::ptrdiff_t>(span.end),
                     [](char c) { return c >= '0' && c <= '9'; });
     if (!digits) {
-        why = std::string("its ") + name + " is not a plain integer";
+        why = causeOf(CauseKind::notPlainInteger);
+        why.name = name;
         return false;
     }
     return true;
@@ -62,23 +69,18 @@ bool digitsOf(const std::string& layout, const JsonValue& entry, const char* nam
 
 }  // namespace
 
-bool readLayout(const std::string& layout, const std::string& path,
-                const std::vector<std::string>& files, std::size_t memoryBudget, LayoutEntry& entry,
-                std::string& why) {
+bool readLayout(const std::string& layout, const Text& path, const std::vector<Text>& files,
+                std::size_t memoryBudget, LayoutEntry& entry, Cause& why) {
     entry = LayoutEntry();
     JsonValue root;
-    std::string invalid;
-    JsonMemory memory;
-    memory.budget = memoryBudget;
-    if (!parseJson(layout, root, invalid, memory)) {
-        why = memory.exceeded ? std::string(kLayoutTooLarge) : "it is not valid JSON: " + invalid;
+    if (!parseJson(layout, root, why, memoryBudget)) {
         return false;
     }
     int count = 0;
     const JsonValue* content =
         root.kind == JsonValue::Kind::object ? memberOf(root, "content", count) : nullptr;
     if (content == nullptr || count != 1 || content->kind != JsonValue::Kind::array) {
-        why = "it has no \"content\" list";
+        why = causeOf(CauseKind::noContentList);
         return false;
     }
     // The files asked about are sorted and each listed path looked up among them, rather than
@@ -96,13 +98,13 @@ bool readLayout(const std::string& layout, const std::string& path,
         const JsonValue* name =
             element.kind == JsonValue::Kind::object ? memberOf(element, "path", count) : nullptr;
         if (name == nullptr || count != 1 || name->kind != JsonValue::Kind::string) {
-            why = "its content is not a list of files with a path each";
+            why = causeOf(CauseKind::notAListOfFiles);
             return false;
         }
         const std::string key = comparable(name->text);
         if (key == wanted) {
             if (found != nullptr) {
-                why = "it lists the file twice";
+                why = causeOf(CauseKind::listsTheFileTwice);
                 return false;
             }
             found = &element;
@@ -126,8 +128,8 @@ bool readLayout(const std::string& layout, const std::string& path,
         return false;
     }
     entry.listed = true;
-    entry.size =
-        layout.substr(entry.sizeDigits.begin, entry.sizeDigits.end - entry.sizeDigits.begin);
+    entry.size.append(layout.data() + entry.sizeDigits.begin,
+                      entry.sizeDigits.end - entry.sizeDigits.begin);
     return true;
 }
 
@@ -135,8 +137,11 @@ bool recordsSize(const LayoutEntry& entry, std::int64_t size) {
     if (!entry.listed || entry.size.empty()) {
         return false;
     }
-    const std::size_t first = std::min(entry.size.find_first_not_of('0'), entry.size.size() - 1);
-    return entry.size.compare(first, std::string::npos, std::to_string(size)) == 0;
+    const char* digits = entry.size.c_str();
+    while (digits[0] == '0' && digits[1] != '\0') {
+        ++digits;
+    }
+    return std::strcmp(digits, std::to_string(size).c_str()) == 0;
 }
 
 std::string editedLayout(const std::string& layout, const LayoutEntry& entry, std::int64_t size,

@@ -8,14 +8,18 @@
 // read and edited alike, the quotes kept. The simulator loads only the files listed there, and
 // reads a file only up to the size listed, so a file that the program rewrites must be listed
 // anew. This works on the list's bytes only.
+//
+// The list's bytes are a std::string, as the JSON reader takes them (see json/Json.h: they may
+// hold any byte, a NUL too, which a Text never holds); the paths asked about and everything told
+// back are Text.
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-// The cause when the list's parsed values would pass the memory they may take.
-constexpr const char* kLayoutTooLarge = "it is too large to hold in the memory available";
+#include "text/Cause.h"
+#include "text/Text.h"
 
 // Where a number's digits lie in the list: [begin, end).
 struct DigitSpan {
@@ -25,11 +29,11 @@ struct DigitSpan {
 
 // What a list says of one file.
 struct LayoutEntry {
-    bool listed = false;                // the file has an entry
-    std::string size;                   // the digits of the size it records, as written
-    DigitSpan sizeDigits;               // where they lie
-    DigitSpan dateDigits;               // and those of the date
-    std::vector<std::string> unlisted;  // the files asked about that the list leaves out
+    bool listed = false;         // the file has an entry
+    Text size;                   // the digits of the size it records, as written
+    DigitSpan sizeDigits;        // where they lie
+    DigitSpan dateDigits;        // and those of the date
+    std::vector<Text> unlisted;  // the files asked about that the list leaves out
 };
 
 // Finds the entry whose path names `path` (relative to the package's folder, with '/'
@@ -40,9 +44,8 @@ struct LayoutEntry {
 // be: not JSON, no "content" array of entries that each have a path, the file listed twice, its
 // size or date missing, given twice or not a whole number written in digits, or too large for
 // the memory.
-bool readLayout(const std::string& layout, const std::string& path,
-                const std::vector<std::string>& files, std::size_t memoryBudget, LayoutEntry& entry,
-                std::string& why);
+bool readLayout(const std::string& layout, const Text& path, const std::vector<Text>& files,
+                std::size_t memoryBudget, LayoutEntry& entry, Cause& why);
 
 // Whether the listed entry records `size`, however many leading zeros its digits have.
 bool recordsSize(const LayoutEntry& entry, std::int64_t size);

@@ -1,6 +1,7 @@
 #include "platform/FileReplacement.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "platform/FileSystem.h"
@@ -42,25 +43,10 @@ struct ProbedDevice {
 };
 std::vector<ProbedDevice> gProbed;
 
-constexpr const char* kChanged =
-    "changed while it was being processed; nothing was written, run the program again";
-// When another program saved twice while the name was being swapped, its later save comes back
-// where the new content stood, and is kept there.
-constexpr const char* kChangedTwice =
-    "changed while it was being processed; nothing was written, and another program's save was "
-    "left as ";
-// Where names cannot be swapped, the file read is moved aside first; when another program saves
-// at its name meanwhile, that save stays and the file read is left where it was moved.
-constexpr const char* kMovedAside =
-    "changed while it was being processed; nothing was written, another program's save took its "
-    "place and the file as it was read was left as ";
-
-// The one shape of a cause that the system reports: "cannot <action>: <the system's reason>".
-Text cannot(const char* action, SystemError error) {
-    Text cause("cannot ");
-    cause += Text(action);
-    cause += Text(": ");
-    cause += os::systemMessage(error);
+// A step that the system refused, with its own words for why.
+Cause cannot(CauseKind kind, SystemError error) {
+    Cause cause = causeOf(kind);
+    cause.reason = os::systemMessage(error);
     return cause;
 }
 
@@ -110,21 +96,20 @@ Text finish(Replacement& replacement) {
 
 // Ends the replacement and says why; and, where the folder let the temporary file be made but
 // not removed, where it was left, so that the user can delete it.
-bool fail(Replacement& replacement, Text& why, const Text& cause) {
-    why = cause;
-    const Text leftBehind = finish(replacement);
-    if (!leftBehind.empty()) {
-        why += Text("; the unfinished new content could not be removed, delete ");
-        why += leftBehind;
-    }
+bool fail(Replacement& replacement, Cause& why, Cause cause) {
+    why = std::move(cause);
+    why.leftBehind = finish(replacement);
     return false;
+}
+
+bool fail(Replacement& replacement, Cause& why, CauseKind kind) {
+    return fail(replacement, why, causeOf(kind));
 }
 
 // Calling the steps out of order is a mistake in the program, not a fault of the file system,
 // and must not read to the user as one.
-bool misused(Replacement& replacement, Text& why) {
-    return fail(replacement, why,
-                "cannot replace the file: the program took its steps out of order");
+bool misused(Replacement& replacement, Cause& why) {
+    return fail(replacement, why, CauseKind::stepsOutOfOrder);
 }
 
 bool sameFile(const os::Identity& now, const os::Identity& then) {
@@ -374,7 +359,7 @@ Replacement::~Replacement() {
     abandonReplacement(*this);
 }
 
-bool openOriginal(const char* path, Replacement& replacement, Text& why) {
+bool openOriginal(const char* path, Replacement& replacement, Cause& why) {
     abandonReplacement(replacement);
     replacement.attributesNotKept.clear();
     replacement.backupLeftAs.clear();
@@ -389,20 +374,18 @@ bool openOriginal(const char* path, Replacement& replacement, Text& why) {
         if (os::calls().identityAt(Text(path), none, ignored) == Done::missing) {
             const Text aside = contentLeftAside(Text(path));
             if (!aside.empty()) {
-                return fail(replacement, why,
-                            cannot("open it", error) +
-                                Text("; a run that was ended while it replaced the file left "
-                                     "its content as ") +
-                                aside + Text(", rename that back"));
+                Cause cause = cannot(CauseKind::cannotOpenContentLeftAside, error);
+                cause.path = aside;
+                return fail(replacement, why, std::move(cause));
             }
         }
-        return fail(replacement, why, cannot("open it", error));
+        return fail(replacement, why, cannot(CauseKind::cannotOpen, error));
     }
     if (facts.changed) {
-        return fail(replacement, why, kChanged);
+        return fail(replacement, why, CauseKind::changed);
     }
     if (!facts.regular) {
-        return fail(replacement, why, "is not a regular file");
+        return fail(replacement, why, CauseKind::notRegularFile);
     }
     state.read = facts.identity;
     state.target = facts.target;
@@ -414,7 +397,7 @@ bool openOriginal(const char* path, Replacement& replacement, Text& why) {
 }
 
 bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, std::size_t& got,
-                  Text& why) {
+                  Cause& why) {
     got = 0;
     if (replacement.step != ReplacementStep::reading) {
         return misused(replacement, why);
@@ -426,13 +409,13 @@ bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, 
                                    : capacity;
     SystemError error = 0;
     if (!os::calls().readOriginal(*replacement.state->files, buffer, wanted, got, error)) {
-        return fail(replacement, why, cannot("read it", error));
+        return fail(replacement, why, cannot(CauseKind::cannotRead, error));
     }
     replacement.bytesRead += static_cast<std::int64_t>(got);
     if (replacement.bytesRead > replacement.expectedSize ||
         (got == 0 && replacement.bytesRead != replacement.expectedSize)) {
         got = 0;
-        return fail(replacement, why, kChanged);
+        return fail(replacement, why, CauseKind::changed);
     }
     if (got == 0) {
         replacement.step = ReplacementStep::read;
@@ -440,14 +423,14 @@ bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, 
     return true;
 }
 
-bool beginReplacement(Replacement& replacement, Text& why) {
+bool beginReplacement(Replacement& replacement, Cause& why) {
     if (replacement.step != ReplacementStep::read) {
         return misused(replacement, why);
     }
     ReplacementState& state = *replacement.state;
     const os::Calls& call = os::calls();
     if (call.isReadOnly(*state.files, state.target)) {
-        return fail(replacement, why, "is read-only, so it was not replaced");
+        return fail(replacement, why, CauseKind::readOnly);
     }
     SystemError error = 0;
     state.backup = replacement.backup;
@@ -455,13 +438,12 @@ bool beginReplacement(Replacement& replacement, Text& why) {
         os::Identity there;
         const Done found = call.identityAt(state.backup, there, error);
         if (found == Done::failed) {
-            return fail(replacement, why, cannot("examine the backup's name", error));
+            return fail(replacement, why, cannot(CauseKind::cannotExamineBackup, error));
         }
         if (found == Done::yes && (!there.regular || there.readOnly)) {
-            return fail(replacement, why,
-                        Text("cannot keep the old content as ") + state.backup +
-                            Text(": that name holds something other than a file that may be "
-                                 "replaced; nothing was written"));
+            Cause cause = causeOf(CauseKind::backupNameTaken);
+            cause.path = state.backup;
+            return fail(replacement, why, std::move(cause));
         }
     }
     Done created = Done::taken;
@@ -477,27 +459,25 @@ bool beginReplacement(Replacement& replacement, Text& why) {
     }
     if (created != Done::yes ||
         call.identityAt(state.temporary, state.written, error) != Done::yes) {
-        return fail(replacement, why, cannot("create a temporary file beside it", error));
+        return fail(replacement, why, cannot(CauseKind::cannotCreateTemporary, error));
     }
     switch (call.keepOwner(*state.files, error)) {
         case Done::yes:
             break;
         case Done::taken:
-            return fail(replacement, why,
-                        "belongs to another user, and the new file could not be given to them, so "
-                        "it was not replaced");
+            return fail(replacement, why, CauseKind::belongsToAnotherUser);
         default:
-            return fail(replacement, why, cannot("give the new file the old one's owner", error));
+            return fail(replacement, why, cannot(CauseKind::cannotKeepOwner, error));
     }
     Renames renames;
     if (!learnRenames(state, renames)) {
-        return fail(replacement, why, cannot("create a temporary file beside it", error));
+        return fail(replacement, why, cannot(CauseKind::cannotCreateTemporary, error));
     }
     replacement.step = ReplacementStep::writing;
     return true;
 }
 
-bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why) {
+bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Cause& why) {
     if (replacement.step != ReplacementStep::writing) {
         return misused(replacement, why);
     }
@@ -505,7 +485,7 @@ bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t c
         std::size_t written = 0;
         SystemError error = 0;
         if (!os::calls().writeTemporary(*replacement.state->files, bytes, count, written, error)) {
-            return fail(replacement, why, cannot("write the new content", error));
+            return fail(replacement, why, cannot(CauseKind::cannotWrite, error));
         }
         bytes += written;
         count -= written;
@@ -513,7 +493,7 @@ bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t c
     return true;
 }
 
-bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why) {
+bool sealReplacement(Replacement& replacement, SealedFacts& facts, Cause& why) {
     if (replacement.step != ReplacementStep::writing) {
         return misused(replacement, why);
     }
@@ -521,18 +501,17 @@ bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why) {
     const os::Calls& call = os::calls();
     SystemError error = 0;
     if (!call.copyAttributes(*state.files, replacement.attributesNotKept, error)) {
-        return fail(replacement, why,
-                    cannot("give the new file the old one's owner and permissions", error));
+        return fail(replacement, why, cannot(CauseKind::cannotKeepOwnerAndPermissions, error));
     }
     if (!call.flushTemporary(*state.files, error)) {
-        return fail(replacement, why, cannot("flush the new content to disk", error));
+        return fail(replacement, why, cannot(CauseKind::cannotFlush, error));
     }
     if (!call.closeTemporary(*state.files, error)) {
-        return fail(replacement, why, cannot("close the new content", error));
+        return fail(replacement, why, cannot(CauseKind::cannotClose, error));
     }
     os::Identity sealed;
     if (call.identityAt(state.temporary, sealed, error) != Done::yes) {
-        return fail(replacement, why, cannot("read back the new content's size and time", error));
+        return fail(replacement, why, cannot(CauseKind::cannotReadBack, error));
     }
     facts.size = sealed.size;
     facts.lastWriteTicks = sealed.lastWriteTicks;
@@ -540,7 +519,7 @@ bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why) {
     return true;
 }
 
-bool commitReplacement(Replacement& replacement, Text& why, int statusOncePlaced) {
+bool commitReplacement(Replacement& replacement, Cause& why, int statusOncePlaced) {
     SealedFacts facts;
     if (replacement.step == ReplacementStep::writing && !sealReplacement(replacement, facts, why)) {
         return false;
@@ -571,13 +550,19 @@ bool commitReplacement(Replacement& replacement, Text& why, int statusOncePlaced
             break;
         case Placed::fileChanged:
             if (!state.keptAside.empty()) {
-                return fail(replacement, why,
-                            Text(state.keptAsideIsOriginal ? kMovedAside : kChangedTwice) +
-                                state.keptAside + Text(", run the program again"));
+                // Where names cannot be swapped, the file read is moved aside first; when another
+                // program saves at its name meanwhile, that save stays and the file read is left
+                // where it was moved. Where they are swapped, another program that saved twice
+                // meanwhile finds its later save where the new content stood, kept there.
+                Cause cause =
+                    causeOf(state.keptAsideIsOriginal ? CauseKind::changedOriginalLeftAside
+                                                      : CauseKind::changedSaveLeftAside);
+                cause.path = state.keptAside;
+                return fail(replacement, why, std::move(cause));
             }
-            return fail(replacement, why, kChanged);
+            return fail(replacement, why, CauseKind::changed);
         default:
-            return fail(replacement, why, cannot("replace the file", error));
+            return fail(replacement, why, cannot(CauseKind::cannotReplace, error));
     }
     replacement.backupLeftAs = state.backupLeftAs;
     abandonReplacement(replacement);  // only frees the record: the temporary name is gone
@@ -590,14 +575,14 @@ void abandonReplacement(Replacement& replacement) {
 
 ByteSource originalBytes(Replacement& replacement) {
     return ByteSource{
-        [](void* context, char* buffer, std::size_t capacity, std::size_t& got, Text& why) {
+        [](void* context, char* buffer, std::size_t capacity, std::size_t& got, Cause& why) {
             return readOriginal(*static_cast<Replacement*>(context), buffer, capacity, got, why);
         },
         &replacement};
 }
 
 ByteSink replacementBytes(Replacement& replacement) {
-    return ByteSink{[](void* context, const char* bytes, std::size_t count, Text& why) {
+    return ByteSink{[](void* context, const char* bytes, std::size_t count, Cause& why) {
                         return writeReplacement(*static_cast<Replacement*>(context), bytes, count,
                                                 why);
                     },

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "text/ByteStream.h"
+#include "text/Cause.h"
 #include "text/Text.h"
 
 // Safe replacement of a file's whole content. The protocol is written once, in
@@ -48,9 +49,11 @@
 //      Two files that belong together are each sealed, then committed one right after the other.
 //   On a failure in any step, or when the caller gives up (abandonReplacement(), or a Replacement
 //   going out of scope unfinished), everything open is closed, the temporary file is removed and
-//   the file is left exactly as it was. A failing call puts the cause in `why` and finishes the
-//   Replacement. Every temporary file in existence is also removed when the process is ended by a
-//   signal or console event (see Process.h); only a kill that cannot be caught leaves one behind.
+//   the file is left exactly as it was. A failing call puts the cause in `why` (its kind, the
+//   system's words for a step it refused, and the temporary file's name where the folder would
+//   not let it be removed) and finishes the Replacement. Every temporary file in existence is also
+//   removed when the process is ended by a signal or console event (see Process.h); only a kill
+//   that cannot be caught leaves one behind.
 
 struct ReplacementState;  // the names and identities that the protocol checks
 
@@ -83,16 +86,16 @@ struct Replacement {
     Text backupLeftAs;
 };
 
-bool openOriginal(const char* path, Replacement& replacement, Text& why);
+bool openOriginal(const char* path, Replacement& replacement, Cause& why);
 // Delivers up to `capacity` bytes of the file in `got`; 0 bytes once the whole file has been read.
 bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, std::size_t& got,
-                  Text& why);
-bool beginReplacement(Replacement& replacement, Text& why);
-bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Text& why);
-bool sealReplacement(Replacement& replacement, SealedFacts& facts, Text& why);
+                  Cause& why);
+bool beginReplacement(Replacement& replacement, Cause& why);
+bool writeReplacement(Replacement& replacement, const char* bytes, std::size_t count, Cause& why);
+bool sealReplacement(Replacement& replacement, SealedFacts& facts, Cause& why);
 // `statusOncePlaced`, when not negative, is the exit status the run has earned once the file is
 // in place (see settleExitStatus in Process.h), settled before any signal can end the program.
-bool commitReplacement(Replacement& replacement, Text& why, int statusOncePlaced = -1);
+bool commitReplacement(Replacement& replacement, Cause& why, int statusOncePlaced = -1);
 void abandonReplacement(Replacement& replacement);
 
 // Steps 2 and 4 as a byte stream, for code that reads and writes without knowing of files.

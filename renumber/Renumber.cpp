@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "text/AsciiCase.h"
 #include "text/Decimal.h"
 #include "text/Text.h"
 
@@ -11,20 +12,12 @@ namespace {
 constexpr char kMarker[] = "fltsim.";
 constexpr std::int32_t kMarkerLength = sizeof kMarker - 1;
 
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 // Where "fltsim." stands in chars[from, to), in any ASCII letter case, or -1. The simulators read
 // section names without regard to case, so [FLTSIM.3] is as much an entry as [fltsim.3]. Plain
 // ASCII on purpose: a locale must not decide what counts as an entry.
 std::int32_t findMarker(const char* chars, std::int32_t from, std::int32_t to) {
     for (std::int32_t at = from; at + kMarkerLength <= to; ++at) {
-        std::int32_t matched = 0;
-        while (matched < kMarkerLength && asciiLower(chars[at + matched]) == kMarker[matched]) {
-            ++matched;
-        }
-        if (matched == kMarkerLength) {
+        if (equalIgnoringAsciiCase(chars + at, kMarker, kMarkerLength)) {
             return at;
         }
     }

@@ -7,22 +7,10 @@
 
 namespace {
 
-bool readAll(ByteSource source, SectionParser& parser, Text& why) {
-    char chunk[kStreamChunk];
-    for (;;) {
-        std::size_t got = 0;
-        if (!source.read(source.context, chunk, sizeof chunk, got, why)) {
-            return false;
-        }
-        if (got == 0) {
-            break;
-        }
-        if (!parser.feed(chunk, got)) {
-            why = parser.why();
-            return false;
-        }
-    }
-    if (!parser.finish()) {
+// The parser as the sink of the file's bytes.
+bool feedParser(void* context, const char* bytes, std::size_t count, Cause& why) {
+    auto& parser = *static_cast<SectionParser*>(context);
+    if (!parser.feed(bytes, count)) {
         why = parser.why();
         return false;
     }
@@ -31,18 +19,23 @@ bool readAll(ByteSource source, SectionParser& parser, Text& why) {
 
 }  // namespace
 
-bool loadSections(ByteSource source, SectionList& list, Text& why, std::int64_t memoryBudget) {
+bool loadSections(ByteSource source, SectionList& list, Cause& why, std::int64_t memoryBudget) {
     SectionParser parser(list, std::min(memoryBudget, SectionParser::kMemoryBudget));
-    if (!readAll(source, parser, why)) {
+    if (!copyAll(source, ByteSink{feedParser, &parser}, why)) {
+        discardSections(list);
+        return false;
+    }
+    if (!parser.finish()) {
+        why = parser.why();
         discardSections(list);
         return false;
     }
     return true;
 }
 
-bool saveSections(const SectionList& list, ByteSink sink, Text& why) {
+bool saveSections(const SectionList& list, ByteSink sink, Cause& why) {
     if (list.head == nullptr) {
-        why = "cannot write the new content: no sections were loaded";
+        why = causeOf(CauseKind::noSectionsLoaded);
         return false;
     }
     return writeSections(list, sink, why);

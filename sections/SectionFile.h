@@ -12,9 +12,9 @@
 // empty: a file that was only partly read must never be written back.
 // What the sections may cost in memory is held to `memoryBudget` bytes, or to the parser's own
 // ceiling when that is less.
-bool loadSections(ByteSource source, SectionList& list, Text& why,
+bool loadSections(ByteSource source, SectionList& list, Cause& why,
                   std::int64_t memoryBudget = SectionParser::kMemoryBudget);
 
 // Writes the sections to `sink` in file layout. An empty list is refused before anything is
 // written: loading always leaves a section, so only a fault in the program can hand one over.
-bool saveSections(const SectionList& list, ByteSink sink, Text& why);
+bool saveSections(const SectionList& list, ByteSink sink, Cause& why);

@@ -47,15 +47,15 @@ constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
 SectionParser::SectionParser(SectionList& list, std::int64_t memoryBudget)
     : list_(list), memoryBudget_(memoryBudget) {}
 
-bool SectionParser::refuse(const char* why) {
-    why_ = why;
+bool SectionParser::refuse(CauseKind kind) {
+    why_ = causeOf(kind);
     return false;
 }
 
 // Refuses the file when holding `extra` more bytes would pass the budget.
 bool SectionParser::charge(std::int64_t extra) {
     if (sectionsCost_ + body_.capacity() + line_.capacity() + extra > memoryBudget_) {
-        return refuse(kTooLargeForMemory);
+        return refuse(CauseKind::tooLargeForMemory);
     }
     return true;
 }
@@ -79,7 +79,7 @@ bool SectionParser::decideEncoding() {
     // UTF-32's little-endian mark begins like UTF-16's, so it is tested first.
     if (startsWith(start, count, "\xFF\xFE\0\0", 4) ||
         startsWith(start, count, "\0\0\xFE\xFF", 4)) {
-        return refuse("is UTF-32 text, which this program cannot read");
+        return refuse(CauseKind::utf32);
     }
     int markLength = 0;
     if (startsWith(start, count, "\xEF\xBB\xBF", 3)) {
@@ -92,9 +92,7 @@ bool SectionParser::decideEncoding() {
         list_.encoding = FileEncoding::utf16BigEndian;
         markLength = 2;
     } else if (looksLikeUtf16(start, count)) {
-        return refuse(
-            "is UTF-16 text without a byte-order mark, which this program cannot tell from binary "
-            "data");
+        return refuse(CauseKind::utf16WithoutMark);
     }
     utf16_ = Utf16Decoder(byteOrderOf(list_.encoding));
     return decodeText(reinterpret_cast<const char*>(start + markLength),
@@ -107,7 +105,7 @@ bool SectionParser::decodeText(const char* bytes, std::size_t count) {
     }
     if (!isUtf16(list_.encoding)) {
         if (std::memchr(bytes, '\0', count) != nullptr) {
-            return refuse("contains a NUL byte, so it is not a plain text file");
+            return refuse(CauseKind::nulByte);
         }
         return splitLines(bytes, count);
     }
@@ -145,7 +143,7 @@ bool SectionParser::splitLines(const char* chars, std::size_t count) {
         const std::size_t lineLength =
             lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - chars) : count;
         if (!fits(line_, lineLength)) {
-            return refuse("has a line too long for this program to hold");
+            return refuse(CauseKind::lineTooLong);
         }
         if (lineEnd == nullptr) {
             if (!charge(static_cast<std::int64_t>(lineLength))) {
@@ -184,7 +182,7 @@ bool SectionParser::endLine(const char* chars, std::size_t count) {
         return true;
     }
     if (!fits(body_, count + 1)) {
-        return refuse("has a section too large for this program to hold");
+        return refuse(CauseKind::sectionTooLarge);
     }
     if (!charge(static_cast<std::int64_t>(count) + 1)) {
         return false;
@@ -246,7 +244,7 @@ bool SectionParser::finish() {
     return handOver();  // even when empty, so that a list always holds a section
 }
 
-bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text& why) {
+bool parseSections(const char* bytes, std::size_t count, SectionList& list, Cause& why) {
     SectionParser parser(list);
     if (parser.feed(bytes, count) && parser.finish()) {
         return true;

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "sections/Section.h"
+#include "text/Cause.h"
 #include "text/Text.h"
 #include "text/Utf16.h"
 
@@ -24,11 +25,9 @@
 //   unpaired surrogate or a U+0000 character.
 //
 // What the sections cost in memory is counted as they are collected, and loading refuses the file
-// once that passes the budget: near the end of a 32-bit address space an allocator may crash
-// instead of failing cleanly, so the limit must come before it.
-// The cause when the file's sections pass the budget, or memory runs out while it is handled.
-constexpr const char* kTooLargeForMemory = "is too large to hold in the memory available";
-
+// once that passes the budget (tooLargeForMemory, as when memory runs out while it is handled):
+// near the end of a 32-bit address space an allocator may crash instead of failing cleanly, so the
+// limit must come before it.
 class SectionParser {
   public:
     // A 32-bit process has 2 GB of address space for everything; a 64-bit one is held to a size
@@ -43,11 +42,11 @@ class SectionParser {
     bool feed(const char* bytes, std::size_t count);
     // Ends the input. The list then holds at least one section, even for an empty file.
     bool finish();
-    const Text& why() const { return why_; }
+    const Cause& why() const { return why_; }
 
   private:
-    bool refused() const { return !why_.empty(); }
-    bool refuse(const char* why);
+    bool refused() const { return why_.kind != CauseKind::none; }
+    bool refuse(CauseKind kind);
     bool decideEncoding();
     bool decodeText(const char* bytes, std::size_t count);
     bool splitLines(const char* chars, std::size_t count);
@@ -66,11 +65,11 @@ class SectionParser {
     int firstByteCount_ = 0;
     bool encodingKnown_ = false;
     Utf16Decoder utf16_{ByteOrder::littleEndian};
-    Text why_;  // empty until the input is refused
+    Cause why_;  // of no kind until the input is refused
     std::int64_t memoryBudget_;
     std::int64_t sectionsCost_ = 0;  // of the sections already in the list
 };
 
 // The whole input in one call, for callers that already hold it in memory. On failure the list
 // is left empty.
-bool parseSections(const char* bytes, std::size_t count, SectionList& list, Text& why);
+bool parseSections(const char* bytes, std::size_t count, SectionList& list, Cause& why);

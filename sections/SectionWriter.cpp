@@ -10,7 +10,7 @@ namespace {
 // Gathers the output into large writes; the sections hold '\n' where the file gets CR LF.
 class CrLfBuffer {
   public:
-    CrLfBuffer(ByteSink sink, Text& why) : sink_(sink), why_(why) {}
+    CrLfBuffer(ByteSink sink, Cause& why) : sink_(sink), why_(why) {}
 
     bool put(const char* bytes, std::size_t count) {
         while (count > 0) {
@@ -48,7 +48,7 @@ class CrLfBuffer {
 
   private:
     ByteSink sink_;
-    Text& why_;
+    Cause& why_;
     std::size_t used_ = 0;
     char buffer_[kStreamChunk];
 };
@@ -59,19 +59,16 @@ struct Utf16Sink {
     ByteSink file;
 };
 
-// The sections of a UTF-16 file hold only what its decoding produced, so this is the program's
-// own fault if it ever shows.
-constexpr const char* kNotUtf8 =
-    "cannot write the new content: it holds bytes that are not UTF-8, which UTF-16 cannot carry";
-
-bool toUtf16(void* context, const char* bytes, std::size_t count, Text& why) {
+bool toUtf16(void* context, const char* bytes, std::size_t count, Cause& why) {
     auto& sink = *static_cast<Utf16Sink*>(context);
     char encoded[Utf16Encoder::maxEncodedSize(kUtf16Piece)];
     while (count > 0) {
         const std::size_t piece = std::min(count, kUtf16Piece);
         std::size_t encodedCount = 0;
         if (!sink.encoder.encode(bytes, piece, encoded, encodedCount)) {
-            why = kNotUtf8;
+            // The sections of a UTF-16 file hold only what its decoding produced, so this is the
+            // program's own fault if it ever shows.
+            why = causeOf(CauseKind::notUtf8ForUtf16);
             return false;
         }
         if (!sink.file.write(sink.file.context, encoded, encodedCount, why)) {
@@ -83,7 +80,7 @@ bool toUtf16(void* context, const char* bytes, std::size_t count, Text& why) {
     return true;
 }
 
-bool writeLayout(const SectionList& list, ByteSink sink, bool withMark, Text& why) {
+bool writeLayout(const SectionList& list, ByteSink sink, bool withMark, Cause& why) {
     CrLfBuffer out(sink, why);
     if (withMark &&
         !out.put("\xEF\xBB\xBF", 3)) {  // U+FEFF, in whatever encoding the sink gives it
@@ -104,7 +101,7 @@ bool writeLayout(const SectionList& list, ByteSink sink, bool withMark, Text& wh
 
 }  // namespace
 
-bool writeSections(const SectionList& list, ByteSink sink, Text& why) {
+bool writeSections(const SectionList& list, ByteSink sink, Cause& why) {
     if (!isUtf16(list.encoding)) {
         return writeLayout(list, sink, list.encoding == FileEncoding::utf8WithMark, why);
     }
@@ -113,7 +110,7 @@ bool writeSections(const SectionList& list, ByteSink sink, Text& why) {
         return false;
     }
     if (!utf16.encoder.finished()) {
-        why = kNotUtf8;
+        why = causeOf(CauseKind::notUtf8ForUtf16);
         return false;
     }
     return true;

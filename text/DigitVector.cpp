@@ -1,8 +1,8 @@
 #include "text/DigitVector.h"
 
 #include <algorithm>
-#include <cstdlib>
-#include <iostream>
+
+#include "text/Cause.h"
 
 DigitVector::DigitVector() : count_(10), elements_(new std::int32_t[10]()) {}
 
@@ -21,10 +21,7 @@ void DigitVector::resize(std::int32_t newCount) {
 
 std::int32_t& DigitVector::at(std::int32_t index) {
     if (index < 0 || index >= count_) {
-        std::cout.flush();
-        std::cerr << "Illegal vector index: " << index << " max index = " << count_ - 1 << '\n'
-                  << std::flush;
-        std::exit(1);
+        throw ProgramFault(CauseKind::badIndex, index, std::int64_t{count_} - 1);
     }
     return elements_[index];
 }

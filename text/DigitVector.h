@@ -3,7 +3,8 @@
 #include <cstdint>
 
 // A growable array of 32-bit integers whose element access is checked: a bad index is a fault
-// in the program, so it is reported on standard error and ends the process with status 1.
+// in the program, so it throws a ProgramFault (text/Cause.h) of kind badIndex, which the run
+// reports on standard error and ends by its own way out, the file as it was or as it was placed.
 class DigitVector {
   public:
     DigitVector();  // 10 elements, all 0

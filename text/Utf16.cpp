@@ -1,5 +1,7 @@
 #include "text/Utf16.h"
 
+#include "text/Utf8.h"
+
 namespace {
 
 bool isHigh(unsigned unit) {
@@ -10,67 +12,17 @@ bool isLow(unsigned unit) {
     return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
-void putUtf8(unsigned point, char*& out) {
-    if (point < 0x80) {
-        *out++ = static_cast<char>(point);
-    } else if (point < 0x800) {
-        *out++ = static_cast<char>(0xC0 | (point >> 6));
-        *out++ = static_cast<char>(0x80 | (point & 0x3F));
-    } else if (point < 0x10000) {
-        *out++ = static_cast<char>(0xE0 | (point >> 12));
-        *out++ = static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (point & 0x3F));
-    } else {
-        *out++ = static_cast<char>(0xF0 | (point >> 18));
-        *out++ = static_cast<char>(0x80 | ((point >> 12) & 0x3F));
-        *out++ = static_cast<char>(0x80 | ((point >> 6) & 0x3F));
-        *out++ = static_cast<char>(0x80 | (point & 0x3F));
-    }
-}
-
-// The length of the UTF-8 sequence that starts with `lead`, or 0 when it cannot start one.
-int sequenceLength(unsigned char lead) {
-    if (lead < 0x80) {
-        return 1;
-    }
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        return 2;
-    }
-    if (lead >= 0xE0 && lead <= 0xEF) {
-        return 3;
-    }
-    if (lead >= 0xF0 && lead <= 0xF4) {
-        return 4;
-    }
-    return 0;
-}
-
-// Whether `second` may follow `lead`. After some leads the range is narrower, which rules out
-// overlong forms (E0, F0), surrogates (ED) and points past U+10FFFF (F4).
-bool secondByteFits(unsigned char lead, unsigned char second) {
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead == 0xE0) {
-        low = 0xA0;
-    } else if (lead == 0xED) {
-        high = 0x9F;
-    } else if (lead == 0xF0) {
-        low = 0x90;
-    } else if (lead == 0xF4) {
-        high = 0x8F;
-    }
-    return second >= low && second <= high;
-}
-
 }  // namespace
 
-bool Utf16Decoder::put(unsigned unit, char*& out, Text& why) {
+bool Utf16Decoder::put(unsigned unit, char*& out, Cause& why) {
     if (highSurrogate_ != 0) {
         if (!isLow(unit)) {
-            why = kUnpairedSurrogate;
+            why = causeOf(CauseKind::unpairedSurrogate);
             return false;
         }
-        putUtf8(0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00), out);
+        const std::size_t put =
+            putUtf8(0x10000 + ((highSurrogate_ - 0xD800) << 10) + (unit - 0xDC00), out);
+        out += put;
         highSurrogate_ = 0;
         return true;
     }
@@ -79,19 +31,20 @@ bool Utf16Decoder::put(unsigned unit, char*& out, Text& why) {
         return true;
     }
     if (isLow(unit)) {
-        why = kUnpairedSurrogate;
+        why = causeOf(CauseKind::unpairedSurrogate);
         return false;
     }
     if (unit == 0) {
-        why = kNulCharacter;
+        why = causeOf(CauseKind::nulCharacter);
         return false;
     }
-    putUtf8(unit, out);
+    const std::size_t put = putUtf8(unit, out);
+    out += put;
     return true;
 }
 
 bool Utf16Decoder::decode(const char* bytes, std::size_t count, char* out, std::size_t& written,
-                          Text& why) {
+                          Cause& why) {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes);
     char* const start = out;
     written = 0;
@@ -119,13 +72,13 @@ bool Utf16Decoder::decode(const char* bytes, std::size_t count, char* out, std::
     return true;
 }
 
-bool Utf16Decoder::finish(Text& why) const {
+bool Utf16Decoder::finish(Cause& why) const {
     if (haveOddByte_) {
-        why = kOddByteCount;
+        why = causeOf(CauseKind::oddByteCount);
         return false;
     }
     if (highSurrogate_ != 0) {
-        why = kUnpairedSurrogate;
+        why = causeOf(CauseKind::unpairedSurrogate);
         return false;
     }
     return true;
@@ -145,9 +98,9 @@ bool Utf16Encoder::encode(const char* bytes, std::size_t count, char* out, std::
     while (count > 0) {
         pending_[pendingCount_++] = *in++;
         --count;
-        const int needed = sequenceLength(pending_[0]);
-        if (needed == 0 || (pendingCount_ == 2 && !secondByteFits(pending_[0], pending_[1])) ||
-            (pendingCount_ > 2 && (pending_[pendingCount_ - 1] & 0xC0) != 0x80)) {
+        const int needed = static_cast<int>(utf8LengthFrom(pending_[0]));
+        if (needed == 0 || (pendingCount_ == 2 && !utf8SecondByteFits(pending_[0], pending_[1])) ||
+            (pendingCount_ > 2 && !isUtf8Continuation(pending_[pendingCount_ - 1]))) {
             return false;
         }
         if (pendingCount_ < needed) {

@@ -2,7 +2,7 @@
 
 #include <cstddef>
 
-#include "text/Text.h"
+#include "text/Cause.h"
 
 // Conversion between UTF-16 bytes and UTF-8, a chunk at a time, so that a UTF-16 file can be read
 // and written by code that works on 8-bit text and is never held twice in memory.
@@ -17,12 +17,6 @@ enum class ByteOrder { littleEndian, bigEndian };
 // buffer.
 constexpr std::size_t kUtf16Piece = 8192;
 
-// Why UTF-16 input is refused.
-constexpr const char* kUnpairedSurrogate =
-    "contains an unpaired UTF-16 surrogate, so it is not valid UTF-16";
-constexpr const char* kOddByteCount = "has an odd number of bytes, so it is not whole UTF-16";
-constexpr const char* kNulCharacter = "contains a NUL character, so it is not a plain text file";
-
 class Utf16Decoder {
   public:
     explicit Utf16Decoder(ByteOrder order) : order_(order) {}
@@ -33,13 +27,14 @@ class Utf16Decoder {
 
     // Decodes `count` bytes into `out` and stores the number of UTF-8 bytes written in `written`.
     // A code unit or surrogate pair split between chunks is finished by the next call. False,
-    // with the cause in `why`, when the input is not UTF-16 this program can keep exactly.
-    bool decode(const char* bytes, std::size_t count, char* out, std::size_t& written, Text& why);
+    // with the cause in `why` (an unpaired surrogate, a U+0000 character), when the input is not
+    // UTF-16 this program can keep exactly.
+    bool decode(const char* bytes, std::size_t count, char* out, std::size_t& written, Cause& why);
     // Ends the input: false when it stopped inside a code unit or a surrogate pair.
-    bool finish(Text& why) const;
+    bool finish(Cause& why) const;
 
   private:
-    bool put(unsigned unit, char*& out, Text& why);
+    bool put(unsigned unit, char*& out, Cause& why);
 
     ByteOrder order_;
     unsigned char oddByte_ = 0;

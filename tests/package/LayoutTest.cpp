@@ -20,60 +20,61 @@ TEST(Layout, ChangesOnlyTheDigitsOrSaysWhyNot) {
         const char* path;
         std::int64_t size;
         std::int64_t date;
-        std::string expected;  // the list afterwards, or the cause of its refusal
-        bool refused;
-        bool sizeRecorded;  // the entry already records `size`
+        std::string expected;  // the list afterwards
+        CauseKind refused;     // or why it is refused
+        const char* member;    // and the member of the entry that the cause names
+        bool sizeRecorded;     // the entry already records `size`
         std::size_t budget;
     } rows[] = {
         {"a size that gains a digit, before the date",
          R"({"content":[{"path":"X/aircraft.cfg","size":99,"date":5}]})", kPath, 141, kDate,
-         R"({"content":[{"path":"X/aircraft.cfg","size":141,"date":133017734419960000}]})", false,
-         false, SIZE_MAX},
+         R"({"content":[{"path":"X/aircraft.cfg","size":141,"date":133017734419960000}]})",
+         CauseKind::none, "", false, SIZE_MAX},
         {"a size that loses a digit, after a date that gains many",
          "{ \"content\": [\r\n\t{ \"date\": 5, \"path\": \"x\\/AIRCRAFT.cfg\", \"size\": 1000 "
          "}\r\n] }",
          kPath, 141, kDate,
          "{ \"content\": [\r\n\t{ \"date\": 133017734419960000, \"path\": \"x\\/AIRCRAFT.cfg\", "
          "\"size\": 141 }\r\n] }",
-         false, false, SIZE_MAX},
+         CauseKind::none, "", false, SIZE_MAX},
         {"a size and date written as strings of digits keep their quotes",
          R"({"content":[{"path":"X/aircraft.cfg","size":"200","date":"132402817714110148"}]})",
          kPath, 141, 132402817714110149,
          R"({"content":[{"path":"X/aircraft.cfg","size":"141","date":"132402817714110149"}]})",
-         false, false, SIZE_MAX},
+         CauseKind::none, "", false, SIZE_MAX},
         {"a size with leading zeros is the same size",
          R"({"content":[{"path":"X/aircraft.cfg","size":"0141","date":1}]})", kPath, 141, kDate,
-         R"({"content":[{"path":"X/aircraft.cfg","size":"141","date":133017734419960000}]})", false,
-         true, SIZE_MAX},
+         R"({"content":[{"path":"X/aircraft.cfg","size":"141","date":133017734419960000}]})",
+         CauseKind::none, "", true, SIZE_MAX},
         {"the file listed twice",
          R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1},)"
          R"({"path":"x/Aircraft.cfg","size":1,"date":1}]})",
-         kPath, 141, kDate, "it lists the file twice", true, false, SIZE_MAX},
-        {"no size", R"({"content":[{"path":"X/aircraft.cfg","date":1}]})", kPath, 141, kDate,
-         R"(its entry for the file has no "size")", true, false, SIZE_MAX},
+         kPath, 141, kDate, "", CauseKind::listsTheFileTwice, "", false, SIZE_MAX},
+        {"no size", R"({"content":[{"path":"X/aircraft.cfg","date":1}]})", kPath, 141, kDate, "",
+         CauseKind::entryLacks, "size", false, SIZE_MAX},
         {"the date twice", R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1,"date":2}]})",
-         kPath, 141, kDate, R"(its entry for the file has more than one "date")", true, false,
-         SIZE_MAX},
+         kPath, 141, kDate, "", CauseKind::entryHasTwice, "date", false, SIZE_MAX},
         {"a size whose digits are escapes",
          R"({"content":[{"path":"X/aircraft.cfg","size":"\u0031","date":1}]})", kPath, 141, kDate,
-         "its size is not a plain integer", true, false, SIZE_MAX},
+         "", CauseKind::notPlainInteger, "size", false, SIZE_MAX},
         {"a date that is not a whole number",
-         R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1.5}]})", kPath, 141, kDate,
-         "its date is not a plain integer", true, false, SIZE_MAX},
+         R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1.5}]})", kPath, 141, kDate, "",
+         CauseKind::notPlainInteger, "date", false, SIZE_MAX},
         {"a list whose values pass the memory they may take",
          R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1}],"more":[0,0,0,0,0,0,0,0]})",
-         kPath, 141, kDate, kLayoutTooLarge, true, false, 1024},
+         kPath, 141, kDate, "", CauseKind::tooLargeForMemory, "", false, 1024},
     };
     for (const auto& row : rows) {
         LayoutEntry entry;
-        std::string why;
+        Cause why;
         const bool read = readLayout(row.list, row.path, {}, row.budget, entry, why);
-        if (row.refused) {
+        EXPECT_EQ(static_cast<int>(why.kind), static_cast<int>(row.refused)) << row.name;
+        EXPECT_STREQ(why.name, row.member) << row.name;
+        if (row.refused != CauseKind::none) {
             EXPECT_FALSE(read) << row.name;
-            EXPECT_EQ(why, row.expected) << row.name;
             continue;
         }
-        ASSERT_TRUE(read) << row.name << ": " << why;
+        ASSERT_TRUE(read) << row.name;
         ASSERT_TRUE(entry.listed) << row.name;
         EXPECT_EQ(recordsSize(entry, row.size), row.sizeRecorded) << row.name;
         EXPECT_EQ(editedLayout(row.list, entry, row.size, row.date), row.expected) << row.name;

@@ -39,7 +39,7 @@ TEST(ReplacementOnPosix, NeverWritesAFileALinkSwappedInPointsTo) {
         };
         Interference interference;
         (duringRead ? interference.duringRead : interference.atTheLastMoment) = swap;
-        EXPECT_EQ(replaceWith(target, "written", interference), kChanged);
+        EXPECT_EQ(replaceWith(target, "written", interference).kind, CauseKind::changed);
         EXPECT_EQ(readBytes(secret), "secret\n");
         EXPECT_TRUE(fs::is_symlink(target));
         EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"aircraft.cfg", "secret"}));
@@ -94,7 +94,7 @@ TEST(ReplacementOnPosix, ASaveThatComesBackFromTheSwapIsKept) {
         swapped = true;
         save("second save");
     };
-    const std::string cause = replaceWith(target, "renumbered", twoSaves);
+    const Cause cause = replaceWith(target, "renumbered", twoSaves);
     if (!swapped) {
         GTEST_SKIP() << "the file system here cannot swap two names";
     }
@@ -102,10 +102,8 @@ TEST(ReplacementOnPosix, ASaveThatComesBackFromTheSwapIsKept) {
     const fs::path aside = leftBeside(folder.path());
     ASSERT_FALSE(aside.empty());
     EXPECT_EQ(readBytes(aside), "second save");
-    EXPECT_EQ(cause,
-              "changed while it was being processed; nothing was written, and another program's "
-              "save was left as " +
-                  aside.string() + ", run the program again");
+    EXPECT_EQ(cause.kind, CauseKind::changedSaveLeftAside);
+    EXPECT_STREQ(cause.path.c_str(), aside.string().c_str());
 }
 
 TEST(ReplacementOnPosix, KeepsThePermissionBitsAndLeavesNoOtherFile) {
@@ -113,7 +111,7 @@ TEST(ReplacementOnPosix, KeepsThePermissionBitsAndLeavesNoOtherFile) {
     const fs::path target = folder / "aircraft.cfg";
     writeBytes(target, kOld);
     ASSERT_EQ(chmod(target.c_str(), 0640), 0);
-    ASSERT_EQ(replaceWith(target, "new"), "");
+    ASSERT_EQ(replaceWith(target, "new").kind, CauseKind::none);
     struct stat st {};
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
@@ -129,7 +127,7 @@ TEST(ReplacementOnPosix, KeepsExtendedAttributesAndTheAccessControlList) {
         setxattr(target.c_str(), "system.posix_acl_access", acl.data(), acl.size(), 0) != 0) {
         GTEST_SKIP() << "the file system here has no extended attributes or access lists";
     }
-    ASSERT_EQ(replaceWith(target, "new"), "");
+    ASSERT_EQ(replaceWith(target, "new").kind, CauseKind::none);
     EXPECT_EQ(readBytes(target), "new");
     EXPECT_EQ(attribute(target, "user.origin"), "club package");
     EXPECT_EQ(attribute(target, "system.posix_acl_access"), acl);
@@ -147,7 +145,7 @@ TEST(ReplacementOnPosix, NeverWidensAccessThroughTheFoldersDefaultList) {
         0) {
         GTEST_SKIP() << "the file system here has no access control lists";
     }
-    ASSERT_EQ(replaceWith(target, "new"), "");
+    ASSERT_EQ(replaceWith(target, "new").kind, CauseKind::none);
     EXPECT_EQ(attribute(target, "system.posix_acl_access"), "<none>");
     struct stat st {};
     ASSERT_EQ(stat(target.c_str(), &st), 0);
@@ -170,7 +168,7 @@ TEST(ReplacementOnPosix, KeepsTheSetIdBitsOfAnUnprivilegedUsersFile) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         const bool dropped = setgid(65534) == 0 && setuid(65534) == 0;
-        _exit(dropped && replaceWith(target, "new").empty() ? 0 : 1);
+        _exit(dropped && replaceWith(target, "new").kind == CauseKind::none ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
@@ -195,7 +193,7 @@ TEST(ReplacementOnPosix, AnInterruptedSaveLeavesNoTemporaryFile) {
         if (pid == 0) {
             prepareProcess();
             Replacement replacement;
-            Text why;
+            Cause why;
             char buffer[64];
             std::size_t got = 1;
             bool ready = openOriginal(target.c_str(), replacement, why);
@@ -242,7 +240,7 @@ TEST(ReplacementOnPosix, ASignalAtAnyStepOfTwoReplacementsLeavesNoTemporaryFile)
             };
             Replacement a;
             Replacement b;
-            Text why;
+            Cause why;
             char buffer[64];
             std::size_t got = 1;
             bool ready =
@@ -289,7 +287,7 @@ TEST(ReplacementOnPosix, WorksInAFolderBeyondTheLongestResolvablePath) {
         ASSERT_EQ(chdir(name.c_str()), 0);
     }
     writeBytes("aircraft.cfg", kOld);
-    const std::string cause = replaceWith("aircraft.cfg", "new");
+    const Cause cause = replaceWith("aircraft.cfg", "new");
     const std::string result = readBytes("aircraft.cfg");
     const bool alone = filesIn(".") == std::vector<std::string>{"aircraft.cfg"};
     // Climb out again, so that the folder can be removed.
@@ -299,7 +297,7 @@ TEST(ReplacementOnPosix, WorksInAFolderBeyondTheLongestResolvablePath) {
         ASSERT_EQ(rmdir(name.c_str()), 0);
     }
     fs::current_path(start);
-    EXPECT_EQ(cause, "");
+    EXPECT_EQ(cause.kind, CauseKind::none);
     EXPECT_EQ(result, "new");
     EXPECT_TRUE(alone);
 }

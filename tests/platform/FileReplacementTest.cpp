@@ -20,14 +20,14 @@ const std::string kNew = "[fltsim.0]\r\nnew content\r\n";
 
 // Opens and reads `target` whole, then begins its replacement and writes "new".
 void readAndBegin(const fs::path& target, Replacement& replacement) {
-    Text why;
-    ASSERT_TRUE(openOriginal(target.string().c_str(), replacement, why)) << why.c_str();
+    Cause why;
+    ASSERT_TRUE(openOriginal(target.string().c_str(), replacement, why)) << why.kind;
     char buffer[64];
     std::size_t got = 0;
     do {
-        ASSERT_TRUE(readOriginal(replacement, buffer, sizeof buffer, got, why)) << why.c_str();
+        ASSERT_TRUE(readOriginal(replacement, buffer, sizeof buffer, got, why)) << why.kind;
     } while (got > 0);
-    ASSERT_TRUE(beginReplacement(replacement, why)) << why.c_str();
+    ASSERT_TRUE(beginReplacement(replacement, why)) << why.kind;
     ASSERT_TRUE(writeReplacement(replacement, "new", 3, why));
 }
 
@@ -40,7 +40,7 @@ void expectUntouched(const TempFolder& folder) {
 TEST(Replacement, CommitReplacesTheWholeContent) {
     TempFolder folder;
     writeBytes(folder / "aircraft.cfg", kOld + kOld + kOld);
-    EXPECT_EQ(replaceWith(folder / "aircraft.cfg", "short"), "");
+    EXPECT_EQ(replaceWith(folder / "aircraft.cfg", "short").kind, CauseKind::none);
     EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "short");
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
@@ -73,29 +73,27 @@ TEST(Replacement, RefusesWhatItCannotReplace) {
     fs::permissions(folder / "read-only.cfg",
                     fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
                     fs::perm_options::remove);  // the read-only attribute on Windows
-    const struct {
-        const char* name;
-        const char* why;  // none where the system words it in its own language
-    } rows[] = {
-        {"missing.cfg", kPosix ? "cannot open it: No such file or directory" : nullptr},
-        {"folder.cfg", "is not a regular file"},
-        {"read-only.cfg", "is read-only, so it was not replaced"},
-        {"ended.cfg", kPosix ? "cannot open it: No such file or directory; a run that was ended "
-                               "while it replaced the file left its content as "
-                             : nullptr},
-    };
     // A run ended while the file stood aside: its content is there, and the cause says where.
     const fs::path aside = folder / "ended.cfg.tmp-7-0.old";
     writeBytes(aside, kOld);
+    const struct {
+        const char* name;
+        CauseKind kind;
+        std::string path;  // the file the cause names
+    } rows[] = {
+        {"missing.cfg", CauseKind::cannotOpen, ""},
+        {"folder.cfg", CauseKind::notRegularFile, ""},
+        {"read-only.cfg", CauseKind::readOnly, ""},
+        {"ended.cfg", CauseKind::cannotOpenContentLeftAside, aside.string()},
+    };
     for (const auto& row : rows) {
-        const std::string why = replaceWith(folder / row.name, "new");
-        EXPECT_NE(why, "") << row.name;
-        if (row.why != nullptr) {
-            EXPECT_EQ(why.rfind(row.why, 0), 0u) << why;
+        const Cause why = replaceWith(folder / row.name, "new");
+        EXPECT_EQ(why.kind, row.kind) << row.name;
+        EXPECT_STREQ(why.path.c_str(), row.path.c_str()) << row.name;
+        if (kPosix && row.kind != CauseKind::notRegularFile && row.kind != CauseKind::readOnly) {
+            EXPECT_STREQ(why.reason.c_str(), "No such file or directory") << row.name;
         }
     }
-    EXPECT_NE(replaceWith(folder / "ended.cfg", "new").find(aside.string() + ", rename that back"),
-              std::string::npos);
     EXPECT_EQ(readBytes(folder / "read-only.cfg"), kOld);
     EXPECT_EQ(filesIn(folder.path()),
               (std::vector<std::string>{"ended.cfg.tmp-7-0.old", "folder.cfg", "read-only.cfg"}));
@@ -106,7 +104,8 @@ TEST(Replacement, RefusesWhatItCannotReplace) {
 TEST(Replacement, KeepsTheNamesOwnLetterCase) {
     TempFolder folder;
     writeBytes(folder / "Aircraft.cfg", kOld);
-    EXPECT_EQ(replaceWith(folder / (kPosix ? "Aircraft.cfg" : "aircraft.cfg"), kNew), "");
+    EXPECT_EQ(replaceWith(folder / (kPosix ? "Aircraft.cfg" : "aircraft.cfg"), kNew).kind,
+              CauseKind::none);
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"Aircraft.cfg"});
     EXPECT_EQ(readBytes(folder / "Aircraft.cfg"), kNew);
 }
@@ -120,7 +119,7 @@ TEST(Replacement, RewritesTheFileBehindASymbolicLinkAndKeepsTheLink) {
     if (refused) {
         GTEST_SKIP() << "cannot make a symbolic link here: " << refused.message();
     }
-    ASSERT_EQ(replaceWith(folder / "aircraft.cfg", "new"), "");
+    ASSERT_EQ(replaceWith(folder / "aircraft.cfg", "new").kind, CauseKind::none);
     EXPECT_TRUE(fs::is_symlink(folder / "aircraft.cfg"));
     EXPECT_EQ(readBytes(folder / "real" / "aircraft.cfg"), "new");
     EXPECT_EQ(filesIn(folder.path()), (std::vector<std::string>{"aircraft.cfg", "real"}));
@@ -134,14 +133,12 @@ TEST(Replacement, StepsOutOfOrderAreTheProgramsFault) {
     Replacement replacement;
     readAndBegin(folder / "aircraft.cfg", replacement);
     abandonReplacement(replacement);
-    Text why;
-    const std::string outOfOrder =
-        "cannot replace the file: the program took its steps out of order";
+    Cause why;
     EXPECT_FALSE(commitReplacement(replacement, why));
-    EXPECT_EQ(why.c_str(), outOfOrder);
+    EXPECT_EQ(why.kind, CauseKind::stepsOutOfOrder);
     Replacement unopened;
     EXPECT_FALSE(beginReplacement(unopened, why));
-    EXPECT_EQ(why.c_str(), outOfOrder);
+    EXPECT_EQ(why.kind, CauseKind::stepsOutOfOrder);
     expectUntouched(folder);
 }
 
@@ -227,7 +224,7 @@ TEST(Replacement, RefusesAFileThatChangedWhileItWasProcessed) {
             writeBytes(target, kOld);
             Interference interference = row.interference;
             interference.renames = renames;
-            EXPECT_EQ(replaceWith(target, "renumbered", interference), kChanged)
+            EXPECT_EQ(replaceWith(target, "renumbered", interference).kind, CauseKind::changed)
                 << row.name << ", renames " << static_cast<int>(renames);
             if (row.leftAt.empty()) {
                 EXPECT_TRUE(filesIn(folder.path()).empty()) << row.name;
@@ -258,9 +255,9 @@ TEST(Replacement, ATemporaryFileThatCannotBeRemovedIsNamed) {
         fs::create_directory(temporary);
         writeBytes(temporary / "keep", "x");
     };
-    const std::string cause = replaceWith(target, "renumbered", stuck);
-    EXPECT_EQ(cause, kChanged + "; the unfinished new content could not be removed, delete " +
-                         temporary.string());
+    const Cause cause = replaceWith(target, "renumbered", stuck);
+    EXPECT_EQ(cause.kind, CauseKind::changed);
+    EXPECT_STREQ(cause.leftBehind.c_str(), temporary.string().c_str());
     // One pattern on every platform, the one the README tells users they may delete.
     EXPECT_EQ(temporary.filename().string().rfind("aircraft.cfg.tmp-", 0), 0u);
 }
@@ -280,20 +277,18 @@ TEST(Replacement, WithoutASwapNoSaveIsOverwritten) {
             writeBytes(folder / "editor.tmp", edited);
             fs::rename(folder / "editor.tmp", target);
         };
-        const std::string cause = replaceWith(target, "renumbered", save);
+        const Cause cause = replaceWith(target, "renumbered", save);
         EXPECT_EQ(readBytes(target), edited) << whileAside;
         if (!whileAside) {
-            EXPECT_EQ(cause, kChanged);
+            EXPECT_EQ(cause.kind, CauseKind::changed);
             EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
             continue;
         }
         const fs::path aside = leftBeside(folder.path());
         ASSERT_FALSE(aside.empty());
         EXPECT_EQ(readBytes(aside), kOld);
-        EXPECT_EQ(cause,
-                  "changed while it was being processed; nothing was written, another program's "
-                  "save took its place and the file as it was read was left as " +
-                      aside.string() + ", run the program again");
+        EXPECT_EQ(cause.kind, CauseKind::changedOriginalLeftAside);
+        EXPECT_STREQ(cause.path.c_str(), aside.string().c_str());
     }
 }
 
@@ -305,24 +300,24 @@ TEST(Replacement, AFailureAtAnyStepLosesNothing) {
     const struct {
         Renames renames;
         Fault fault;
-        int callsBefore;    // the probe of what the file system offers makes the first calls
-        const char* cause;  // its start; none when the file is replaced
+        int callsBefore;  // the probe of what the file system offers makes the first calls
+        CauseKind cause;  // none when the file is replaced
     } rows[] = {
-        {Renames::all, Fault::none, 0, nullptr},
-        {Renames::noSwap, Fault::none, 0, nullptr},
-        {Renames::renameOnly, Fault::none, 0, nullptr},
-        {Renames::all, Fault::create, 0, "cannot create a temporary file beside it: "},
-        {Renames::all, Fault::write, 0, "cannot write the new content: "},
-        {Renames::all, Fault::attributes, 0, "cannot give the new file the old one's owner"},
-        {Renames::all, Fault::flush, 0, "cannot flush the new content to disk: "},
-        {Renames::all, Fault::close, 1, "cannot close the new content: "},
-        {Renames::all, Fault::identity, 1, "cannot read back the new content's size and time: "},
-        {Renames::all, Fault::exchange, 1, "cannot create a temporary file beside it: "},
-        {Renames::all, Fault::exchange, 2, "cannot replace the file: "},
-        {Renames::all, Fault::identity, 2, "cannot replace the file: "},
-        {Renames::noSwap, Fault::renameIfFree, 1, "cannot replace the file: "},
-        {Renames::noSwap, Fault::renameIfFree, 2, "cannot replace the file: "},
-        {Renames::renameOnly, Fault::renameOver, 0, "cannot replace the file: "},
+        {Renames::all, Fault::none, 0, CauseKind::none},
+        {Renames::noSwap, Fault::none, 0, CauseKind::none},
+        {Renames::renameOnly, Fault::none, 0, CauseKind::none},
+        {Renames::all, Fault::create, 0, CauseKind::cannotCreateTemporary},
+        {Renames::all, Fault::write, 0, CauseKind::cannotWrite},
+        {Renames::all, Fault::attributes, 0, CauseKind::cannotKeepOwnerAndPermissions},
+        {Renames::all, Fault::flush, 0, CauseKind::cannotFlush},
+        {Renames::all, Fault::close, 1, CauseKind::cannotClose},
+        {Renames::all, Fault::identity, 1, CauseKind::cannotReadBack},
+        {Renames::all, Fault::exchange, 1, CauseKind::cannotCreateTemporary},
+        {Renames::all, Fault::exchange, 2, CauseKind::cannotReplace},
+        {Renames::all, Fault::identity, 2, CauseKind::cannotReplace},
+        {Renames::noSwap, Fault::renameIfFree, 1, CauseKind::cannotReplace},
+        {Renames::noSwap, Fault::renameIfFree, 2, CauseKind::cannotReplace},
+        {Renames::renameOnly, Fault::renameOver, 0, CauseKind::cannotReplace},
     };
     for (const auto& row : rows) {
         if (!kPosix && row.fault == Fault::exchange) {
@@ -335,17 +330,14 @@ TEST(Replacement, AFailureAtAnyStepLosesNothing) {
         fault.renames = row.renames;
         fault.fault = row.fault;
         fault.callsBefore = row.callsBefore;
-        const std::string cause = replaceWith(target, kNew, fault);
+        const Cause cause = replaceWith(target, kNew, fault);
         const std::string name = std::to_string(static_cast<int>(row.renames)) + "/" +
                                  std::to_string(static_cast<int>(row.fault)) + "/" +
                                  std::to_string(row.callsBefore);
-        if (row.cause == nullptr) {
-            EXPECT_EQ(cause, "") << name;
-            EXPECT_EQ(readBytes(target), kNew) << name;
-        } else {
-            EXPECT_EQ(cause.rfind(row.cause, 0), 0u) << name << ": " << cause;
-            EXPECT_EQ(readBytes(target), kOld) << name;
-        }
+        EXPECT_EQ(cause.kind, row.cause) << name;
+        // The system's own words for the injected error, whatever they are.
+        EXPECT_EQ(cause.reason.empty(), row.cause == CauseKind::none) << name;
+        EXPECT_EQ(readBytes(target), row.cause == CauseKind::none ? kNew : kOld) << name;
         EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"}) << name;
     }
 }
@@ -366,7 +358,7 @@ TEST(Replacement, KeepsWhatItTookOutAsTheBackup) {
         backup.renames = renames;
         backup.backup = folder / "aircraft.cfg.bak";
         backup.backupLeftAs = &leftAs;
-        EXPECT_EQ(replaceWith(target, kNew, backup), "") << name;
+        EXPECT_EQ(replaceWith(target, kNew, backup).kind, CauseKind::none) << name;
         EXPECT_EQ(readBytes(target), kNew) << name;
         EXPECT_EQ(readBytes(folder / "aircraft.cfg.bak"), kOld) << name;
         EXPECT_EQ(leftAs, (folder / "aircraft.cfg.bak").string()) << name;
@@ -376,18 +368,16 @@ TEST(Replacement, KeepsWhatItTookOutAsTheBackup) {
 
         fs::remove(folder / "aircraft.cfg.bak");
         fs::create_directory(folder / "aircraft.cfg.bak");
-        EXPECT_EQ(replaceWith(target, kOld, backup),
-                  "cannot keep the old content as " + (folder / "aircraft.cfg.bak").string() +
-                      ": that name holds something other than a file that may be replaced; "
-                      "nothing was written")
-            << name;
+        const Cause taken = replaceWith(target, kOld, backup);
+        EXPECT_EQ(taken.kind, CauseKind::backupNameTaken) << name;
+        EXPECT_STREQ(taken.path.c_str(), (folder / "aircraft.cfg.bak").string().c_str()) << name;
         EXPECT_EQ(readBytes(target), kNew) << name;
         fs::remove(folder / "aircraft.cfg.bak");
         if (renames == Renames::renameOnly) {
             continue;  // there the backup's rename is the move aside, whose failure is tested above
         }
         backup.fault = Fault::renameOver;
-        EXPECT_EQ(replaceWith(target, kOld, backup), "") << name;
+        EXPECT_EQ(replaceWith(target, kOld, backup).kind, CauseKind::none) << name;
         EXPECT_EQ(readBytes(target), kOld) << name;
         ASSERT_NE(leftAs, (folder / "aircraft.cfg.bak").string()) << name;
         EXPECT_EQ(readBytes(leftAs), kNew) << name;
@@ -418,7 +408,7 @@ TEST(Replacement, ANewFileHeldByAnotherProgramNeverLeavesTheNameEmpty) {
         }
     };
     held.afterSwap = [&] { movedAside = true; };
-    EXPECT_EQ(replaceWith(target, kNew, held).rfind("cannot replace the file: ", 0), 0u);
+    EXPECT_EQ(replaceWith(target, kNew, held).kind, CauseKind::cannotReplace);
     EXPECT_FALSE(movedAside);
     scanner.close();
     EXPECT_EQ(readBytes(target), kOld);
@@ -435,7 +425,7 @@ TEST(Replacement, AFolderPutInItsPlaceIsKept) {
         fs::create_directory(target);
         writeBytes(target / "keep", "x");
     };
-    EXPECT_EQ(replaceWith(target, "renumbered", folderInstead), kChanged);
+    EXPECT_EQ(replaceWith(target, "renumbered", folderInstead).kind, CauseKind::changed);
     EXPECT_EQ(readBytes(target / "keep"), "x");
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }

@@ -96,19 +96,19 @@ void callInterference(TestMoment moment, void* context) {
 
 }  // namespace
 
-std::string replaceWith(const std::filesystem::path& target, const std::string& content,
-                        const Interference& interference) {
+Cause replaceWith(const std::filesystem::path& target, const std::string& content,
+                  const Interference& interference) {
     Replacement replacement;
-    Text why;
+    Cause why;
     if (!openOriginal(target.string().c_str(), replacement, why)) {
-        return why.c_str();
+        return why;
     }
     char piece[4];
     std::size_t got = 0;
     bool first = true;
     do {
         if (!readOriginal(replacement, piece, sizeof piece, got, why)) {
-            return why.c_str();
+            return why;
         }
         if (first && interference.duringRead) {
             interference.duringRead();
@@ -120,7 +120,7 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
         interference.backup.empty() ? Text() : Text(interference.backup.string().c_str());
     if (!beginReplacement(replacement, why) ||
         !writeReplacement(replacement, content.data(), content.size(), why)) {
-        return why.c_str();
+        return why;
     }
     if (interference.beforeCommit) {
         interference.beforeCommit();
@@ -132,7 +132,7 @@ std::string replaceWith(const std::filesystem::path& target, const std::string& 
     if (interference.backupLeftAs != nullptr) {
         *interference.backupLeftAs = replacement.backupLeftAs.c_str();
     }
-    return done ? "" : why.c_str();
+    return done ? Cause() : why;
 }
 
 CallsDouble::CallsDouble(Interference::Renames renames, Fault fault, int callsBefore) {

@@ -2,7 +2,10 @@
 
 #include <filesystem>
 #include <functional>
+#include <ostream>
 #include <string>
+
+#include "text/Cause.h"
 
 // The step of a replacement at which the double's primitives fail, and how many calls of that
 // primitive succeed before: a fault injected the same way on every platform.
@@ -57,13 +60,15 @@ class CallsDouble {
 // file beside it is written until its time is later.
 void waitForTheFileClock(const std::filesystem::path& file);
 
-inline const std::string kChanged =
-    "changed while it was being processed; nothing was written, run the program again";
+// Runs the whole protocol on `target`, reading it in small pieces and writing `content`: a cause
+// of no kind when the file was replaced, otherwise the cause.
+Cause replaceWith(const std::filesystem::path& target, const std::string& content,
+                  const Interference& interference = {});
 
-// Runs the whole protocol on `target`, reading it in small pieces and writing `content`: "" when
-// the file was replaced, otherwise the cause.
-std::string replaceWith(const std::filesystem::path& target, const std::string& content,
-                        const Interference& interference = {});
+// A kind as a failed expectation shows it: in its words.
+inline std::ostream& operator<<(std::ostream& out, CauseKind kind) {
+    return out << worded(causeOf(kind));
+}
 
 // What a refused replace left beside aircraft.cfg in `folder`, when it left exactly one other file
 // (a save it would not remove, or the file it moved aside); an empty path otherwise.

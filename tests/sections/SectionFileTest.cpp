@@ -15,10 +15,11 @@ struct Pieces {
     std::size_t at = 0;
 };
 
-bool readPiece(void* context, char* buffer, std::size_t capacity, std::size_t& got, Text& why) {
+bool readPiece(void* context, char* buffer, std::size_t capacity, std::size_t& got, Cause& why) {
     auto& source = *static_cast<Pieces*>(context);
     if (source.at >= source.failAt) {
-        why = "cannot read it: Input/output error";
+        why = causeOf(CauseKind::cannotRead);
+        why.reason = "Input/output error";
         return false;
     }
     got = std::min({capacity, source.piece, source.bytes.size() - source.at});
@@ -32,10 +33,11 @@ struct Written {
     bool refuse = false;
 };
 
-bool writeOrRefuse(void* context, const char* bytes, std::size_t count, Text& why) {
+bool writeOrRefuse(void* context, const char* bytes, std::size_t count, Cause& why) {
     auto& sink = *static_cast<Written*>(context);
     if (sink.refuse) {
-        why = "cannot write the new content: No space left on device";
+        why = causeOf(CauseKind::cannotWrite);
+        why.reason = "No space left on device";
         return false;
     }
     sink.bytes.append(bytes, count);
@@ -47,10 +49,10 @@ TEST(SectionFile, LoadsWhatTheSourceDeliversAndSavesItInFileLayout) {
     for (std::size_t piece : {std::size_t{1}, std::size_t{4096}, std::size_t{1} << 20}) {
         Pieces source{"[a]\n" + line + "\n[b]\n" + line, piece};
         SectionList list;
-        Text why;
-        ASSERT_TRUE(loadSections(ByteSource{readPiece, &source}, list, why)) << why.c_str();
+        Cause why;
+        ASSERT_TRUE(loadSections(ByteSource{readPiece, &source}, list, why));
         Written sink;
-        ASSERT_TRUE(saveSections(list, ByteSink{writeOrRefuse, &sink}, why)) << why.c_str();
+        ASSERT_TRUE(saveSections(list, ByteSink{writeOrRefuse, &sink}, why));
         EXPECT_EQ(sink.bytes, "[a]\r\n" + line + "\r\n[b]\r\n" + line + "\r\n") << piece;
         discardSections(list);
     }
@@ -61,17 +63,16 @@ TEST(SectionFile, LoadsWhatTheSourceDeliversAndSavesItInFileLayout) {
 TEST(SectionFile, AFailedLoadLeavesNoSectionsAndSaysWhy) {
     const struct {
         Pieces source;
-        const char* why;
+        CauseKind why;
     } rows[] = {
-        {{"[a]\nx=1\n[b]\n", 4, 8}, "cannot read it: Input/output error"},
-        {{std::string("[a]\r\n\0\r\n", 8), 3},
-         "contains a NUL byte, so it is not a plain text file"},
+        {{"[a]\nx=1\n[b]\n", 4, 8}, CauseKind::cannotRead},
+        {{std::string("[a]\r\n\0\r\n", 8), 3}, CauseKind::nulByte},
     };
     for (auto row : rows) {
         SectionList list;
-        Text why;
+        Cause why;
         EXPECT_FALSE(loadSections(ByteSource{readPiece, &row.source}, list, why));
-        EXPECT_STREQ(why.c_str(), row.why);
+        EXPECT_EQ(why.kind, row.why);
         EXPECT_EQ(list.head, nullptr);
     }
 }
@@ -79,17 +80,18 @@ TEST(SectionFile, AFailedLoadLeavesNoSectionsAndSaysWhy) {
 TEST(SectionFile, SavingPassesOnTheSinksRefusalAndWritesNothingForAnEmptyList) {
     Pieces source{"[a]\nx=1\n", 64};
     SectionList list;
-    Text why;
+    Cause why;
     ASSERT_TRUE(loadSections(ByteSource{readPiece, &source}, list, why));
     Written full;
     full.refuse = true;
     EXPECT_FALSE(saveSections(list, ByteSink{writeOrRefuse, &full}, why));
-    EXPECT_STREQ(why.c_str(), "cannot write the new content: No space left on device");
+    EXPECT_EQ(why.kind, CauseKind::cannotWrite);
+    EXPECT_STREQ(why.reason.c_str(), "No space left on device");
 
     discardSections(list);
     Written sink;
     EXPECT_FALSE(saveSections(list, ByteSink{writeOrRefuse, &sink}, why));
-    EXPECT_STREQ(why.c_str(), "cannot write the new content: no sections were loaded");
+    EXPECT_EQ(why.kind, CauseKind::noSectionsLoaded);
     EXPECT_EQ(sink.bytes, "");
 }
 

@@ -13,7 +13,7 @@ struct Parsed {
     bool ok = false;
     std::vector<std::string> headers;
     std::vector<std::string> bodies;
-    std::string why;
+    CauseKind why = CauseKind::none;
 };
 
 Parsed parseInChunks(const std::string& bytes, std::size_t chunk) {
@@ -25,7 +25,7 @@ Parsed parseInChunks(const std::string& bytes, std::size_t chunk) {
         parsed.ok = parser.feed(bytes.data() + at, std::min(chunk, bytes.size() - at));
     }
     parsed.ok = parsed.ok && parser.finish();
-    parsed.why = parser.why().c_str();
+    parsed.why = parser.why().kind;
     for (const Section* s = list.head; s != nullptr; s = s->next) {
         parsed.headers.emplace_back(s->header.c_str());
         parsed.bodies.emplace_back(s->body.c_str());
@@ -34,16 +34,16 @@ Parsed parseInChunks(const std::string& bytes, std::size_t chunk) {
     return parsed;
 }
 
-bool appendTo(void* context, const char* bytes, std::size_t count, Text&) {
+bool appendTo(void* context, const char* bytes, std::size_t count, Cause&) {
     static_cast<std::string*>(context)->append(bytes, count);
     return true;
 }
 
 std::string roundTrip(const std::string& bytes) {
     SectionList list;
-    Text why;
+    Cause why;
     if (!parseSections(bytes.data(), bytes.size(), list, why)) {
-        return "refused: " + std::string(why.c_str());
+        return "refused: " + std::string(worded(why).c_str());
     }
     std::string out;
     writeSections(list, ByteSink{appendTo, &out}, why);
@@ -162,7 +162,7 @@ TEST(SectionParser, SplitsTheLayoutWhateverTheChunkSize) {
         for (std::size_t chunk : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
                                   std::size_t{1} << 20}) {
             const Parsed parsed = parseInChunks(c.input, chunk);
-            ASSERT_TRUE(parsed.ok) << c.name << ": " << parsed.why;
+            ASSERT_TRUE(parsed.ok) << c.name << ": " << static_cast<int>(parsed.why);
             EXPECT_EQ(parsed.headers, c.headers) << c.name << ", chunks of " << chunk;
             EXPECT_EQ(parsed.bodies, c.bodies) << c.name << ", chunks of " << chunk;
         }
@@ -189,41 +189,35 @@ TEST(SectionParser, KeepsLongLinesWhole) {
 }
 
 TEST(SectionParser, RefusesWhatItCannotRewriteAndLeavesNoSections) {
-    const std::string nul = "contains a NUL byte, so it is not a plain text file";
-    const std::string unpaired = "contains an unpaired UTF-16 surrogate, so it is not valid UTF-16";
+    const CauseKind nul = CauseKind::nulByte;
+    const CauseKind unpaired = CauseKind::unpairedSurrogate;
     const struct {
         std::string input;
-        std::string why;
+        CauseKind why;
     } rows[] = {
         {std::string("[a]\r\nx\0y\r\n", 10), nul},
         {std::string("\0", 1), nul},
         {std::string("a\0", 2), nul},  // too short to be told for UTF-16
         {std::string("[a]\0\0\0", 6), nul},
         {kBom + std::string("[a]\0", 4), nul},
-        {utf16("[a]\r\n"),
-         "is UTF-16 text without a byte-order mark, which this program "
-         "cannot tell from binary data"},
-        {utf16("[a]\r\n", false),
-         "is UTF-16 text without a byte-order mark, which this "
-         "program cannot tell from binary data"},
-        {"\xFF\xFE" + utf16("[a]") + "\r", "has an odd number of bytes, so it is not whole UTF-16"},
+        {utf16("[a]\r\n"), CauseKind::utf16WithoutMark},
+        {utf16("[a]\r\n", false), CauseKind::utf16WithoutMark},
+        {"\xFF\xFE" + utf16("[a]") + "\r", CauseKind::oddByteCount},
         {"\xFF\xFE" + utf16("x") + "\x3D\xD8" + utf16("y"), unpaired},     // high, then no low
         {"\xFF\xFE" + utf16("x") + std::string("\x00\xDE", 2), unpaired},  // a low alone
         {"\xFE\xFF" + utf16("x", false) + "\xD8\x3D", unpaired},           // cut after a high
-        {"\xFF\xFE" + utf16("x") + std::string("\0\0", 2),
-         "contains a NUL character, so it is not a plain text file"},
-        {std::string("\xFF\xFE\0\0", 4) + utf16("[a]") + std::string("\0\0", 2),
-         "is UTF-32 text, which this program cannot read"},
-        {std::string("\0\0\xFE\xFF\0\0\0[", 8), "is UTF-32 text, which this program cannot read"},
+        {"\xFF\xFE" + utf16("x") + std::string("\0\0", 2), CauseKind::nulCharacter},
+        {std::string("\xFF\xFE\0\0", 4) + utf16("[a]") + std::string("\0\0", 2), CauseKind::utf32},
+        {std::string("\0\0\xFE\xFF\0\0\0[", 8), CauseKind::utf32},
     };
     for (const auto& row : rows) {
         for (std::size_t chunk : {std::size_t{1}, std::size_t{3}, std::size_t{1} << 20}) {
             const Parsed parsed = parseInChunks(row.input, chunk);
-            EXPECT_FALSE(parsed.ok) << row.why;
+            EXPECT_FALSE(parsed.ok) << row.input;
             EXPECT_EQ(parsed.why, row.why) << "chunks of " << chunk;
         }
         SectionList list;
-        Text why;
+        Cause why;
         EXPECT_FALSE(parseSections(row.input.data(), row.input.size(), list, why));
         EXPECT_EQ(list.head, nullptr);
     }
@@ -244,7 +238,7 @@ TEST(SectionParser, GivesUpAtItsMemoryBudget) {
         discardSections(list);
         SectionParser parser(list, 200000);
         EXPECT_FALSE(parser.feed(input.data(), input.size()) && parser.finish());
-        EXPECT_STREQ(parser.why().c_str(), kTooLargeForMemory);
+        EXPECT_EQ(parser.why().kind, CauseKind::tooLargeForMemory);
         discardSections(list);
     }
 }

@@ -10,18 +10,18 @@ namespace {
 
 TEST(SectionWriter, StopsWhenTheSinkRefuses) {
     SectionList list;
-    Text why;
+    Cause why;
     const std::string input = "[a]\r\nx\r\n";
     ASSERT_TRUE(parseSections(input.data(), input.size(), list, why));
     int calls = 0;
-    auto refuse = [](void* context, const char*, std::size_t, Text& cause) {
+    auto refuse = [](void* context, const char*, std::size_t, Cause& cause) {
         ++*static_cast<int*>(context);
-        cause = "refused";
+        cause = causeOf(CauseKind::cannotWrite);
         return false;
     };
     EXPECT_FALSE(writeSections(list, ByteSink{refuse, &calls}, why));
     EXPECT_EQ(calls, 1);
-    EXPECT_STREQ(why.c_str(), "refused");
+    EXPECT_EQ(why.kind, CauseKind::cannotWrite);
     releaseSections(list);
 }
 
@@ -38,13 +38,13 @@ TEST(SectionWriter, RefusesToWriteUtf16FromBytesThatAreNotUtf8) {
         list.encoding = FileEncoding::utf16LittleEndian;
         appendSection(Text("[a]"), Text(bytes), list);
         std::string out;
-        Text why;
-        auto keep = [](void* context, const char* data, std::size_t count, Text&) {
+        Cause why;
+        auto keep = [](void* context, const char* data, std::size_t count, Cause&) {
             static_cast<std::string*>(context)->append(data, count);
             return true;
         };
         EXPECT_FALSE(writeSections(list, ByteSink{keep, &out}, why)) << bytes;
-        EXPECT_NE(std::string(why.c_str()).find("not UTF-8"), std::string::npos);
+        EXPECT_EQ(why.kind, CauseKind::notUtf8ForUtf16);
         releaseSections(list);
     }
 }
