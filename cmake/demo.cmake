@@ -10,8 +10,19 @@ foreach(texture IN LISTS textures)
     file(MAKE_DIRECTORY "${DIR}/${folder}")
 endforeach()
 
+# `cmake --workflow` hands its steps no terminal on standard input, so the program would take the
+# end of its input for the key. Where this runs in a terminal, the program reads the terminal, and
+# waits for a key exactly as it does for a user.
+set(input "")
+if(UNIX)
+    execute_process(COMMAND sh -c "exec </dev/tty" RESULT_VARIABLE no_terminal
+        OUTPUT_QUIET ERROR_QUIET)
+    if(no_terminal EQUAL 0)
+        set(input INPUT_FILE /dev/tty)
+    endif()
+endif()
 message("\nRunning cfgrenum in ${DIR} (it waits for a key at the end):\n")
-execute_process(COMMAND "${EXE}" WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status)
+execute_process(COMMAND "${EXE}" WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE status ${input})
 message("\nExit status: ${status}\n")
 
 set(header_line "^[ \t]*\\[")
