@@ -199,32 +199,30 @@ Text summaryOf(const Outcome& outcome) {
            Text(summary.headersChanged == 1 ? " header changed" : " headers changed");
 }
 
-// The lines that follow the summary: what will still hide an entry, the first few worded.
-struct Warnings {
-    std::vector<Text> shown;
-    std::size_t total = 0;
-};
-
-Warnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome) {
-    Warnings warnings;
+// The lines that follow the summary: what will still hide an entry, the first few kept.
+EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome) {
+    EntryWarnings warnings;
     if (!outcome.done || outcome.summary.entries == 0) {
         return warnings;
     }
     try {
-        warnings.shown =
-            entryWarnings(sections, foldersIn(folderOf(path)), kMostWarnings, warnings.total);
+        TextureFolders folders;
+        folders.listed =
+            foldersIn(folderOf(path), kTextureFolderPrefix, folders.names, folders.why);
+        warnings = entryWarnings(sections, folders, kMostWarnings,
+                                 static_cast<std::size_t>(outcome.summary.entries));
     } catch (const std::bad_alloc&) {
-        warnings = Warnings();  // the file is tidy; only the advice is lost
+        warnings = EntryWarnings();  // the file is tidy; only the advice is lost
     }
     return warnings;
 }
 
 // Every line on standard error names the file by its full path, so that the user can find it.
-void report(const Text& path, const Outcome& outcome, const Warnings& warnings) {
+void report(const Text& path, const Outcome& outcome, const EntryWarnings& warnings) {
     const Text prefix = fullPathOf(path) + Text(": ");
     writeErrorLine(prefix + (outcome.done ? summaryOf(outcome) : worded(outcome.why)));
-    for (const Text& warning : warnings.shown) {
-        writeErrorLine(prefix + warning);
+    for (const Warning& warning : warnings.shown) {
+        writeErrorLine(prefix + wordingOf(warning));
     }
     if (warnings.total > warnings.shown.size()) {
         writeErrorLine(

@@ -1,204 +1,549 @@
 #include "checks/EntryChecks.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
-#include <string>
 #include <utility>
 
 #include "renumber/Renumber.h"
+#include "text/AsciiCase.h"
 
 namespace {
 
-char asciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && equalIgnoringAsciiCase(a.data(), b.data(), a.size());
 }
 
-// Plain ASCII folding, as the simulators and Windows compare names: a locale must not decide.
-std::string folded(const char* chars, std::size_t count) {
-    std::string result(chars, count);
-    std::transform(result.begin(), result.end(), result.begin(), asciiLower);
-    return result;
+bool startsIgnoringCase(std::string_view chars, std::string_view start) {
+    return chars.size() >= start.size() && sameIgnoringCase(chars.substr(0, start.size()), start);
 }
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-// chars[from, to) without the blanks at either end.
-void trim(const char* chars, std::size_t& from, std::size_t& to) {
-    while (from < to && isBlank(chars[from])) {
+// The value in chars[from, to), what follows a key's '=': quoted, up to its closing quote;
+// otherwise up to a comment.
+std::string_view valueIn(const char* from, const char* to) {
+    while (from < to && isBlank(*from)) {
         ++from;
     }
-    while (to > from && isBlank(chars[to - 1])) {
-        --to;
-    }
-}
-
-// The value that stands in line[from, to): quoted, up to its closing quote; otherwise up to a
-// comment.
-Text valueIn(const char* line, std::size_t from, std::size_t to) {
-    trim(line, from, to);
-    if (from < to && line[from] == '"') {
-        const auto* close =
-            static_cast<const char*>(std::memchr(line + from + 1, '"', to - from - 1));
+    if (from < to && *from == '"') {
+        const auto* close = static_cast<const char*>(
+            std::memchr(from + 1, '"', static_cast<std::size_t>(to - from - 1)));
         if (close != nullptr) {
-            Text value;
-            value.append(line + from + 1, static_cast<std::size_t>(close - line) - from - 1);
-            return value;
+            return {from + 1, static_cast<std::size_t>(close - from - 1)};
         }
     }
-    for (std::size_t at = from; at < to; ++at) {
-        if (line[at] == ';' || (line[at] == '/' && at + 1 < to && line[at + 1] == '/')) {
-            to = at;
+    // A comment starts at the first ';' or "//". Most values have neither.
+    if (const auto* semicolon =
+            static_cast<const char*>(std::memchr(from, ';', static_cast<std::size_t>(to - from)));
+        semicolon != nullptr) {
+        to = semicolon;
+    }
+    for (const char* slash = from;
+         (slash = static_cast<const char*>(
+              std::memchr(slash, '/', static_cast<std::size_t>(to - slash)))) != nullptr;
+         ++slash) {
+        if (slash + 1 < to && slash[1] == '/') {
+            to = slash;
             break;
         }
     }
-    trim(line, from, to);
-    if (to - from >= 2 && line[from] == '"' && line[to - 1] == '"') {
+    while (to > from && isBlank(to[-1])) {
+        --to;
+    }
+    if (to - from >= 2 && *from == '"' && to[-1] == '"') {
         ++from;
         --to;
     }
-    Text value;
-    value.append(line + from, to - from);
-    return value;
+    return {from, static_cast<std::size_t>(to - from)};
 }
 
-// What the checks need of an entry; its name and values are read again only for a warning.
-struct Entry {
-    const Section* section = nullptr;
-    bool hasTitle = false;
-    std::string foldedTitle;
+// Reads `value` from the line chars[at, end) (its blanks before the key skipped) when the line
+// sets `key`, which is in lower-case letters, and no earlier line did.
+bool readsKey(const char* at, const char* end, std::string_view key, EntryValue& value) {
+    if (static_cast<std::size_t>(end - at) <= key.size()) {
+        return false;
+    }
+    for (const char letter : key) {
+        if ((*at++ | 0x20) != letter) {  // a letter in either case, and nothing else
+            return false;
+        }
+    }
+    while (at < end && isBlank(*at)) {
+        ++at;
+    }
+    if (at == end || *at != '=') {
+        return false;
+    }
+    if (!value.set) {
+        value.set = true;
+        value.chars = valueIn(at + 1, end);
+    }
+    return true;
+}
+
+// Asks the processor to fetch the memory at `address` into its caches ahead of its use. It never
+// faults, so any address will do; where the compiler offers no way to ask, it does nothing.
+void prefetch(const void* address) {
+#if defined(__GNUC__) || defined(__clang__)
+    __builtin_prefetch(address);
+#else
+    (void)address;
+#endif
+}
+
+// A hash of `chars` folded to ASCII lower case, eight bytes at a time: names that differ only in
+// letter case hash alike. Not stable across machines, which it need not be.
+std::uint64_t foldedHash(std::string_view chars) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101U;
+    std::uint64_t hash = chars.size();
+    auto mix = [&hash](std::uint64_t word) {
+        // A byte's top bit, where its low seven bits are 'A' or more, and where they are past 'Z';
+        // neither sum carries into the next byte. An upper-case letter gains its 0x20.
+        const std::uint64_t low = word & (kOnes * 0x7f);
+        const std::uint64_t fromA = low + kOnes * (0x80 - 'A');
+        const std::uint64_t pastZ = low + kOnes * (0x80 - 'Z' - 1);
+        word |= (fromA & ~pastZ & ~word & (kOnes * 0x80)) >> 2;
+        hash = (hash ^ word) * 0x9e3779b97f4a7c15U;
+        hash ^= hash >> 32;
+    };
+    std::size_t at = 0;
+    for (; at + 8 <= chars.size(); at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, chars.data() + at, 8);
+        mix(word);
+    }
+    if (at < chars.size()) {
+        std::uint64_t word = 0;
+        for (std::size_t i = at; i < chars.size(); ++i) {
+            word = (word << 8) | static_cast<unsigned char>(chars[i]);
+        }
+        mix(word);
+    }
+    // Every bit of the index that a slot is found by must depend on every byte.
+    hash ^= hash >> 29;
+    hash *= 0xbf58476d1ce4e5b9U;
+    return hash ^ (hash >> 32);
+}
+
+// Names told apart in any ASCII letter case, each with the entry that brought it. A name is found
+// by its folded hash in an open-addressed table, and compared whole where the hashes agree, so
+// that two names that merely hash alike stay apart. The names are views: what they view must
+// outlive the table.
+//
+// A table of many names is larger than the processor's caches, so a look that must not wait asks
+// for its slot first (prefetchSlot), for the name in it once that has come (prefetchName), and
+// looks only then. A name longer than 4 GiB cannot be in a file this program loads.
+class FoldedNames {
+  public:
+    // Room for `names` names in all, so that no slot moves while they are added.
+    void reserve(std::size_t names) {
+        if (2 * names <= slots_.size()) {
+            return;
+        }
+        std::size_t size = slots_.empty() ? 64 : slots_.size();
+        while (2 * names > size) {
+            size *= 2;
+        }
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        for (const Slot& slot : old) {
+            if (slot.chars != nullptr) {
+                *freeSlot(foldedHash(std::string_view(slot.chars, slot.length))) = slot;
+            }
+        }
+    }
+
+    void prefetchSlot(std::uint64_t hash) const {
+        if (!slots_.empty()) {
+            prefetch(&slots_[hash & (slots_.size() - 1)]);
+        }
+    }
+
+    void prefetchName(std::uint64_t hash) const {
+        if (!slots_.empty()) {
+            const Slot& slot = slots_[hash & (slots_.size() - 1)];
+            if (slot.chars != nullptr && slot.tag == tagOf(hash)) {
+                prefetch(slot.chars);
+            }
+        }
+    }
+
+    // The entry that brought the name equal to `chars`, whose hash is `hash`; when there is none,
+    // `entry`, added with it (room must have been reserved).
+    const Section* add(std::string_view chars, std::uint64_t hash, const Section* entry) {
+        if (const Slot* slot = find(chars, hash)) {
+            return slot->entry;
+        }
+        // A view of nothing at all would mark the slot free.
+        *freeSlot(hash) = Slot{chars.data() != nullptr ? chars.data() : "", entry, tagOf(hash),
+                               static_cast<std::uint32_t>(chars.size())};
+        ++count_;
+        return entry;
+    }
+
+    bool contains(std::string_view chars, std::uint64_t hash) const {
+        return find(chars, hash) != nullptr;
+    }
+
+    std::size_t size() const { return count_; }
+
+  private:
+    // A slot holds its name whole, so that a look reads one slot and, where the hashes agree,
+    // the name's characters: nothing in between.
+    struct Slot {
+        const char* chars = nullptr;  // none: the slot is free
+        const Section* entry = nullptr;
+        std::uint32_t tag = 0;  // the upper half of the name's hash
+        std::uint32_t length = 0;
+    };
+
+    static std::uint32_t tagOf(std::uint64_t hash) {
+        return static_cast<std::uint32_t>(hash >> 32);
+    }
+
+    const Slot* find(std::string_view chars, std::uint64_t hash) const {
+        if (slots_.empty()) {
+            return nullptr;
+        }
+        const std::size_t mask = slots_.size() - 1;
+        for (std::size_t at = hash & mask; slots_[at].chars != nullptr; at = (at + 1) & mask) {
+            const Slot& slot = slots_[at];
+            if (slot.tag == tagOf(hash) &&
+                sameIgnoringCase(std::string_view(slot.chars, slot.length), chars)) {
+                return &slot;
+            }
+        }
+        return nullptr;
+    }
+
+    Slot* freeSlot(std::uint64_t hash) {
+        const std::size_t mask = slots_.size() - 1;
+        std::size_t at = hash & mask;
+        while (slots_[at].chars != nullptr) {
+            at = (at + 1) & mask;
+        }
+        return &slots_[at];
+    }
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
 };
 
-bool sameIgnoringCase(const char* a, const char* b, std::size_t count) {
-    for (std::size_t i = 0; i < count; ++i) {
-        if (asciiLower(a[i]) != asciiLower(b[i])) {
+// The texture folders beside the file, by what follows "texture.", and whether a plain "texture"
+// is there (what an empty texture= names).
+struct FolderSet {
+    FoldedNames suffixes;
+    bool plain = false;
+
+    explicit FolderSet(const Text& names) {
+        constexpr std::string_view kDotted = "texture.";
+        const char* name = names.c_str();
+        const char* const end = name + names.length();
+        suffixes.reserve(static_cast<std::size_t>(std::count(name, end, '/')) + 1);
+        // Each name's slot is asked for some names before the name is added.
+        constexpr std::size_t kAhead = 16;
+        std::string_view pending[kAhead];
+        std::uint64_t hashes[kAhead] = {};
+        std::size_t taken = 0;
+        std::size_t added = 0;
+        auto addOne = [&] {
+            const std::size_t at = added++ % kAhead;
+            suffixes.add(pending[at], hashes[at], nullptr);
+        };
+        for (const char* slash = nullptr; name < end; name = slash + 1) {
+            slash = static_cast<const char*>(
+                std::memchr(name, '/', static_cast<std::size_t>(end - name)));
+            if (slash == nullptr) {
+                slash = end;  // a last name without its '/'
+            }
+            const std::string_view chars(name, static_cast<std::size_t>(slash - name));
+            if (sameIgnoringCase(chars, kDotted.substr(0, kDotted.size() - 1))) {
+                plain = true;
+            } else if (startsIgnoringCase(chars, kDotted)) {
+                if (taken - added == kAhead) {
+                    addOne();
+                }
+                const std::size_t at = taken++ % kAhead;
+                pending[at] = chars.substr(kDotted.size());
+                hashes[at] = foldedHash(pending[at]);
+                suffixes.prefetchSlot(hashes[at]);
+            }
+        }
+        while (added < taken) {
+            addOne();
+        }
+    }
+
+    bool has(std::string_view value, std::uint64_t hash) const {
+        return value.empty() ? plain : suffixes.contains(value, hash);
+    }
+};
+
+// Whether `header` names an aircraft entry, by the rule of entryName: "fltsim." in any ASCII letter
+// case between the header's '[' and the first ']' after it (or the line's end). Asked of every
+// section, so without building the name, whose buffer would cost more than the rest of the check.
+bool isEntry(const Text& header) {
+    constexpr std::string_view kMarker = "fltsim.";
+    const char* const end = header.c_str() + header.length();
+    const auto* open = static_cast<const char*>(
+        std::memchr(header.c_str(), '[', static_cast<std::size_t>(header.length())));
+    if (open == nullptr) {
+        return false;
+    }
+    const auto* close =
+        static_cast<const char*>(std::memchr(open, ']', static_cast<std::size_t>(end - open)));
+    const char* const nameEnd = close != nullptr ? close : end;
+    for (const char* at = open + 1; nameEnd - at >= static_cast<std::ptrdiff_t>(kMarker.size());
+         ++at) {
+        if (equalIgnoringAsciiCase(at, kMarker.data(), kMarker.size())) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A value with a path separator names a folder elsewhere, which the check does not look for.
+bool isChecked(std::string_view texture) {
+    for (const char c : texture) {
+        if (c == '/' || c == '\\') {
             return false;
         }
     }
     return true;
 }
 
-Text quoted(const Text& text) {
-    return Text("\"") + text + Text("\"");
+Text textOf(std::string_view chars) {
+    Text text;
+    if (!chars.empty()) {  // an empty view may view nothing at all
+        text.append(chars.data(), chars.size());
+    }
+    return text;
 }
 
-// The texture folder an entry names, or an empty Text when its value is not checked.
-Text textureFolder(const Text& value) {
-    if (std::strpbrk(value.c_str(), "/\\") != nullptr) {
-        return Text();
-    }
+// How far ahead of a section the walk over the list asks for memory, and how much it keeps asked
+// for past that: a typical entry's node and buffers take a few hundred bytes.
+constexpr std::uintptr_t kWalkAhead = 2048;
+constexpr std::uintptr_t kWalkSpan = 512;
+constexpr std::uintptr_t kCacheLine = 64;
+
+// A warning before it is worded: views into the sections, which live as long as the check runs.
+struct Finding {
+    WarningKind kind;
+    const Section* entry;
+    const Section* first;
+    std::string_view value;
+};
+
+Text textureFolderFor(const Text& value) {
     return value.empty() ? Text("texture") : Text("texture.") + value;
 }
 
+// How each kind of warning reads: what is wrong, then what to do. In the text, {entry}, {first}
+// and {value} stand for the warning's arguments, {folder} for the folder that texture={value}
+// names.
+struct Wording {
+    WarningKind kind;
+    const char* text;
+};
+constexpr Wording kWordings[] = {
+    {WarningKind::noTitle,
+     "{entry} has no title=, so the simulator cannot list it; give it a title= line with a name "
+     "of its own"},
+    {WarningKind::sameTitle,
+     "{first} and {entry} have the same title \"{value}\", so the simulator shows only one of "
+     "them; give one of them a title of its own"},
+    {WarningKind::missingTextureFolder,
+     "{entry} uses texture={value}, but there is no folder {folder} beside the file, so the "
+     "simulator paints it wrongly or hides it; add the folder {folder}, or correct the texture= "
+     "line"},
+    {WarningKind::texturesNotChecked,
+     "the texture folders were not checked: cannot list the aircraft's folder: {value}"},
+};
+
 }  // namespace
 
-bool valueOf(const Text& body, const char* key, Text& value) {
-    const std::size_t keyLength = std::strlen(key);
+EntryValues valuesIn(const Text& body) {
+    EntryValues values;
     const char* line = body.c_str();
-    while (*line != '\0') {
-        const char* end = std::strchr(line, '\n');
-        const std::size_t length =
-            end != nullptr ? static_cast<std::size_t>(end - line) : std::strlen(line);
-        const char* equals = std::find(line, line + length, '=');
-        if (equals != line + length) {
-            std::size_t from = 0;
-            std::size_t to = static_cast<std::size_t>(equals - line);
-            trim(line, from, to);
-            if (to - from == keyLength && sameIgnoringCase(line + from, key, keyLength)) {
-                value = valueIn(line, static_cast<std::size_t>(equals - line) + 1, length);
-                return true;
+    const char* const end = line + body.length();
+    while (line < end && !(values.title.set && values.texture.set)) {
+        const auto* lineEnd =
+            static_cast<const char*>(std::memchr(line, '\n', static_cast<std::size_t>(end - line)));
+        if (lineEnd == nullptr) {
+            lineEnd = end;
+        }
+        while (line < lineEnd && isBlank(*line)) {
+            ++line;
+        }
+        // Both keys start with a 't': other lines are passed over at a glance.
+        if (line < lineEnd && (*line | 0x20) == 't') {
+            if (!readsKey(line, lineEnd, "title", values.title)) {
+                readsKey(line, lineEnd, "texture", values.texture);
             }
         }
-        line += length + (end != nullptr ? 1 : 0);
+        line = lineEnd + 1;
     }
-    return false;
+    return values;
 }
 
-std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>& folders,
-                                std::size_t most, std::size_t& total) {
-    std::vector<Entry> entries;
-    for (const Section* s = list.head; s != nullptr; s = s->next) {
-        if (entryName(s->header).empty()) {
-            continue;
-        }
-        Entry entry;
-        entry.section = s;
-        Text title;
-        entry.hasTitle = valueOf(s->body, "title", title);
-        entry.foldedTitle = folded(title.c_str(), static_cast<std::size_t>(title.length()));
-        entries.push_back(std::move(entry));
-    }
-
-    // The first entry with each title, found through a sorted index so that a file of many
-    // entries costs no more than sorting them.
-    std::vector<std::size_t> byTitle;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        if (entries[i].hasTitle) {
-            byTitle.push_back(i);
-        }
-    }
-    std::stable_sort(byTitle.begin(), byTitle.end(), [&](std::size_t a, std::size_t b) {
-        return entries[a].foldedTitle < entries[b].foldedTitle;
-    });
-    std::vector<std::size_t> sameTitleAs(entries.size(), entries.size());
-    for (std::size_t k = 1; k < byTitle.size(); ++k) {
-        const std::size_t first = sameTitleAs[byTitle[k - 1]] < entries.size()
-                                      ? sameTitleAs[byTitle[k - 1]]
-                                      : byTitle[k - 1];
-        if (entries[byTitle[k]].foldedTitle == entries[first].foldedTitle) {
-            sameTitleAs[byTitle[k]] = first;
-        }
-    }
-
-    std::vector<std::string> folderNames;
-    folderNames.reserve(folders.size());
-    for (const Text& folder : folders) {
-        folderNames.push_back(folded(folder.c_str(), static_cast<std::size_t>(folder.length())));
-    }
-    std::sort(folderNames.begin(), folderNames.end());
-
-    // Only the warnings that will be shown are worded; the rest are counted.
-    std::vector<Text> warnings;
-    total = 0;
-    auto warn = [&](auto word) {
-        if (++total <= most) {
-            warnings.push_back(word());
+EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folders,
+                            std::size_t most, std::size_t entries) {
+    const FolderSet folderSet(folders.names);
+    const bool lookForFolders = folders.listed && folderSet.suffixes.size() != 0;
+    FoldedNames titles;
+    EntryWarnings warnings;
+    // Only the findings that will be shown are kept; the rest are counted.
+    std::vector<Finding> findings;
+    auto find = [&](WarningKind kind, const Section* entry, const Section* first,
+                    std::string_view value) {
+        if (warnings.total++ < most) {
+            findings.push_back(Finding{kind, entry, first, value});
         }
     };
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const Entry& entry = entries[i];
-        const Section& section = *entry.section;
-        if (!entry.hasTitle) {
-            warn([&] {
-                return entryName(section.header) +
-                       Text(" has no title=, so the simulator cannot list it");
-            });
-        } else if (sameTitleAs[i] < entries.size()) {
-            warn([&] {
-                Text title;
-                valueOf(section.body, "title", title);
-                return entryName(entries[sameTitleAs[i]].section->header) + Text(" and ") +
-                       entryName(section.header) + Text(" have the same title ") + quoted(title) +
-                       Text(", so the simulator shows only one of them");
-            });
+    bool texturesUnchecked = false;
+
+    // Each entry's slots are asked for as it is read, the names in them half-way, and the entry
+    // is looked up some entries later, by when they have come: the waits for memory overlap
+    // rather than follow each other.
+    struct Read {
+        const Section* entry;
+        EntryValues values;
+        std::uint64_t titleHash;
+        std::uint64_t textureHash;
+        bool textureChecked;
+    };
+    constexpr std::size_t kLookAhead = 32;
+    Read reads[kLookAhead];
+    std::size_t readCount = 0;
+    std::size_t lookedUp = 0;
+    auto lookUp = [&] {
+        const Read& read = reads[lookedUp++ % kLookAhead];
+        const EntryValue& title = read.values.title;
+        const EntryValue& texture = read.values.texture;
+        if (!title.set) {
+            find(WarningKind::noTitle, read.entry, nullptr, {});
+        } else if (const Section* first = titles.add(title.chars, read.titleHash, read.entry);
+                   first != read.entry) {
+            find(WarningKind::sameTitle, read.entry, first, title.chars);
         }
-        Text texture;
-        if (valueOf(section.body, "texture", texture)) {
-            const Text folder = textureFolder(texture);
-            if (!folder.empty() &&
-                !std::binary_search(
-                    folderNames.begin(), folderNames.end(),
-                    folded(folder.c_str(), static_cast<std::size_t>(folder.length())))) {
-                warn([&] {
-                    return entryName(section.header) + Text(" uses texture=") + texture +
-                           Text(", but there is no folder ") + folder +
-                           Text(
-                               " beside the file, so the simulator paints it wrongly or hides "
-                               "it");
-                });
+        if (read.textureChecked) {
+            if (!folders.listed) {
+                texturesUnchecked = true;
+            } else if (!folderSet.has(texture.chars, read.textureHash)) {
+                find(WarningKind::missingTextureFolder, read.entry, nullptr, texture.chars);
+            }
+        }
+    };
+    // How far the walk has asked for memory ahead of itself: each line is asked for once, however
+    // small the sections.
+    std::uintptr_t fetched = 0;
+    for (const Section* s = list.head; s != nullptr; s = s->next) {
+        // The parser allocates each section's buffers and node one after another, so the memory a
+        // little past this section most likely holds the next ones: asking for it now overlaps the
+        // waits of a walk that would otherwise wait for each section in turn.
+        const auto ahead = reinterpret_cast<std::uintptr_t>(s) + kWalkAhead;
+        if (fetched < ahead || fetched > ahead + kWalkSpan) {
+            fetched = ahead;  // the sections went elsewhere: start again from here
+        }
+        for (; fetched < ahead + kWalkSpan; fetched += kCacheLine) {
+            // Only an address for the hint, never read through: arithmetic on a pointer past the
+            // section would be undefined, on the integer it is not.
+            prefetch(reinterpret_cast<const void*>(fetched));  // NOLINT(performance-no-int-to-ptr)
+        }
+        if (!isEntry(s->header)) {
+            continue;
+        }
+        if (readCount - lookedUp == kLookAhead) {
+            lookUp();
+        }
+        if (readCount - lookedUp >= kLookAhead / 2) {
+            const Read& halfway = reads[(readCount - kLookAhead / 2) % kLookAhead];
+            if (halfway.values.title.set) {
+                titles.prefetchName(halfway.titleHash);
+            }
+            if (halfway.textureChecked && lookForFolders) {
+                folderSet.suffixes.prefetchName(halfway.textureHash);
+            }
+        }
+        Read& read = reads[readCount++ % kLookAhead];
+        read.entry = s;
+        read.values = valuesIn(s->body);
+        read.textureChecked = read.values.texture.set && isChecked(read.values.texture.chars);
+        read.titleHash = 0;
+        read.textureHash = 0;
+        if (read.values.title.set) {
+            // Room for every entry as soon as one has a title: the slots move only where the
+            // entries were not counted. A file without titles takes no table at all.
+            titles.reserve(std::max(entries, titles.size() + (readCount - lookedUp)));
+            read.titleHash = foldedHash(read.values.title.chars);
+            titles.prefetchSlot(read.titleHash);
+        }
+        if (read.textureChecked && lookForFolders) {
+            read.textureHash = foldedHash(read.values.texture.chars);
+            folderSet.suffixes.prefetchSlot(read.textureHash);
+        }
+    }
+    while (lookedUp < readCount) {
+        lookUp();
+    }
+
+    warnings.shown.reserve(findings.size() + 1);
+    if (texturesUnchecked) {
+        // About the whole file, so ahead of the entries' own.
+        ++warnings.total;
+        if (most > 0) {
+            Warning note;
+            note.kind = WarningKind::texturesNotChecked;
+            note.value = folders.why;
+            warnings.shown.push_back(std::move(note));
+            if (findings.size() == most) {
+                findings.pop_back();
             }
         }
     }
+    for (const Finding& finding : findings) {
+        Warning warning;
+        warning.kind = finding.kind;
+        warning.entry = entryName(finding.entry->header);
+        if (finding.first != nullptr) {
+            warning.first = entryName(finding.first->header);
+        }
+        warning.value = textOf(finding.value);
+        warnings.shown.push_back(std::move(warning));
+    }
     return warnings;
+}
+
+Text wordingOf(const Warning& warning) {
+    Text line;
+    for (const Wording& wording : kWordings) {
+        if (wording.kind != warning.kind) {
+            continue;
+        }
+        for (const char* at = wording.text; *at != '\0';) {
+            const char* open = std::strchr(at, '{');
+            if (open == nullptr) {
+                line += Text(at);
+                break;
+            }
+            line.append(at, static_cast<std::size_t>(open - at));
+            const char* close = std::strchr(open, '}');
+            const std::string_view name(open + 1, static_cast<std::size_t>(close - open - 1));
+            if (name == "entry") {
+                line += warning.entry;
+            } else if (name == "first") {
+                line += warning.first;
+            } else if (name == "value") {
+                line += warning.value;
+            } else if (name == "folder") {
+                line += textureFolderFor(warning.value);
+            }
+            at = close + 1;
+        }
+    }
+    return line;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
 #include <vector>
 
 #include "sections/Section.h"
@@ -9,19 +10,69 @@
 // What will still keep an aircraft entry from showing in the simulator once it is numbered. The
 // checks only read: the sections, and the names of the folders beside the file.
 
-// The value of `key` in a section's body as the simulators read it: the key matches in any ASCII
-// letter case, with blanks around the '='; the value is what follows the '=', without a trailing
-// ';' or '//' comment, the blanks around it, or the quotes around it. The first such line counts.
-// False when no line sets the key.
-bool valueOf(const Text& body, const char* key, Text& value);
+// A value as an entry's body sets it, viewed in the body.
+struct EntryValue {
+    bool set = false;  // a line sets the key
+    std::string_view chars;
+};
 
-// One warning per finding, in file order, naming entries by their headers' bracketed names:
-// - an entry without a title, which the simulator cannot list;
+// The values the checks need, read as the simulators read them: the key matches in any ASCII
+// letter case, with blanks around the '='; the value is what follows the '=', without a trailing
+// ';' or '//' comment, the blanks around it, or the quotes around it. The first line that sets a
+// key counts. Read in one pass over the body.
+struct EntryValues {
+    EntryValue title;
+    EntryValue texture;
+};
+EntryValues valuesIn(const Text& body);
+
+// The folders whose names the texture check needs: those beside the file whose names start with
+// this, in any ASCII letter case.
+constexpr const char* kTextureFolderPrefix = "texture";
+
+// The folders beside the file, as far as they could be listed.
+struct TextureFolders {
+    bool listed = false;
+    Text why;  // when not listed: the system's reason
+    // Those whose names start with kTextureFolderPrefix (others may be here too), each followed
+    // by a '/'.
+    Text names;
+};
+
+// What will keep an entry from showing. Each kind is worded by wordingOf.
+enum class WarningKind {
+    noTitle,               // `entry` has no title=, so the simulator cannot list it
+    sameTitle,             // `entry` has the title `value`, as `first` has before it
+    missingTextureFolder,  // `entry` has texture=`value`, and that folder is not beside the file
+    texturesNotChecked,    // the folder beside the file could not be listed, for reason `value`
+};
+
+struct Warning {
+    WarningKind kind = WarningKind::noTitle;
+    Text entry;  // the entry's bracketed name, such as "[fltsim.3]"
+    Text first;  // sameTitle: the first entry with that title
+    Text value;  // the title, the texture value, or why the folder could not be listed
+};
+
+struct EntryWarnings {
+    std::vector<Warning> shown;  // the first of them, in file order
+    std::size_t total = 0;       // all of them
+};
+
+// Every finding, in file order:
+// - an entry without a title;
 // - an entry whose title an earlier entry has already (in any ASCII letter case): the simulator
-//   tells aircraft apart by title and shows only one of them;
+//   tells aircraft apart by title and shows only one of them. The earlier one named is the first
+//   entry with that title;
 // - an entry whose texture=V names a folder texture.V (texture when V is empty) that is not among
 //   `folders`, matched in ASCII letter case as Windows does. Values with a path separator are not
 //   checked.
-// The first `most` of them are returned, and `total` counts them all.
-std::vector<Text> entryWarnings(const SectionList& list, const std::vector<Text>& folders,
-                                std::size_t most, std::size_t& total);
+// When the folders could not be listed, the texture check is skipped, and one finding ahead of the
+// rest says why, if any entry had a texture to check. The first `most` are kept as warnings, with
+// their arguments; the rest are only counted. `entries`, the number of entries where it is known,
+// lets the check size its tables once.
+EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folders,
+                            std::size_t most, std::size_t entries = 0);
+
+// What is wrong and what to do about it, in one line, without the file's path.
+Text wordingOf(const Warning& warning);

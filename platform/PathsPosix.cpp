@@ -4,8 +4,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "text/AsciiCase.h"
 
 bool isPathSeparator(char c) {
     return c == '/';
@@ -52,25 +55,53 @@ Text resolvedPathOf(const Text& path) {
     return real;
 }
 
-std::vector<Text> foldersIn(const Text& folder) {
-    std::vector<Text> names;
+namespace {
+
+bool startsIgnoringCase(const char* name, const char* prefix) {
+    for (; *prefix != '\0'; ++name, ++prefix) {
+        if (asciiLower(*name) != asciiLower(*prefix)) {
+            return false;  // a name shorter than the prefix stops at its terminator
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool foldersIn(const Text& folder, const char* prefix, Text& names, Text& why) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
-        return names;
+        why = os::systemMessage(static_cast<os::SystemError>(errno));
+        return false;
     }
-    while (const dirent* entry = readdir(dir)) {
-        const Text name(entry->d_name);
-        if (name == Text(".") || name == Text("..")) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            break;
+        }
+        const char* name = entry->d_name;
+        if (!startsIgnoringCase(name, prefix) || std::strcmp(name, ".") == 0 ||
+            std::strcmp(name, "..") == 0) {
             continue;
         }
+        // The kind comes with the name on most file systems; a link, or a file system that does
+        // not say, is asked where the name leads.
+        struct stat st {};
         if (entry->d_type == DT_DIR ||
             ((entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) &&
-             kindOf(folder.empty() ? name : folder + Text("/") + name) == PathKind::folder)) {
-            names.push_back(name);
+             fstatat(dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode))) {
+            names.append(name, std::strlen(name));
+            names += '/';
         }
     }
+    const int error = errno;
     closedir(dir);
-    return names;
+    if (error != 0) {
+        why = os::systemMessage(static_cast<os::SystemError>(error));
+        return false;
+    }
+    return true;
 }
 
 namespace {

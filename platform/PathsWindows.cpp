@@ -2,6 +2,9 @@
 // After windows.h, which it needs.
 #include <shellapi.h>
 
+#include <cwchar>
+
+#include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/WindowsText.h"
 
@@ -68,23 +71,50 @@ Text resolvedPathOf(const Text& path) {
     return utf8FromWide(real.c_str(), static_cast<int>(real.size()));
 }
 
-std::vector<Text> foldersIn(const Text& folder) {
-    std::vector<Text> names;
+namespace {
+
+bool startsIgnoringCase(const wchar_t* name, const char* prefix) {
+    auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; };
+    for (; *prefix != '\0'; ++name, ++prefix) {
+        if (lower(*name) != lower(static_cast<wchar_t>(*prefix))) {
+            return false;  // a name shorter than the prefix stops at its terminator
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool foldersIn(const Text& folder, const char* prefix, Text& names, Text& why) {
     const std::wstring pattern = wideFromUtf8(folder.empty() ? Text("*") : folder + Text("\\*"));
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    // The basic information leaves out the short names, and a large fetch takes many names a call.
+    HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (search == INVALID_HANDLE_VALUE) {
-        return names;
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return true;  // nothing at all, as in an empty drive's root
+        }
+        why = os::systemMessage(error);
+        return false;
     }
     do {
-        const std::wstring name = found.cFileName;
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && name != L"." &&
-            name != L"..") {
-            names.push_back(utf8FromWide(name.c_str(), static_cast<int>(name.size())));
+        const wchar_t* name = found.cFileName;
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+            startsIgnoringCase(name, prefix) && std::wcscmp(name, L".") != 0 &&
+            std::wcscmp(name, L"..") != 0) {
+            names += utf8FromWide(name, static_cast<int>(std::wcslen(name)));
+            names += '/';
         }
     } while (FindNextFileW(search, &found));
+    const DWORD error = GetLastError();
     FindClose(search);
-    return names;
+    if (error != ERROR_NO_MORE_FILES) {
+        why = os::systemMessage(error);
+        return false;
+    }
+    return true;
 }
 
 namespace {

@@ -239,6 +239,31 @@ TEST(SavedFile, AnotherUsersFileIsLeftAsItWas) {
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
+// In a folder that may be written but not read, the file is tidied; its texture folders, which
+// cannot be looked for, are not all taken for missing: one note says why they went unchecked.
+TEST(SavedFile, TextureFoldersThatCannotBeListedAreNotCheckedButSaidSo) {
+    if (!canRunUnprivileged()) {
+        GTEST_SKIP() << "running as root without the right to drop to an unprivileged user";
+    }
+    TempFolder folder;
+    const fs::path file = folder / "aircraft.cfg";
+    writeBytes(file, "[fltsim.3]\r\ntitle=A\r\ntexture=A\r\n");
+    fs::create_directory(folder / "texture.A");
+    giveToUnprivilegedUser(folder.path());
+    giveToUnprivilegedUser(file);
+    ASSERT_EQ(chmod(folder.path().c_str(), 0300), 0);
+    RunOptions options;
+    options.unprivileged = true;
+    const RunResult run = runCfgrenum(folder.path(), options);
+    ASSERT_EQ(chmod(folder.path().c_str(), 0700), 0);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, shownPath(file) + ": 1 aircraft entry, numbered 0; 1 header changed\n" +
+                           shownPath(file) +
+                           ": the texture folders were not checked: cannot list the aircraft's "
+                           "folder: Permission denied\n");
+    EXPECT_EQ(readBytes(file), "[fltsim.0]\r\ntitle=A\r\ntexture=A\r\n");
+}
+
 // However the file is named, through "./", ".." and doubled separators or through a link from
 // outside the package to its folder or to the file, its package is found and its entry matched.
 TEST(Package, IsFoundHoweverTheFileIsNamed) {

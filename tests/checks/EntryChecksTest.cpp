@@ -2,32 +2,164 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
+#include <vector>
+
+#include "sections/SectionFile.h"
 
 namespace {
 
 // Real files write a value in many ways; each must read as the simulators read it.
-TEST(ValueOf, ReadsAValueAsTheSimulatorsDo) {
+TEST(ValuesIn, ReadsAValueAsTheSimulatorsDo) {
     const struct {
         const char* body;
-        const char* value;  // none when the key is not set
+        const char* title;    // none when the key is not set
+        const char* texture;  // none when the key is not set
     } rows[] = {
-        {"title=A320 Club\n", "A320 Club"},
-        {"  Title = \"A320 Club\" ; note\n", "A320 Club"},
-        {"TITLE\t=\tA320 Club // pasted\n", "A320 Club"},
-        {"title = \"A;B // C\" ; quoted, so the comment marks are the title's\n", "A;B // C"},
-        {"title=\n", ""},
-        {"atc_id=title\ntitle_short=x\n;title=commented out\n", nullptr},
-        {"sim=a\ntitle=first\ntitle=second\n", "first"},
-        {"title=last line without a break", "last line without a break"},
+        {"title=A320 Club\n", "A320 Club", nullptr},
+        {"  Title = \"A320 Club\" ; note\n", "A320 Club", nullptr},
+        {"TITLE\t=\tA320 Club // pasted\n", "A320 Club", nullptr},
+        {"title = \"A;B // C\" ; quoted, so the comment marks are the title's\n", "A;B // C",
+         nullptr},
+        {"title=\n", "", nullptr},
+        {"atc_id=title\ntitle_short=x\n;title=commented out\ntextures=x\n", nullptr, nullptr},
+        {"sim=a\ntitle=first\ntitle=second\n", "first", nullptr},
+        {"title=last line without a break", "last line without a break", nullptr},
+        {"Texture = \"Club\"\ntitle=A\ntexture=second\n", "A", "Club"},
+        {"texture=\ntitle=A\n", "A", ""},
     };
     for (const auto& row : rows) {
-        Text value("unset");
-        const bool found = valueOf(Text(row.body), "title", value);
-        EXPECT_EQ(found, row.value != nullptr) << row.body;
-        if (found && row.value != nullptr) {
-            EXPECT_STREQ(value.c_str(), row.value) << row.body;
+        const Text body(row.body);
+        const EntryValues values = valuesIn(body);
+        EXPECT_EQ(values.title.set, row.title != nullptr) << row.body;
+        if (values.title.set && row.title != nullptr) {
+            EXPECT_EQ(values.title.chars, row.title) << row.body;
         }
+        EXPECT_EQ(values.texture.set, row.texture != nullptr) << row.body;
+        if (values.texture.set && row.texture != nullptr) {
+            EXPECT_EQ(values.texture.chars, row.texture) << row.body;
+        }
+    }
+}
+
+// The sections of `file`, loaded as the program loads them.
+SectionList sectionsOf(const char* file) {
+    struct Source {
+        const char* rest;
+    } source{file};
+    auto read = [](void* context, char* buffer, std::size_t capacity, std::size_t& got, Cause&) {
+        auto* s = static_cast<Source*>(context);
+        got = std::min(capacity, std::strlen(s->rest));
+        std::memcpy(buffer, s->rest, got);
+        s->rest += got;
+        return true;
+    };
+    SectionList list;
+    Cause why;
+    EXPECT_TRUE(loadSections(ByteSource{read, &source}, list, why));
+    return list;
+}
+
+struct Expected {
+    WarningKind kind;
+    const char* entry;
+    const char* first;
+    const char* value;
+};
+
+TextureFolders listed(const char* names) {
+    TextureFolders folders;
+    folders.listed = true;
+    folders.names = names;
+    return folders;
+}
+
+// What each finding names: the entries, the title, the texture value, the first entry with that
+// title, or why the folders went unchecked.
+TEST(EntryWarnings, NameWhatHidesAnEntry) {
+    TextureFolders unlisted;
+    unlisted.why = "Permission denied";
+    using K = WarningKind;
+    const struct {
+        const char* file;
+        TextureFolders folders;
+        std::vector<Expected> warnings;
+    } rows[] = {
+        // The third copy of a title is named beside the first entry with it, not the second.
+        {"[general]\ntitle=X\n[fltsim.0]\ntitle=A\n[fltsim.1]\ntitle=B\n[fltsim.2]\ntitle = a\n"
+         "[fltsim.3]\ntitle=\"A\"\n[fltsim.4]\ntitle=b ; pasted\n",
+         listed(""),
+         {{K::sameTitle, "[fltsim.2]", "[fltsim.0]", "a"},
+          {K::sameTitle, "[fltsim.3]", "[fltsim.0]", "A"},
+          {K::sameTitle, "[fltsim.4]", "[fltsim.1]", "b"}}},
+        // An empty title is a title all the same; what is not an entry needs none.
+        {"title=A\n[fltsim.0]\n[FLTSIM.1]\ntitle=\n[fltsim.2]\ntitle=\n[x]\ntitle=\n"
+         "[general] ; see fltsim.1\n[ FltSim.9 unclosed\n",
+         listed(""),
+         {{K::noTitle, "[fltsim.0]", "", ""},
+          {K::sameTitle, "[fltsim.2]", "[FLTSIM.1]", ""},
+          {K::noTitle, "[ FltSim.9 unclosed", "", ""}}},
+        // Folders match in any letter case; a value with a path separator is not looked for.
+        {"[fltsim.0]\ntitle=A\ntexture=Club\n[fltsim.1]\ntitle=B\ntexture=\n"
+         "[fltsim.2]\ntitle=C\ntexture=Red\n[fltsim.3]\ntitle=D\ntexture=..\\x\n"
+         "[fltsim.4]\ntitle=E\ntexture=a/b\n[fltsim.5]\ntitle=F\ntexture=TEXTURE.club\n",
+         listed("TEXTURE.club/Texture/textures.Red/model/"),
+         {{K::missingTextureFolder, "[fltsim.2]", "", "Red"},
+          {K::missingTextureFolder, "[fltsim.5]", "", "TEXTURE.club"}}},
+        {"[fltsim.0]\ntitle=A\ntexture=\n",
+         listed("texture./texture../"),
+         {{K::missingTextureFolder, "[fltsim.0]", "", ""}}},
+        // A folder that cannot be listed: one note ahead of the rest, in place of the texture
+        // warnings; none when no entry has a texture to check.
+        {"[fltsim.0]\ntexture=A\n[fltsim.1]\ntitle=B\ntexture=B\n",
+         unlisted,
+         {{K::texturesNotChecked, "", "", "Permission denied"},
+          {K::noTitle, "[fltsim.0]", "", ""}}},
+        {"[fltsim.0]\ntitle=A\ntexture=..\\A\n", unlisted, {}},
+    };
+    for (const auto& row : rows) {
+        SectionList list = sectionsOf(row.file);
+        const EntryWarnings found = entryWarnings(list, row.folders, 100);
+        EXPECT_EQ(found.total, row.warnings.size()) << row.file;
+        ASSERT_EQ(found.shown.size(), row.warnings.size()) << row.file;
+        for (std::size_t i = 0; i < row.warnings.size(); ++i) {
+            const Warning& got = found.shown[i];
+            const Expected& want = row.warnings[i];
+            EXPECT_EQ(got.kind, want.kind) << row.file << " #" << i;
+            EXPECT_STREQ(got.entry.c_str(), want.entry) << row.file << " #" << i;
+            EXPECT_STREQ(got.first.c_str(), want.first) << row.file << " #" << i;
+            EXPECT_STREQ(got.value.c_str(), want.value) << row.file << " #" << i;
+        }
+        releaseSections(list);
+    }
+}
+
+// Past `most`, warnings are counted and not kept: the first `most` are, the note first of all.
+TEST(EntryWarnings, KeepTheFirstAndCountTheRest) {
+    TextureFolders unlisted;
+    const struct {
+        std::size_t most;
+        TextureFolders folders;
+        std::vector<const char*> entries;  // of the warnings kept; none for the note
+    } rows[] = {
+        {0, unlisted, {}},
+        {2, unlisted, {"", "[fltsim.0]"}},
+        {3, unlisted, {"", "[fltsim.0]", "[fltsim.1]"}},
+        {4, unlisted, {"", "[fltsim.0]", "[fltsim.1]", "[fltsim.2]"}},
+        {2, listed("texture.A/"), {"[fltsim.0]", "[fltsim.1]"}},
+        {3, listed("texture.A/"), {"[fltsim.0]", "[fltsim.1]", "[fltsim.2]"}},
+    };
+    for (const auto& row : rows) {
+        SectionList list = sectionsOf("[fltsim.0]\ntexture=A\n[fltsim.1]\n[fltsim.2]\n");
+        const EntryWarnings found = entryWarnings(list, row.folders, row.most);
+        EXPECT_EQ(found.total, row.folders.listed ? 3u : 4u) << row.most;
+        ASSERT_EQ(found.shown.size(), row.entries.size()) << row.most;
+        for (std::size_t i = 0; i < row.entries.size(); ++i) {
+            EXPECT_STREQ(found.shown[i].entry.c_str(), row.entries[i]) << row.most << " #" << i;
+        }
+        releaseSections(list);
     }
 }
 
