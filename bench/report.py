@@ -4,7 +4,8 @@
 Usage: report.py WORK_FOLDER RESULTS_MD
 
 WORK_FOLDER holds results.tsv (name, size in bytes, peak memory in KiB, one file a line) and one
-hyperfine JSON export per file. Every ratio compares commands measured in the same run.
+hyperfine JSON export per file. Every ratio compares commands measured in the same run. A
+"baseline" command, an earlier build of the program, is there when run.sh was given --baseline.
 """
 import datetime
 import json
@@ -29,22 +30,38 @@ def main(work, out):
 
     cpu = next((l.split(":", 1)[1].strip() for l in open("/proc/cpuinfo")
                 if l.startswith("model name")), "?")
+    baseline = all("baseline" in m for _, _, _, m in rows)
     lines = [
         "# Benchmark results",
         "",
-        f"Measured {datetime.date.today()} by `bash bench/run.sh` on {platform.node()}: {cpu}, "
+        f"Measured {datetime.date.today()} by `bash bench/run.sh"
+        f"{' --baseline …' if baseline else ''}` on {platform.node()}: {cpu}, "
         f"{os.cpu_count()} cores, {platform.system()} {platform.release()}. Medians of hyperfine "
         "runs, each command started without a shell; the input is restored before each run. "
         "Ratios compare cfgrenum with each baseline measured in the same run (below 1 means "
-        "cfgrenum is faster). Peak memory is the maximum resident set size of one cfgrenum run.",
+        "cfgrenum is faster). Peak memory is the maximum resident set size of one cfgrenum run. "
+        "A realistic file's row has none of its texture folders beside it, so that every entry "
+        "earns a warning; its \"+folders\" row has every one of them there, so that the folder "
+        "is listed and every texture matched.",
         "",
-        "| file | size | cfgrenum | cp | dd fsync | awk | ÷ cp | ÷ dd fsync | ÷ awk | peak memory "
+    ]
+    if baseline:
+        lines += ["The baseline is an earlier build of cfgrenum, given to run.sh with --baseline "
+                  "and timed on the same input in the same run: \"÷ baseline\" is what the "
+                  "program costs now next to it.", ""]
+    head = "| file | size | cfgrenum |" + (" baseline | ÷ baseline |" if baseline else "")
+    lines += [
+        head + " cp | dd fsync | awk | ÷ cp | ÷ dd fsync | ÷ awk | peak memory "
         "| memory ÷ size | with huge pages | its ÷ dd fsync | its ÷ awk |",
-        "|---|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|",
+        "|---|---:|---:|" + ("---:|---:|" if baseline else "") +
+        "---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|",
     ]
     for name, size, peak, m in rows:
+        against = (f" {m['baseline'] * 1e3:.1f} ms | {m['cfgrenum'] / m['baseline']:.2f} |"
+                   if baseline else "")
         lines.append(
-            f"| {name} | {size / 1e6:.2f} MB | {m['cfgrenum'] * 1e3:.1f} ms | {m['cp'] * 1e3:.1f} ms"
+            f"| {name} | {size / 1e6:.2f} MB | {m['cfgrenum'] * 1e3:.1f} ms |{against}"
+            f" {m['cp'] * 1e3:.1f} ms"
             f" | {m['dd-fsync'] * 1e3:.1f} ms | {m['awk'] * 1e3:.1f} ms | "
             f"{m['cfgrenum'] / m['cp']:.2f} | {m['cfgrenum'] / m['dd-fsync']:.2f} | "
             f"{m['cfgrenum'] / m['awk']:.2f} | {peak / 1e6:.1f} MB | {peak / size:.2f} | "
@@ -83,6 +100,17 @@ def main(work, out):
                   "once the sections cost 768 MiB, so such a file is refused cleanly there."]
 
     lines += ["", "Targets:", ""]
+
+    def against_baseline(name, most, what):
+        if baseline and name in by_name:
+            r = by_name[name][2]["cfgrenum"] / by_name[name][2]["baseline"]
+            lines.append(f"- {what} within {most} × the baseline: ÷ baseline = {r:.2f} "
+                         f"({'met' if r <= most else 'NOT met'})")
+
+    against_baseline("realistic-50KB", 1.1, "typical 50 KB file")
+    against_baseline("realistic-80MB", 1.1, "~80 MB file, every texture folder missing,")
+    against_baseline("realistic-80MB+folders", 1.25,
+                     "~80 MB file with all of its texture folders present")
     if "realistic-50KB" in by_name:
         m = by_name["realistic-50KB"][2]
         r = m["cfgrenum"] / m["dd-fsync"]
