@@ -10,7 +10,9 @@
 
 #include "app/PathNames.h"
 #include "package/Layout.h"
+#include "platform/Folders.h"
 #include "platform/Paths.h"
+#include "text/AsciiCase.h"
 #include "text/Decimal.h"
 
 namespace {
@@ -187,14 +189,26 @@ bool startsWith(const Text& text, const Text& start) {
     return std::strncmp(text.c_str(), start.c_str(), static_cast<std::size_t>(start.length())) == 0;
 }
 
+// Whether `name` ends in ".bak", in any ASCII letter case: a backup, of this program's or of the
+// user's, which the simulator need not load.
+bool isABackup(const Text& name) {
+    const std::size_t length = static_cast<std::size_t>(name.length());
+    return length >= 4 && equalIgnoringAsciiCase(name.c_str() + length - 4, ".bak", 4);
+}
+
 // The files in the aircraft's folder, by their paths in the package, but for the file itself,
-// which gets a note of its own, and its new content, which stands beside it under a temporary
-// name (the file's own name and ".tmp") until it is put in place.
+// which gets a note of its own; its new content, which stands beside it under a temporary name
+// (the file's own name and ".tmp") until it is put in place; backups; and this program, which the
+// user may have copied there to run it.
 std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& relative) {
     std::vector<Text> files;
     const Text folderInPackage = relativeTo(root, folder);
+    const Text program = programFile();
     for (const Text& inside : filesUnder(folder, kMostFiles)) {
         Text path = folderInPackage + inside;
+        if (isABackup(inside) || (!program.empty() && resolvedPathOf(folder + inside) == program)) {
+            continue;
+        }
         if (!startsWith(path, relative) ||
             (path.length() != relative.length() &&
              std::strncmp(path.c_str() + relative.length(), ".tmp", 4) != 0)) {

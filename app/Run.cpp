@@ -5,7 +5,11 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <string>
+#include <unordered_map>
 
+#include "app/Items.h"
+#include "app/Options.h"
 #include "app/PackageList.h"
 #include "app/PathNames.h"
 #include "checks/EntryChecks.h"
@@ -24,55 +28,26 @@
 
 namespace {
 
-// Aircraft keep their entries in aircraft.cfg; scenery objects (ground vehicles, boats, jetways,
-// animals) keep the same entries in sim.cfg.
-constexpr const char* kFileNames[] = {"aircraft.cfg", "sim.cfg"};
-
 // Past this many warnings, a console shows no more than a wall of text: the rest are counted.
 constexpr std::size_t kMostWarnings = 100;
 
-bool sameNameIgnoringCase(const char* a, const char* b) {
-    const std::size_t length = std::strlen(a);
-    return length == std::strlen(b) && equalIgnoringAsciiCase(a, b, length);
-}
+// In a run over many files, a console shows no more than a wall of text past this many warnings.
+constexpr std::size_t kMostWarningsInARun = 300;
+// Past this many files, a terminal shows which one the run is at.
+constexpr std::size_t kProgressAfter = 20;
 
-// The file in `folder` to work on, or an empty Text when it holds neither kind.
-Text fileIn(const Text& folder) {
-    for (const char* name : kFileNames) {
-        Text path = joined(folder, name);
-        if (kindOf(path) != PathKind::missing) {
-            return path;
-        }
-    }
-    return Text();
-}
-
-// Windows starts a program that a file or folder is dropped on with its path as the one argument,
-// in the user's home folder. Any other arguments are ignored.
-Text fileToTidy(const std::vector<Text>& arguments) {
-    if (arguments.size() == 1) {
-        const Text& dropped = arguments[0];
-        const PathKind kind = kindOf(dropped);
-        if (kind == PathKind::file) {
-            for (const char* name : kFileNames) {
-                if (sameNameIgnoringCase(dropped.c_str() + nameStart(dropped), name)) {
-                    return dropped;
-                }
-            }
-        } else if (kind == PathKind::folder) {
-            Text inside = fileIn(dropped);
-            if (!inside.empty()) {
-                return inside;
-            }
-        }
-    }
-    const Text here = fileIn(Text());
-    return here.empty() ? Text(kFileNames[0]) : here;
-}
+// What the command line set for every file of the run.
+struct Settings {
+    bool dryRun = false;  // everything but the writing
+    bool backup = true;   // keep what a rewrite takes out as <name>.bak
+};
 
 struct Outcome {
-    bool done = false;     // the file is tidy now
-    bool written = false;  // and it was rewritten to get there
+    bool done = false;     // the file is tidy now (in a dry run: would be)
+    bool written = false;  // and it was rewritten to get there (in a dry run: would be)
+    bool dryRun = false;
+    std::vector<Text> changes;  // in a dry run, "[fltsim.3] -> [fltsim.0]" for each header
+    Text backup;                // where the old content was kept, when it was
     RenumberSummary summary;
     Cause why;                // when not done
     std::vector<Text> notes;  // whole lines: what the new file or the package lacks
@@ -99,8 +74,9 @@ std::int64_t memoryHeldBy(const SectionList& sections) {
 // fault in the program itself. Either way what is open is closed and the temporary file removed,
 // and the cause is the run's, unless the file is in place already: then the run has succeeded,
 // and a fault is still named in a line of its own.
-Outcome tidyFile(const Text& path, SectionList& sections) {
+Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settings) {
     Outcome outcome;
+    outcome.dryRun = settings.dryRun;
     Replacement file;
     try {
         const std::int64_t budget =
@@ -115,11 +91,34 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
         if (!loadSections(originalBytes(file), sections, outcome.why, budget)) {
             return outcome;
         }
+        std::vector<Text> before;
+        if (settings.dryRun) {
+            for (const Section* section = sections.head; section != nullptr;
+                 section = section->next) {
+                before.push_back(entryName(section->header));
+            }
+        }
         outcome.summary = renumberEntries(sections);
+        std::size_t at = 0;
+        for (const Section* section = sections.head; section != nullptr && at < before.size();
+             section = section->next, ++at) {
+            const Text after = entryName(section->header);
+            if (!(after == before[at])) {
+                outcome.changes.push_back(before[at] + Text(" -> ") + after);
+            }
+        }
         const std::int64_t budgetLeft = budget - memoryHeldBy(sections);
         PackageList package;
-        if (outcome.summary.entries == 0 ||
-            (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0)) {
+        const bool nothingToDo =
+            outcome.summary.entries == 0 ||
+            (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0);
+        if (settings.dryRun) {
+            // Everything but the writing: no file, list or backup is touched.
+            outcome.done = true;
+            outcome.written = !nothingToDo;
+            return outcome;
+        }
+        if (nothingToDo) {
             // Nothing to do: the file keeps its time, identity and links. The package's list may
             // still be stale from an earlier run or a hand edit, or miss what was pasted in.
             outcome.done = true;
@@ -131,6 +130,9 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
             return outcome;
         }
         SealedFacts sealed;
+        if (settings.backup) {
+            file.backup = path + Text(".bak");
+        }
         if (!beginReplacement(file, outcome.why) ||
             !saveSections(sections, replacementBytes(file), outcome.why) ||
             !sealReplacement(file, sealed, outcome.why)) {
@@ -148,6 +150,10 @@ Outcome tidyFile(const Text& path, SectionList& sections) {
             return outcome;
         }
         outcome.done = outcome.written = true;
+        // Beside the file, whose full path the line already starts with; or wherever it stayed.
+        outcome.backup = file.backupLeftAs == file.backup
+                             ? Text(file.backup.c_str() + nameStart(file.backup))
+                             : file.backupLeftAs;
         commitPackageList(package);
         if (!file.attributesNotKept.empty()) {
             outcome.notes.push_back(fullPathOf(path) +
@@ -188,15 +194,34 @@ Text summaryOf(const Outcome& outcome) {
                               ? Text("numbered 0")
                               : Text("numbered 0 to ") + toDecimal(summary.entries - 1);
     const Text counted = entriesCounted(summary.entries);
+    if (outcome.dryRun) {
+        if (!outcome.written) {
+            return counted + Text("already ") + numbered +
+                   Text("; the file would not be rewritten (a dry run: nothing was written)");
+        }
+        return counted + Text("would be ") + numbered + Text("; ") +
+               toDecimal(summary.headersChanged) +
+               Text(summary.headersChanged == 1 ? " header would change"
+                                                : " headers would change") +
+               Text(" (a dry run: nothing was written)");
+    }
     if (!outcome.written) {
         return counted + Text("already ") + numbered + Text("; the file was not rewritten");
     }
     if (summary.headersChanged == 0) {
-        return counted + Text("already ") + numbered +
-               Text("; only its line ends were rewritten, as CR LF");
+        Text said = counted + Text("already ") + numbered +
+                    Text("; only its line ends were rewritten, as CR LF");
+        if (!outcome.backup.empty()) {
+            said += Text("; the old content is in ") + outcome.backup;
+        }
+        return said;
     }
-    return counted + numbered + Text("; ") + toDecimal(summary.headersChanged) +
-           Text(summary.headersChanged == 1 ? " header changed" : " headers changed");
+    Text said = counted + numbered + Text("; ") + toDecimal(summary.headersChanged) +
+                Text(summary.headersChanged == 1 ? " header changed" : " headers changed");
+    if (!outcome.backup.empty()) {
+        said += Text("; the old content is in ") + outcome.backup;
+    }
+    return said;
 }
 
 // The lines that follow the summary: what will still hide an entry, the first few kept.
@@ -237,25 +262,173 @@ void report(const Text& path, const Outcome& outcome, const EntryWarnings& warni
 
 }  // namespace
 
-int runProgram(const std::vector<Text>& arguments) {
-    prepareProcess();
-    const Text path = fileToTidy(arguments);
+namespace {
+
+// The titles met so far in a run, folded to ASCII lower case as the simulator compares them, with
+// the file and entry that had each first. The simulator keys aircraft by title across everything
+// it loads, so two files that share one hide one another.
+struct TitleOrigin {
+    Text file;
+    Text entry;
+};
+using TitlesInRun = std::unordered_map<std::string, TitleOrigin>;
+
+// Warns of each entry whose title an entry of an earlier file of the run has; the file's own
+// repeats are its own check's.
+void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, TitlesInRun& titles,
+                              std::size_t& warningsLeft) {
+    const Text file = fullPathOf(path);
+    for (const Section* section = sections.head; section != nullptr; section = section->next) {
+        const Text entry = entryName(section->header);
+        const EntryValue title = entry.empty() ? EntryValue() : valuesIn(section->body).title;
+        if (!title.set || title.chars.empty()) {
+            continue;
+        }
+        std::string folded(title.chars);
+        foldAsciiCase(&folded[0], folded.size());
+        const auto [first, isNew] = titles.emplace(folded, TitleOrigin{file, entry});
+        if (isNew || first->second.file == file || warningsLeft == 0) {
+            continue;
+        }
+        --warningsLeft;
+        Warning warning;
+        warning.kind = WarningKind::sameTitleInAnotherFile;
+        warning.entry = entry;
+        warning.first = first->second.entry;
+        warning.file = first->second.file;
+        warning.value = Text(std::string(title.chars).c_str());
+        writeErrorLine(file + Text(": ") + wordingOf(warning));
+    }
+}
+
+// What a run over several files came to, for its last line.
+struct Totals {
+    std::int32_t renumbered = 0;
+    std::int32_t tidy = 0;
+    std::int32_t refused = 0;
+};
+
+Text counted(std::int32_t count, const char* one, const char* many) {
+    return toDecimal(count) + Text(" ") + Text(count == 1 ? one : many);
+}
+
+// Tidies one file and says what became of it; true when it is tidy now.
+bool tidyAndReport(const Text& path, const Settings& settings, std::size_t& warningsLeft,
+                   TitlesInRun& titles, Totals& totals) {
     SectionList sections;
-    const Outcome outcome = tidyFile(path, sections);
-    const int status = outcome.done ? 0 : 1;
-    settleExitStatus(status);
+    const Outcome outcome = tidyFile(path, sections, settings);
     try {
-        report(path, outcome, warningsOn(path, sections, outcome));
+        EntryWarnings warnings = warningsOn(path, sections, outcome);
+        // The run's own cap: past it, warnings are only counted.
+        if (warnings.shown.size() > warningsLeft) {
+            warnings.shown.resize(warningsLeft);
+        }
+        warningsLeft -= warnings.shown.size();
+        report(path, outcome, warnings);
+        for (const Text& change : outcome.changes) {
+            writeErrorLine(fullPathOf(path) + Text(": ") + change);
+        }
+        if (outcome.done) {
+            warnOfTitlesInOtherFiles(path, sections, titles, warningsLeft);
+        }
     } catch (const ProgramFault& fault) {
-        // The file is as the status says; only the rest of what there was to say is lost.
+        // The file is as the outcome says; only the rest of what there was to say is lost.
         writeErrorLine(fullPathOf(path) + Text(": ") + worded(fault.cause()));
     }
+    discardSections(sections);
+    if (!outcome.done) {
+        ++totals.refused;
+    } else if (outcome.written) {
+        ++totals.renumbered;
+    } else {
+        ++totals.tidy;
+    }
+    return outcome.done;
+}
+
+// The program's own name and version, as the project gives them.
+constexpr const char* kNameAndVersion = "cfgrenum " CFGRENUM_VERSION;
+
+#ifdef _WIN32
+constexpr bool kWindowsStyle = true;
+#else
+constexpr bool kWindowsStyle = false;
+#endif
+
+}  // namespace
+
+int runProgram(const std::vector<Text>& arguments) {
+    prepareProcess();
+    const Options options = readOptions(arguments, kWindowsStyle);
+    // Typed in a console, never double-clicked: they touch nothing and do not wait.
+    if (options.help) {
+        std::cout << usageText() << std::flush;
+        return 0;
+    }
+    if (options.version) {
+        std::cout << kNameAndVersion << "\n" << std::flush;
+        return 0;
+    }
+    Settings settings;
+    settings.dryRun = options.dryRun;
+    settings.backup = options.backup;
+    bool allDone = true;
+    Totals totals;
+    std::size_t files = 0;
+    std::size_t considered = 0;  // files and items refused
+    if (!options.refused.empty()) {
+        writeErrorLine(options.refused +
+                       Text(": is not an option of this program, so nothing was touched; "
+                            "cfgrenum --help lists them"));
+        allDone = false;
+    } else {
+        ItemFiles found;
+        if (options.items.empty()) {
+            const Text here = fileIn(Text());
+            found.files.push_back(here.empty() ? Text("aircraft.cfg") : here);
+        } else {
+            found = filesOfItems(options.items);
+        }
+        for (const Text& line : found.refusals) {
+            writeErrorLine(line);
+        }
+        for (const Text& line : found.notes) {
+            writeErrorLine(line);
+        }
+        allDone = found.refusals.empty();
+        totals.refused = static_cast<std::int32_t>(found.refusals.size());
+        files = found.files.size();
+        considered = files + found.refusals.size();
+        std::size_t warningsLeft = files > 1 ? kMostWarningsInARun : static_cast<std::size_t>(-1);
+        const bool progress = files > kProgressAfter && errorIsConsole();
+        TitlesInRun titles;
+        for (std::size_t i = 0; i < files; ++i) {
+            if (progress) {
+                showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +
+                             toDecimal(static_cast<std::int32_t>(files)) + Text(": ") +
+                             fullPathOf(found.files[i]));
+            }
+            allDone =
+                tidyAndReport(found.files[i], settings, warningsLeft, titles, totals) && allDone;
+        }
+        if (progress) {
+            showProgress(Text());
+        }
+    }
+    const int status = allDone ? 0 : 1;
+    settleExitStatus(status);
+    if (considered > 1) {
+        writeErrorLine(Text("cfgrenum: ") +
+                       counted(totals.renumbered, "file renumbered", "files renumbered") +
+                       Text(", ") + counted(totals.tidy, "already tidy", "already tidy") +
+                       Text(", ") + counted(totals.refused, "refused", "refused") +
+                       Text(settings.dryRun ? " (a dry run: nothing was written)" : ""));
+    }
     // Scripts read the outcome here, whatever was said on standard error.
-    std::cout << (outcome.done ? "All aircraft renumbered and written successfully\n"
-                               : "an error occured while trying to process the files\n");
+    std::cout << (allDone ? "All aircraft renumbered and written successfully\n"
+                          : "an error occured while trying to process the files\n");
     // A console opened by double-click closes with the program, so the result waits for a key.
     std::cout << "Hit any key to continue\n" << std::flush;
     waitForKey();
-    discardSections(sections);
     return status;
 }

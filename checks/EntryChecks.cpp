@@ -342,9 +342,9 @@ Text textureFolderFor(const Text& value) {
     return value.empty() ? Text("texture") : Text("texture.") + value;
 }
 
-// How each kind of warning reads: what is wrong, then what to do. In the text, {entry}, {first}
-// and {value} stand for the warning's arguments, {folder} for the folder that texture={value}
-// names.
+// How each kind of warning reads: what is wrong, then what to do. In the text, {entry}, {first},
+// {file} and {value} stand for the warning's arguments, {folder} for the folder that
+// texture={value} names.
 struct Wording {
     WarningKind kind;
     const char* text;
@@ -362,6 +362,9 @@ constexpr Wording kWordings[] = {
      "line"},
     {WarningKind::texturesNotChecked,
      "the texture folders were not checked: cannot list the aircraft's folder: {value}"},
+    {WarningKind::sameTitleInAnotherFile,
+     "{entry} has the title \"{value}\", as {first} in {file} has, so the simulator shows only "
+     "one of them; give one of them a title of its own"},
 };
 
 }  // namespace
@@ -541,6 +544,8 @@ Text wordingOf(const Warning& warning) {
                 line += warning.value;
             } else if (name == "folder") {
                 line += textureFolderFor(warning.value);
+            } else if (name == "file") {
+                line += warning.file;
             }
             at = close + 1;
         }

@@ -45,12 +45,15 @@ enum class WarningKind {
     sameTitle,             // `entry` has the title `value`, as `first` has before it
     missingTextureFolder,  // `entry` has texture=`value`, and that folder is not beside the file
     texturesNotChecked,    // the folder beside the file could not be listed, for reason `value`
+    // `entry` has the title `value`, as `first` in another file of the run, `file`, has
+    sameTitleInAnotherFile,
 };
 
 struct Warning {
     WarningKind kind = WarningKind::noTitle;
     Text entry;  // the entry's bracketed name, such as "[fltsim.3]"
-    Text first;  // sameTitle: the first entry with that title
+    Text first;  // sameTitle, sameTitleInAnotherFile: the first entry with that title
+    Text file;   // sameTitleInAnotherFile: the file that holds `first`
     Text value;  // the title, the texture value, or why the folder could not be listed
 };
 

@@ -8,8 +8,12 @@
 // - read-only (optional): paths in the case's folder, one a line, made read-only for the run;
 // - expected-layout.json (optional): the package's layout.json at the case's top after the run,
 //   <date> standing for the time of last change of the file worked on, as layout.json records it.
+// - expected-files (optional): for a run over several files, each file as it must come out, at its
+//   path in the case's folder; the run must succeed. Its lines in expected.stderr name files by
+//   <root> and '/', which stands for the platform's separator.
 // In expected.stderr, <root> stands for the case's folder.
-// Every file but the one worked on must come out as it went in, and nothing may be added.
+// Every file but the one worked on must come out as it went in, and nothing may be added but the
+// backup of a rewritten file, which must hold its old content.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,8 +32,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* const kCaseFiles[] = {"expected.cfg", "expected.stderr", "argument", "read-only",
-                                  "expected-layout.json"};
+const char* const kCaseFiles[] = {"expected.cfg", "expected.stderr",      "argument",
+                                  "read-only",    "expected-layout.json", "expected-files"};
 
 // `text` with every `placeholder` replaced by `value`.
 std::string replaced(std::string text, const std::string& placeholder, const std::string& value) {
@@ -118,13 +122,14 @@ class ProgramCase : public testing::TestWithParam<fs::path> {};
 
 TEST_P(ProgramCase, LeavesTheExpectedFilesAndSaysSo) {
     const fs::path& source = GetParam();
-    const bool succeeds = fs::exists(source / "expected.cfg");
+    const bool several = fs::exists(source / "expected-files");
+    const bool succeeds = several || fs::exists(source / "expected.cfg");
     ASSERT_TRUE(fs::exists(source / "expected.stderr")) << "a case needs expected.stderr";
 
     TempFolder work;
     fs::copy(source, work.path(), fs::copy_options::recursive);
     for (const char* name : kCaseFiles) {
-        fs::remove(work / name);
+        fs::remove_all(work / name);
     }
     const auto before = contentsOf(work.path());
     TempFolder home;  // where a program that a file is dropped on starts
@@ -144,15 +149,38 @@ TEST_P(ProgramCase, LeavesTheExpectedFilesAndSaysSo) {
     EXPECT_EQ(run.status, succeeds ? 0 : 1);
     EXPECT_EQ(run.out,
               consoleText(succeeds ? kSuccessLine : kFailureLine) + consoleText(kPromptLine));
-    const std::string expectedErr =
-        replaced(readBytes(source / "expected.stderr"), "<root>", shownPath(work / ""));
+    std::string expectedErr = readBytes(source / "expected.stderr");
+    if (several && !kPosix) {
+        std::replace(expectedErr.begin(), expectedErr.end(), '/', '\\');
+    }
+    expectedErr = replaced(expectedErr, "<root>", shownPath(work / ""));
     EXPECT_EQ(systemReasonLeftOut(run.err),
               systemReasonLeftOut(consoleText(inFolder(expectedErr, target.parent_path()))));
     auto after = contentsOf(work.path());
+    // A rewritten file leaves its old content beside it, exactly as it was.
+    auto expectRewritten = [&](const std::string& worked, const std::string& expected) {
+        EXPECT_EQ(after[worked], expected) << worked;
+        const std::string old = before.count(worked) != 0 ? before.at(worked) : "";
+        if (after[worked] != old) {
+            EXPECT_EQ(after[worked + ".bak"], old) << "the backup is not the old content";
+            after.erase(worked + ".bak");
+        }
+        after[worked] = old;
+    };
+    if (several) {
+        const fs::path expected = source / "expected-files";
+        for (const auto& entry : fs::recursive_directory_iterator(expected)) {
+            if (entry.is_regular_file()) {
+                expectRewritten(fs::relative(entry.path(), expected).generic_u8string(),
+                                readBytes(entry.path()));
+            }
+        }
+        EXPECT_EQ(after, before) << "another file changed, or one was added or removed";
+        return;
+    }
     const std::string worked = fs::relative(target, work.path()).generic_u8string();
     if (succeeds) {
-        EXPECT_EQ(after[worked], readBytes(source / "expected.cfg"));
-        after[worked] = before.count(worked) != 0 ? before.at(worked) : "";
+        expectRewritten(worked, readBytes(source / "expected.cfg"));
     }
     if (fs::exists(source / "expected-layout.json")) {
         EXPECT_EQ(after["layout.json"], replaced(readBytes(source / "expected-layout.json"),

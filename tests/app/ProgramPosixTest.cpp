@@ -257,7 +257,9 @@ TEST(SavedFile, TextureFoldersThatCannotBeListedAreNotCheckedButSaidSo) {
     const RunResult run = runCfgrenum(folder.path(), options);
     ASSERT_EQ(chmod(folder.path().c_str(), 0700), 0);
     EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.err, shownPath(file) + ": 1 aircraft entry, numbered 0; 1 header changed\n" +
+    EXPECT_EQ(run.err, shownPath(file) +
+                           ": 1 aircraft entry, numbered 0; 1 header changed; the old content is "
+                           "in aircraft.cfg.bak\n" +
                            shownPath(file) +
                            ": the texture folders were not checked: cannot list the aircraft's "
                            "folder: Permission denied\n");

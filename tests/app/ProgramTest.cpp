@@ -41,29 +41,76 @@ TEST(Dialogue, TakesAnAnswerLongerThanALineWithoutALineBreak) {
     EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kGoodFile);
 }
 
-// Arguments a user might try must change nothing: not the file taken, not the dialogue.
-TEST(Dialogue, IgnoresArguments) {
+// What the command line asks for, and only that: an option the program does not know, a file it
+// does not tidy or a path that names nothing touches nothing, and the current folder's file is
+// never taken instead; --help and --version answer without a run or a wait.
+TEST(Dialogue, DoesWhatTheArgumentsAskAndOnlyThat) {
     const std::string unordered = "[fltsim.4]\r\ntitle=A\r\n[fltsim.4]\r\ntitle=B\r\n";
-    auto runWith = [&](const std::vector<std::string>& arguments) {
+    const std::string ordered = "[fltsim.0]\r\ntitle=A\r\n[fltsim.1]\r\ntitle=B\r\n";
+    const std::string prompt = consoleText(kPromptLine);
+    const struct {
+        std::vector<std::string> arguments;
+        int status;
+        std::string out;  // its start
+        const char* err;  // a part of it
+        bool rewritten;   // aircraft.cfg
+        bool backup;      // aircraft.cfg.bak beside it
+    } rows[] = {
+        {{"--help"}, 0, "Usage: cfgrenum", "", false, false},
+        {{"-h"}, 0, "Usage: cfgrenum", "", false, false},
+        {{"--version"}, 0, "cfgrenum ", "", false, false},
+        {{"-v", "aircraft.cfg"},
+         1,
+         consoleText(kFailureLine) + prompt,
+         "-v: is not an option of this program, so nothing was touched; cfgrenum --help lists "
+         "them",
+         false,
+         false},
+        {{"other.cfg"},
+         1,
+         consoleText(kFailureLine) + prompt,
+         "other.cfg: is not an aircraft.cfg or a sim.cfg, so it was not touched",
+         false,
+         false},
+        {{"nowhere"},
+         1,
+         consoleText(kFailureLine) + prompt,
+         "nowhere: there is no such file or folder",
+         false,
+         false},
+        {{"--dry-run"},
+         0,
+         consoleText(kSuccessLine) + prompt,
+         "aircraft.cfg: [fltsim.4] -> [fltsim.0]",
+         false,
+         false},
+        {{"--no-backup", "aircraft.cfg"},
+         0,
+         consoleText(kSuccessLine) + prompt,
+         "2 headers changed",
+         true,
+         false},
+        {{"aircraft.cfg"},
+         0,
+         consoleText(kSuccessLine) + prompt,
+         "2 headers changed; the old content is in aircraft.cfg.bak",
+         true,
+         true},
+    };
+    for (const auto& row : rows) {
         TempFolder folder;
         writeBytes(folder / "aircraft.cfg", unordered);
         writeBytes(folder / "other.cfg", unordered);
         RunOptions options;
-        options.arguments = arguments;
-        RunResult run = runCfgrenum(folder.path(), options);
-        run.err = run.err.substr(shownPath(folder / "").size());  // each run has its own folder
-        run.out += "\n--- aircraft.cfg:\n" + readBytes(folder / "aircraft.cfg");
-        run.out += "\n--- other.cfg:\n" + readBytes(folder / "other.cfg");
-        return run;
-    };
-    const RunResult plain = runWith({});
-    ASSERT_EQ(plain.status, 0);
-    for (const std::vector<std::string>& arguments :
-         {std::vector<std::string>{"--help"}, {"/?"}, {"other.cfg"}, {"-v", "aircraft.cfg"}}) {
-        const RunResult run = runWith(arguments);
-        EXPECT_EQ(run.status, plain.status) << arguments[0];
-        EXPECT_EQ(run.out, plain.out) << arguments[0];
-        EXPECT_EQ(run.err, plain.err) << arguments[0];
+        options.arguments = row.arguments;
+        const RunResult run = runCfgrenum(folder.path(), options);
+        const std::string name = row.arguments[0];
+        EXPECT_EQ(run.status, row.status) << name;
+        EXPECT_EQ(run.out.rfind(row.out, 0), 0u) << name << ": " << run.out;
+        EXPECT_NE(run.err.find(row.err), std::string::npos) << name << ": " << run.err;
+        EXPECT_EQ(readBytes(folder / "aircraft.cfg"), row.rewritten ? ordered : unordered) << name;
+        EXPECT_EQ(readBytes(folder / "other.cfg"), unordered) << name;
+        EXPECT_EQ(fs::exists(folder / "aircraft.cfg.bak"), row.backup) << name;
     }
 }
 

@@ -52,7 +52,9 @@ TEST(LockedFile, IsReplacedOnceABriefHoldEnds) {
         const RunResult run = runCfgrenum(folder.path());
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
-        EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+        EXPECT_EQ(readBytes(folder / "aircraft.cfg.bak"), kFile);
+        EXPECT_EQ(filesIn(folder.path()),
+                  (std::vector<std::string>{"aircraft.cfg", "aircraft.cfg.bak"}));
     }
 }
 

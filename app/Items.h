@@ -1,0 +1,25 @@
+#pragma once
+
+#include <vector>
+
+#include "text/Text.h"
+
+// The files that the items on the command line stand for. A file must be an aircraft.cfg or a
+// sim.cfg (in any ASCII letter case); a folder means the one it holds directly, or else every one
+// below it, up to kDeepest folders down. Links to folders are not followed on the way down, so
+// that nothing is reached twice and no loop is walked. In one folder aircraft.cfg is taken rather
+// than sim.cfg. With no item at all, the current folder is looked in, as when the program is
+// double-clicked there; when any item was given, the current folder is never used.
+struct ItemFiles {
+    std::vector<Text> files;     // in the order the items and the walk met them
+    std::vector<Text> refusals;  // whole lines: an item that stands for nothing to tidy
+    std::vector<Text> notes;     // whole lines: a folder below an item that could not be read
+};
+
+constexpr int kDeepest = 8;
+
+ItemFiles filesOfItems(const std::vector<Text>& items);
+
+// The aircraft.cfg, or else the sim.cfg, directly in `folder` (empty for the current folder),
+// found in any ASCII letter case, or an empty Text.
+Text fileIn(const Text& folder);

@@ -1,0 +1,66 @@
+#include "app/Options.h"
+
+#include <cstring>
+
+namespace {
+
+bool is(const Text& argument, const char* option) {
+    return std::strcmp(argument.c_str(), option) == 0;
+}
+
+bool looksLikeAnOption(const Text& argument, bool windowsStyle) {
+    const char* text = argument.c_str();
+    if (text[0] == '-' && text[1] != '\0') {
+        return true;  // a lone "-" is no option, and no file this program takes either
+    }
+    const char letter = text[1];
+    return windowsStyle && text[0] == '/' &&
+           (letter == '?' || (letter >= 'a' && letter <= 'z') || (letter >= 'A' && letter <= 'Z'));
+}
+
+}  // namespace
+
+Options readOptions(const std::vector<Text>& arguments, bool windowsStyle) {
+    Options options;
+    for (const Text& argument : arguments) {
+        if (!looksLikeAnOption(argument, windowsStyle)) {
+            Text item = argument;
+            if (windowsStyle && !item.empty() && item.c_str()[item.length() - 1] == '"') {
+                Text mended;
+                mended.append(item.c_str(), static_cast<std::size_t>(item.length() - 1));
+                item = mended + Text("\\");
+            }
+            options.items.push_back(item);
+        } else if (is(argument, "--help") || is(argument, "-h") ||
+                   (windowsStyle && is(argument, "/?"))) {
+            options.help = true;
+        } else if (is(argument, "--version")) {
+            options.version = true;
+        } else if (is(argument, "--dry-run")) {
+            options.dryRun = true;
+        } else if (is(argument, "--no-backup")) {
+            options.backup = false;
+        } else if (options.refused.empty()) {
+            options.refused = argument;
+        }
+    }
+    return options;
+}
+
+const char* usageText() {
+    return "Usage: cfgrenum [options] [file or folder ...]\n"
+           "\n"
+           "Numbers the aircraft entries ([fltsim.N] sections) of aircraft.cfg or sim.cfg\n"
+           "0, 1, 2, ... in file order, keeps everything else, and writes the file back safely.\n"
+           "\n"
+           "Without a file or folder, it tidies the aircraft.cfg (or sim.cfg) of the current\n"
+           "folder. A folder means the file in it, or, when it holds none, every aircraft.cfg\n"
+           "and sim.cfg below it, up to 8 folders down.\n"
+           "\n"
+           "Options:\n"
+           "  --dry-run    read, renumber, check and report, but write nothing\n"
+           "  --no-backup  keep no copy of the old content (by default it is kept as\n"
+           "               aircraft.cfg.bak beside each rewritten file)\n"
+           "  --help, -h   show this text\n"
+           "  --version    show the program's name and version\n";
+}

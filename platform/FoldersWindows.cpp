@@ -1,0 +1,85 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "platform/FileSystem.h"
+#include "platform/Folders.h"
+#include "platform/WindowsText.h"
+
+bool examinePath(const Text& path, Standing& standing, Text& reason) {
+    const std::wstring wide = wideFromUtf8(path);
+    // Opened as the file would be, so that a link is followed to what it names.
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+            error == ERROR_INVALID_NAME || error == ERROR_BAD_NETPATH) {
+            standing = Standing::missing;
+            return true;
+        }
+        reason = os::systemMessage(error);
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    const DWORD type = GetFileType(h);
+    const DWORD error = GetLastError();
+    CloseHandle(h);
+    if (!known) {
+        reason = os::systemMessage(error);
+        return false;
+    }
+    standing = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? Standing::folder
+               : type == FILE_TYPE_DISK                                ? Standing::file
+                                                                       : Standing::other;
+    return true;
+}
+
+bool entriesOf(const Text& folder, std::vector<FolderEntry>& entries, Text& reason) {
+    std::wstring pattern = wideFromUtf8(folder);
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
+        pattern += L'\\';
+    }
+    pattern += L'*';
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        reason = os::systemMessage(GetLastError());
+        return false;
+    }
+    do {
+        if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) {
+            continue;
+        }
+        FolderEntry entry;
+        entry.name = utf8FromWide(found.cFileName, static_cast<int>(wcslen(found.cFileName)));
+        const DWORD attributes = found.dwFileAttributes;
+        entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
+                     : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
+                                                                      : EntryKind::file;
+        entries.push_back(entry);
+    } while (FindNextFileW(search, &found));
+    const DWORD ended = GetLastError();
+    FindClose(search);
+    if (ended != ERROR_NO_MORE_FILES) {
+        reason = os::systemMessage(ended);
+        return false;
+    }
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+    });
+    return true;
+}
+
+Text programFile() {
+    std::wstring path(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+    if (n == 0 || n >= path.size()) {
+        return Text();
+    }
+    path.resize(n);
+    return utf8FromWide(path.c_str(), static_cast<int>(path.size()));
+}
