@@ -313,8 +313,8 @@ Text counted(std::int32_t count, const char* one, const char* many) {
 }
 
 // Tidies one file and says what became of it; true when it is tidy now.
-bool tidyAndReport(const Text& path, const Settings& settings, std::size_t& warningsLeft,
-                   TitlesInRun& titles, Totals& totals) {
+bool tidyAndReport(const Text& path, const Settings& settings, bool severalFiles,
+                   std::size_t& warningsLeft, TitlesInRun& titles, Totals& totals) {
     SectionList sections;
     const Outcome outcome = tidyFile(path, sections, settings);
     try {
@@ -328,7 +328,7 @@ bool tidyAndReport(const Text& path, const Settings& settings, std::size_t& warn
         for (const Text& change : outcome.changes) {
             writeErrorLine(fullPathOf(path) + Text(": ") + change);
         }
-        if (outcome.done) {
+        if (outcome.done && severalFiles) {
             warnOfTitlesInOtherFiles(path, sections, titles, warningsLeft);
         }
     } catch (const ProgramFault& fault) {
@@ -409,7 +409,8 @@ int runProgram(const std::vector<Text>& arguments) {
                              fullPathOf(found.files[i]));
             }
             allDone =
-                tidyAndReport(found.files[i], settings, warningsLeft, titles, totals) && allDone;
+                tidyAndReport(found.files[i], settings, files > 1, warningsLeft, titles, totals) &&
+                allDone;
         }
         if (progress) {
             showProgress(Text());
