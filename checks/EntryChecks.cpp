@@ -8,6 +8,7 @@
 
 #include "renumber/Renumber.h"
 #include "text/AsciiCase.h"
+#include "text/Template.h"
 
 namespace {
 
@@ -527,28 +528,21 @@ Text wordingOf(const Warning& warning) {
         if (wording.kind != warning.kind) {
             continue;
         }
-        for (const char* at = wording.text; *at != '\0';) {
-            const char* open = std::strchr(at, '{');
-            if (open == nullptr) {
-                line += Text(at);
-                break;
-            }
-            line.append(at, static_cast<std::size_t>(open - at));
-            const char* close = std::strchr(open, '}');
-            const std::string_view name(open + 1, static_cast<std::size_t>(close - open - 1));
+        fillTemplate(line, wording.text, [&warning](std::string_view name) {
             if (name == "entry") {
-                line += warning.entry;
-            } else if (name == "first") {
-                line += warning.first;
-            } else if (name == "value") {
-                line += warning.value;
-            } else if (name == "folder") {
-                line += textureFolderFor(warning.value);
-            } else if (name == "file") {
-                line += warning.file;
+                return warning.entry;
             }
-            at = close + 1;
-        }
+            if (name == "first") {
+                return warning.first;
+            }
+            if (name == "value") {
+                return warning.value;
+            }
+            if (name == "folder") {
+                return textureFolderFor(warning.value);
+            }
+            return warning.file;
+        });
     }
     return line;
 }

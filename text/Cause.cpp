@@ -2,6 +2,9 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+
+#include "text/Template.h"
 
 namespace {
 
@@ -175,32 +178,27 @@ Text decimal(std::int64_t n) {
 
 // `words` with each fact in braces replaced by the cause's.
 void fill(Text& out, const char* words, const Cause& cause) {
-    while (*words != '\0') {
-        const char* open = std::strchr(words, '{');
-        if (open == nullptr) {
-            out += Text(words);
-            return;
-        }
-        out.append(words, static_cast<std::size_t>(open - words));
-        const char* close = std::strchr(open, '}');
-        const std::string fact(open + 1, close);
+    fillTemplate(out, words, [&cause](std::string_view fact) {
         if (fact == "reason") {
-            out += cause.reason;
-        } else if (fact == "path") {
-            out += cause.path;
-        } else if (fact == "name") {
-            out += Text(cause.name);
-        } else if (fact == "at") {
-            out += decimal(cause.at);
-        } else if (fact == "index") {
-            out += decimal(cause.index);
-        } else if (fact == "largest") {
-            out += decimal(cause.largest);
-        } else {
-            out += cause.leftBehind;
+            return cause.reason;
         }
-        words = close + 1;
-    }
+        if (fact == "path") {
+            return cause.path;
+        }
+        if (fact == "name") {
+            return Text(cause.name);
+        }
+        if (fact == "at") {
+            return decimal(cause.at);
+        }
+        if (fact == "index") {
+            return decimal(cause.index);
+        }
+        if (fact == "largest") {
+            return decimal(cause.largest);
+        }
+        return cause.leftBehind;
+    });
 }
 
 Text wordedAs(const Cause& cause, bool inSentence) {
