@@ -11,12 +11,26 @@ import datetime
 import json
 import os
 import platform
+import subprocess
 import sys
 
 SECTIONS = {"tiny-sections-100k": 100_000, "tiny-sections-1M": 1_000_000,
             "one-section-100k": 1, "one-section-1M": 1, "bare-headers-1M": 1_000_000}
 SCALING = [("realistic-1MB", "realistic-10MB"), ("realistic-10MB", "realistic-80MB"),
            ("one-section-100k", "one-section-1M"), ("tiny-sections-100k", "tiny-sections-1M")]
+
+
+def measured_commit():
+    """The commit whose program was measured, marked when files outside bench/ differ from it."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
+    try:
+        commit = subprocess.run(["git", "-C", root, "rev-parse", "--short", "HEAD"],
+                                capture_output=True, text=True, check=True).stdout.strip()
+        changed = subprocess.run(["git", "-C", root, "status", "--porcelain", "--", ".",
+                                  ":!bench"], capture_output=True, text=True, check=True).stdout
+    except (OSError, subprocess.CalledProcessError):
+        return ""
+    return f" at commit {commit}" + (" with uncommitted changes" if changed.strip() else "")
 
 
 def main(work, out):
@@ -34,7 +48,7 @@ def main(work, out):
     lines = [
         "# Benchmark results",
         "",
-        f"Measured {datetime.date.today()} by `bash bench/run.sh"
+        f"Measured {datetime.date.today()}{measured_commit()} by `bash bench/run.sh"
         f"{' --baseline …' if baseline else ''}` on {platform.node()}: {cpu}, "
         f"{os.cpu_count()} cores, {platform.system()} {platform.release()}. Medians of hyperfine "
         "runs, each command started without a shell; the input is restored before each run. "
