@@ -350,25 +350,38 @@ Done exchange(const Text&, const Text&, SystemError& error) {
 }
 
 // The held temporary file is renamed through its own handle, which nothing else can stand in the
-// way of; any other name waits for programs that hold it.
+// way of, to the destination's full path (the call takes no path relative to the current
+// folder). Should the system not take the rename that way, the handle is let go and the name is
+// renamed as any other. Any other name waits for programs that hold it.
 Done renameIfFree(Files& files, const Text& from, const Text& to, SystemError& error) {
     const std::wstring source = wide(from);
     const std::wstring destination = wide(to);
     if (files.held != INVALID_HANDLE_VALUE && source == files.heldPath) {
-        const std::size_t bytes = sizeof(FILE_RENAME_INFO) + destination.size() * sizeof(wchar_t);
-        std::string buffer(bytes, '\0');
-        auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(&buffer[0]);
-        rename->ReplaceIfExists = FALSE;
-        rename->RootDirectory = nullptr;
-        rename->FileNameLength = static_cast<DWORD>(destination.size() * sizeof(wchar_t));
-        std::memcpy(rename->FileName, destination.c_str(), destination.size() * sizeof(wchar_t));
-        if (!SetFileInformationByHandle(files.held, FileRenameInfo, rename,
-                                        static_cast<DWORD>(bytes))) {
-            return failure(GetLastError(), error);
+        std::wstring full(kLongestPath, L'\0');
+        const DWORD length = GetFullPathNameW(destination.c_str(), kLongestPath, &full[0], nullptr);
+        full.resize(length > 0 && length < kLongestPath ? length : 0);
+        if (!full.empty()) {
+            const std::size_t bytes = sizeof(FILE_RENAME_INFO) + full.size() * sizeof(wchar_t);
+            std::string buffer(bytes, '\0');
+            auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(&buffer[0]);
+            rename->ReplaceIfExists = FALSE;
+            rename->RootDirectory = nullptr;
+            rename->FileNameLength = static_cast<DWORD>(full.size() * sizeof(wchar_t));
+            std::memcpy(rename->FileName, full.c_str(), full.size() * sizeof(wchar_t));
+            if (SetFileInformationByHandle(files.held, FileRenameInfo, rename,
+                                           static_cast<DWORD>(bytes))) {
+                CloseHandle(files.held);
+                files.held = INVALID_HANDLE_VALUE;
+                return Done::yes;
+            }
+            const DWORD refused = GetLastError();
+            if (refused != ERROR_INVALID_PARAMETER && refused != ERROR_INVALID_NAME &&
+                refused != ERROR_NOT_SUPPORTED) {
+                return failure(refused, error);
+            }
         }
         CloseHandle(files.held);
         files.held = INVALID_HANDLE_VALUE;
-        return Done::yes;
     }
     DWORD why = 0;
     if (!waitingForLocks(
