@@ -6,6 +6,7 @@
 #include <limits>
 #include <new>
 #include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "app/PathNames.h"
@@ -40,18 +41,6 @@ Text parentOf(const Text& folder) {
         parent.append(folder.c_str(), static_cast<std::size_t>(at));
     }
     return parent;
-}
-
-// The package folder that holds `folder`, or an empty Text.
-Text packageAbove(Text folder) {
-    for (int level = 0; level <= kMostLevels && !folder.empty(); ++level) {
-        if (kindOf(folder + Text("layout.json")) == PathKind::file &&
-            kindOf(folder + Text("manifest.json")) == PathKind::file) {
-            return folder;
-        }
-        folder = parentOf(folder);
-    }
-    return Text();
 }
 
 // `full` relative to `root` (which it starts with), with '/' separators, as the list writes paths.
@@ -115,8 +104,16 @@ std::size_t asSize(std::int64_t bytes) {
                      static_cast<std::uint64_t>(bytes), std::numeric_limits<std::size_t>::max()));
 }
 
-Text noteOn(const PackageList& package, const Text& text) {
-    return package.layoutPath + Text(": ") + text;
+// The file's entry is brought up to date, or was to be.
+struct Update {
+    const Text& list;  // the list's path
+    const Text& entry;
+    const ListedFile& state;
+    const Text& recordedSize;
+};
+
+Text noteOn(const Text& list, const Text& text) {
+    return list + Text(": ") + text;
 }
 
 // A file's size, which may pass what toDecimal takes.
@@ -130,45 +127,42 @@ Text because(const Cause& cause) {
 }
 
 // The list stays as it was, and the simulator may cut the rewritten file at its old size.
-Text stillOld(const PackageList& package, const Cause& cause) {
-    return noteOn(package, Text("the entry for ") + package.entry +
-                               Text(" still records the old size") + because(cause) +
-                               Text(kGenerator));
+Text stillOld(const Text& list, const Text& entry, const Cause& cause) {
+    return noteOn(list, Text("the entry for ") + entry + Text(" still records the old size") +
+                            because(cause) + Text(kGenerator));
 }
 
 // What the list leaves out cannot be told.
-Text unreadable(const PackageList& package, const Cause& cause) {
-    return noteOn(package, Text("cannot check what it lists") + because(cause) + Text(kGenerator));
+Text unreadable(const Text& list, const Cause& cause) {
+    return noteOn(list, Text("cannot check what it lists") + because(cause) + Text(kGenerator));
 }
 
 // The entry of a file that was not rewritten records another size than the file's, and stays so.
-Text stillWrong(const PackageList& package, const Cause& cause) {
-    return noteOn(package, Text("the entry for ") + package.entry + Text(" records ") +
-                               package.recordedSize + Text(" bytes, not the file's ") +
-                               decimal(package.fileSize) + because(cause) + Text(kGenerator));
+Text stillWrong(const Update& update, const Cause& cause) {
+    return noteOn(update.list, Text("the entry for ") + update.entry + Text(" records ") +
+                                   update.recordedSize + Text(" bytes, not the file's ") +
+                                   decimal(update.state.size) + because(cause) + Text(kGenerator));
 }
 
 // The note when the prepared list cannot be put in place.
-Text notUpdated(const PackageList& package, const Cause& cause) {
-    return package.fileRewritten ? stillOld(package, cause) : stillWrong(package, cause);
+Text notUpdated(const Update& update, const Cause& cause) {
+    return update.state.rewritten ? stillOld(update.list, update.entry, cause)
+                                  : stillWrong(update, cause);
 }
 
 // The note once it is: a user cannot otherwise tell that layout.json changed.
-Text updated(const PackageList& package) {
-    return noteOn(package, package.fileRewritten
-                               ? Text("the entry for ") + package.entry +
-                                     Text(" now records the rewritten file's size (") +
-                                     decimal(package.fileSize) + Text(" bytes) and time")
-                               : Text("the entry for ") + package.entry + Text(" recorded ") +
-                                     package.recordedSize + Text(" bytes, not the file's ") +
-                                     decimal(package.fileSize) +
-                                     Text("; it now records the file's size and time"));
+Text updated(const Update& update) {
+    return noteOn(update.list, update.state.rewritten
+                                   ? Text("the entry for ") + update.entry +
+                                         Text(" now records the rewritten file's size (") +
+                                         decimal(update.state.size) + Text(" bytes) and time")
+                                   : Text("the entry for ") + update.entry + Text(" recorded ") +
+                                         update.recordedSize + Text(" bytes, not the file's ") +
+                                         decimal(update.state.size) +
+                                         Text("; it now records the file's size and time"));
 }
 
-void noteUnlisted(PackageList& package, const std::vector<Text>& unlisted) {
-    if (unlisted.empty()) {
-        return;
-    }
+Text unlistedNote(const Text& list, const std::vector<Text>& unlisted) {
     const bool one = unlisted.size() == 1;
     Text note = toDecimal(static_cast<std::int32_t>(unlisted.size())) +
                 Text(one ? " file in the aircraft's folder is not listed, so the simulator will "
@@ -182,7 +176,7 @@ void noteUnlisted(PackageList& package, const std::vector<Text>& unlisted) {
         note += Text(" and ") +
                 toDecimal(static_cast<std::int32_t>(unlisted.size() - kFilesNamed)) + Text(" more");
     }
-    package.notes.push_back(noteOn(package, note + Text(kGenerator)));
+    return noteOn(list, note + Text(kGenerator));
 }
 
 bool startsWith(const Text& text, const Text& start) {
@@ -200,10 +194,10 @@ bool isABackup(const Text& name) {
 // which gets a note of its own; its new content, which stands beside it under a temporary name
 // (the file's own name and ".tmp") until it is put in place; backups; and this program, which the
 // user may have copied there to run it.
-std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& relative) {
+std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& relative,
+                              const Text& program) {
     std::vector<Text> files;
     const Text folderInPackage = relativeTo(root, folder);
-    const Text program = programFile();
     for (const Text& inside : filesUnder(folder, kMostFiles)) {
         Text path = folderInPackage + inside;
         if (isABackup(inside) || (!program.empty() && resolvedPathOf(folder + inside) == program)) {
@@ -221,86 +215,166 @@ std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& 
     return files;
 }
 
-void prepareList(const Text& folder, const Text& relative, const ListedFile& state,
-                 std::int64_t memoryBudget, PackageList& package) {
-    const Text root = folderOf(package.layoutPath);
-    const std::vector<Text> files =
-        state.holdsEntries ? filesBeside(root, folder, relative) : std::vector<Text>();
-    auto refused = [&](const Cause& cause) {
-        package.notes.push_back(state.rewritten ? stillOld(package, cause)
-                                                : unreadable(package, cause));
-    };
-    Cause why;
-    ListBytes list;
-    list.memoryBudget = memoryBudget;
-    if (!openOriginal(package.layoutPath.c_str(), package.layout, why) ||
-        !readWhole(package.layout, list, why)) {
-        refused(why);
-        return;
-    }
-    LayoutEntry entry;
-    const std::int64_t held = 2 * static_cast<std::int64_t>(list.bytes.size());
-    if (!readLayout(list.bytes, relative, files, asSize(memoryBudget - held), entry, why)) {
-        abandonReplacement(package.layout);
-        refused(why);
-        return;
-    }
-    if (!entry.listed) {
-        package.notes.push_back(noteOn(package, relative +
-                                                    Text(" is not listed, so the simulator will "
-                                                         "not load it at all") +
-                                                    Text(kGenerator)));
-    }
-    noteUnlisted(package, entry.unlisted);
-    if (!entry.listed || (!state.rewritten && recordsSize(entry, state.size))) {
-        abandonReplacement(package.layout);
-        return;
-    }
-    package.recordedSize = entry.size;
-    const std::string edited = editedLayout(list.bytes, entry, state.size, state.lastWriteTicks);
-    std::string().swap(list.bytes);
-    SealedFacts sealed;
-    if (!beginReplacement(package.layout, why) ||
-        !writeReplacement(package.layout, edited.data(), edited.size(), why) ||
-        !sealReplacement(package.layout, sealed, why)) {
-        package.notes.push_back(notUpdated(package, why));
-        return;
-    }
-    package.prepared = true;
+// Whether `folder` is a package's: it holds both files that make one.
+bool isPackageFolder(const Text& folder) {
+    return kindOf(folder + Text("layout.json")) == PathKind::file &&
+           kindOf(folder + Text("manifest.json")) == PathKind::file;
 }
 
 }  // namespace
 
-void preparePackageList(const Text& file, const ListedFile& state, std::int64_t memoryBudget,
-                        PackageList& package) {
-    const Text full = resolvedPathOf(file);
-    const Text folder = folderOf(full);
-    const Text root = packageAbove(folder);
-    if (root.empty()) {
-        return;
-    }
-    package.layoutPath = root + Text("layout.json");
-    package.entry = relativeTo(root, full);
-    package.fileRewritten = state.rewritten;
-    package.fileSize = state.size;
-    try {
-        prepareList(folder, package.entry, state, memoryBudget, package);
-    } catch (const std::bad_alloc&) {
-        // What the list took is freed by now; the file itself is not the list's to fail.
-        abandonReplacement(package.layout);
-        package.prepared = false;
-        const Cause tooLarge = causeOf(CauseKind::tooLargeForMemory);
-        package.notes.push_back(state.rewritten ? stillOld(package, tooLarge)
-                                                : unreadable(package, tooLarge));
+PackageLists::PackageLists(const std::vector<Text>& files) {
+    // Files of one collection share their upper folders: each is asked about once.
+    std::unordered_map<std::string, bool> isPackage;
+    std::unordered_map<std::string, std::size_t> packageAt;
+    packageOf_.assign(files.size(), -1);
+    found_.resize(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const Text full = resolvedPathOf(files[i]);
+        const Text folder = folderOf(full);
+        Text root = folder;
+        for (int level = 0; level <= kMostLevels && !root.empty(); ++level) {
+            const auto known = isPackage.emplace(root.c_str(), false);
+            if (known.second) {
+                known.first->second = isPackageFolder(root);
+            }
+            if (known.first->second) {
+                break;
+            }
+            root = parentOf(root);
+        }
+        if (root.empty() || !isPackage[root.c_str()]) {
+            continue;
+        }
+        const auto at = packageAt.emplace(root.c_str(), packages_.size());
+        if (at.second) {
+            packages_.emplace_back();
+            packages_.back().root = root;
+        }
+        packages_[at.first->second].lastFile = i;
+        packageOf_[i] = static_cast<std::ptrdiff_t>(at.first->second);
+        found_[i].entry = relativeTo(root, full);
+        found_[i].folder = folder;
     }
 }
 
-void commitPackageList(PackageList& package) {
-    if (!package.prepared) {
+void PackageLists::record(std::size_t index, const ListedFile& state) {
+    if (index >= packageOf_.size() || packageOf_[index] < 0) {
         return;
     }
-    package.prepared = false;
-    Cause why;
-    package.notes.push_back(commitReplacement(package.layout, why) ? updated(package)
-                                                                   : notUpdated(package, why));
+    std::vector<Pending>& pending = packages_[static_cast<std::size_t>(packageOf_[index])].files;
+    // A file named twice in a run (through a link, say) has one entry, which records it as it
+    // stands last; rewritten once, it was rewritten.
+    for (Pending& earlier : pending) {
+        if (earlier.entry == found_[index].entry) {
+            const bool rewritten = earlier.state.rewritten || state.rewritten;
+            earlier.state = state;
+            earlier.state.rewritten = rewritten;
+            return;
+        }
+    }
+    pending.push_back(std::move(found_[index]));
+    pending.back().state = state;
+}
+
+std::vector<Text> PackageLists::settleAfter(std::size_t index, std::int64_t memoryBudget) {
+    std::vector<Text> notes;
+    if (index >= packageOf_.size() || packageOf_[index] < 0) {
+        return notes;
+    }
+    Package& package = packages_[static_cast<std::size_t>(packageOf_[index])];
+    if (package.lastFile != index || package.files.empty()) {
+        return notes;
+    }
+    const std::vector<Pending> files = std::move(package.files);
+    package.files.clear();
+    const Text list = package.root + Text("layout.json");
+    Replacement layout;
+    // What cannot be read or replaced leaves every entry as it was.
+    auto refused = [&](const Cause& cause) {
+        bool toldUnreadable = false;
+        for (const Pending& file : files) {
+            if (file.state.rewritten) {
+                notes.push_back(stillOld(list, file.entry, cause));
+            } else if (!toldUnreadable) {
+                notes.push_back(unreadable(list, cause));
+                toldUnreadable = true;
+            }
+        }
+    };
+    try {
+        // The files beside each that holds entries, and whose folder each is.
+        const Text program = programFile();
+        std::vector<Text> beside;
+        std::vector<std::size_t> besideOf;
+        std::vector<Text> entries;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            entries.push_back(files[i].entry);
+            if (files[i].state.holdsEntries) {
+                for (Text& path :
+                     filesBeside(package.root, files[i].folder, files[i].entry, program)) {
+                    beside.push_back(std::move(path));
+                    besideOf.push_back(i);
+                }
+            }
+        }
+        Cause why;
+        ListBytes bytes;
+        bytes.memoryBudget = memoryBudget;
+        if (!openOriginal(list.c_str(), layout, why) || !readWhole(layout, bytes, why)) {
+            refused(why);
+            return notes;
+        }
+        LayoutReading reading;
+        const std::int64_t held = 2 * static_cast<std::int64_t>(bytes.bytes.size());
+        if (!readLayout(bytes.bytes, entries, beside, asSize(memoryBudget - held), reading, why)) {
+            abandonReplacement(layout);
+            refused(why);
+            return notes;
+        }
+        std::vector<DigitEdit> edits;
+        std::vector<Update> updates;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const LayoutEntry& entry = reading.entries[i];
+            if (!entry.listed) {
+                notes.push_back(noteOn(list, files[i].entry +
+                                                 Text(" is not listed, so the simulator will not "
+                                                      "load it at all") +
+                                                 Text(kGenerator)));
+            }
+            std::vector<Text> unlisted;
+            for (std::size_t j = 0; j < beside.size(); ++j) {
+                if (besideOf[j] == i && !reading.listed[j]) {
+                    unlisted.push_back(beside[j]);
+                }
+            }
+            if (!unlisted.empty()) {
+                notes.push_back(unlistedNote(list, unlisted));
+            }
+            if (entry.listed &&
+                (files[i].state.rewritten || !recordsSize(entry, files[i].state.size))) {
+                addEntryEdits(entry, files[i].state.size, files[i].state.lastWriteTicks, edits);
+                updates.push_back(Update{list, files[i].entry, files[i].state, entry.size});
+            }
+        }
+        if (updates.empty()) {
+            abandonReplacement(layout);
+            return notes;
+        }
+        std::string edited = editedLayout(bytes.bytes, edits);
+        std::string().swap(bytes.bytes);
+        SealedFacts sealed;
+        const bool placed = beginReplacement(layout, why) &&
+                            writeReplacement(layout, edited.data(), edited.size(), why) &&
+                            sealReplacement(layout, sealed, why) && commitReplacement(layout, why);
+        for (const Update& update : updates) {
+            notes.push_back(placed ? updated(update) : notUpdated(update, why));
+        }
+    } catch (const std::bad_alloc&) {
+        // What the list took is freed by now; the files themselves are not the list's to fail.
+        abandonReplacement(layout);
+        notes.clear();
+        refused(causeOf(CauseKind::tooLargeForMemory));
+    }
+    return notes;
 }

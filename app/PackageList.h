@@ -1,26 +1,22 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
 #include "platform/FileReplacement.h"
 #include "text/Text.h"
 
-// The file list (layout.json) of the package that a tidied file may belong to, kept true to the
-// file: the newest simulators load only the files it lists, and read each only up to the size it
-// records. A package is the nearest folder above the file that holds both layout.json and
-// manifest.json. manifest.json is only looked for; its total size is informational and left as
-// it is. Nothing here ever fails the run: what cannot be done becomes a note.
-struct PackageList {
-    Text layoutPath;     // empty when the file belongs to no package
-    Text entry;          // the file's path in the list
-    Replacement layout;  // the prepared new list, when `prepared`
-    bool prepared = false;
-    bool fileRewritten = false;
-    std::int64_t fileSize = 0;
-    Text recordedSize;        // the size the list recorded, as written
-    std::vector<Text> notes;  // whole lines for standard error, the list's path first
-};
+// The file lists (layout.json) of the packages that a run's files may belong to, kept true to the
+// files: the newest simulators load only the files a list names, and read each only up to the size
+// it records. A package is the nearest folder above a file that holds both layout.json and
+// manifest.json. manifest.json is only looked for; its total size is informational and left as it
+// is. Nothing here ever fails the run: what cannot be done becomes a note.
+//
+// Each list is read once, and replaced at most once, for all of its package's files in the run,
+// right after the last of them is handled: a run over a collection neither rewrites a list once
+// for every file nor holds back a file's entry longer than its package's files take. Should the
+// run end between a file and its list, the list keeps the old size, and the next run mends it.
 
 // The file as it stands on disk once the run is done with it, as the list should record it.
 struct ListedFile {
@@ -34,13 +30,35 @@ struct ListedFile {
     bool holdsEntries = true;
 };
 
-// Finds the package around `file` (its links resolved, so that a package is found through a link
-// to the file or its folder) and reads its list, which with its edited copy may take
-// `memoryBudget` bytes. Where the entry is to be brought up to date, it prepares the list's new
-// content and seals it, ready to be committed right after the file; it also notes what the list
-// leaves out.
-void preparePackageList(const Text& file, const ListedFile& state, std::int64_t memoryBudget,
-                        PackageList& package);
+class PackageLists {
+  public:
+    // The run's files, in the order they are handled. Finds the package of each, from its path
+    // with links resolved, so that a package is found through a link to a file or its folder.
+    explicit PackageLists(const std::vector<Text>& files);
 
-// Puts the prepared list in place, once the file itself is, and says so; a failure becomes a note.
-void commitPackageList(PackageList& package);
+    // What became of file `index` of the run; a file that is not recorded (refused, or only
+    // looked at) leaves its entry as it is.
+    void record(std::size_t index, const ListedFile& state);
+
+    // Once file `index` is handled: when it is the last of its package's, reads the package's
+    // list, which with its edited copy may take `memoryBudget` bytes, brings the entries of the
+    // recorded files up to date in one safe replace, and tells what the list leaves out. The
+    // notes are whole lines, the list's path first.
+    std::vector<Text> settleAfter(std::size_t index, std::int64_t memoryBudget);
+
+  private:
+    struct Pending {
+        Text entry;   // the file's path in the list
+        Text folder;  // the file's folder, links resolved
+        ListedFile state;
+        Text recordedSize;  // the size the list recorded, as written
+    };
+    struct Package {
+        Text root;  // the package's folder, with its closing separator
+        std::size_t lastFile = 0;
+        std::vector<Pending> files;
+    };
+    std::vector<Package> packages_;
+    std::vector<std::ptrdiff_t> packageOf_;  // for each file of the run, or -1
+    std::vector<Pending> found_;             // each file's entry and folder, until recorded
+};

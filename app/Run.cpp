@@ -40,6 +40,9 @@ constexpr std::size_t kProgressAfter = 20;
 struct Settings {
     bool dryRun = false;  // everything but the writing
     bool backup = true;   // keep what a rewrite takes out as <name>.bak
+    // What one file's sections may take. Asked once for the run: each file's are freed before the
+    // next is loaded, and asking the system costs more than a tidy file's whole check.
+    std::int64_t memoryBudget = SectionParser::kMemoryBudget;
 };
 
 struct Outcome {
@@ -51,6 +54,9 @@ struct Outcome {
     RenumberSummary summary;
     Cause why;                // when not done
     std::vector<Text> notes;  // whole lines: what the new file or the package lacks
+    bool listed = false;      // the file was looked at, or rewritten: its package's list follows it
+    ListedFile state;         // as it then stands
+    std::int64_t memoryLeft = 0;  // of the budget, once the sections are held
 };
 
 // What the loaded sections hold in memory: each section and its two buffers, with what the
@@ -66,8 +72,7 @@ std::int64_t memoryHeldBy(const SectionList& sections) {
 }
 
 // Opens the file, loads its sections, renumbers the entries and, where that changed anything,
-// puts the result in the file's place, and the package's file list brought up to date right
-// after it. Any failure stops the run before the file is touched.
+// puts the result in the file's place. Any failure stops the run before the file is touched.
 //
 // The exceptions the program meets are caught here, once: std::bad_alloc, from an allocation
 // that fails (a Text's buffer or a section), refused like any other limit; and a ProgramFault, a
@@ -79,8 +84,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
     outcome.dryRun = settings.dryRun;
     Replacement file;
     try {
-        const std::int64_t budget =
-            std::min(memoryTheProgramMayTake(), SectionParser::kMemoryBudget);
+        const std::int64_t budget = settings.memoryBudget;
         if (!openOriginal(path.c_str(), file, outcome.why)) {
             return outcome;
         }
@@ -107,8 +111,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
                 outcome.changes.push_back(before[at] + Text(" -> ") + after);
             }
         }
-        const std::int64_t budgetLeft = budget - memoryHeldBy(sections);
-        PackageList package;
+        outcome.memoryLeft = budget - memoryHeldBy(sections);
         const bool nothingToDo =
             outcome.summary.entries == 0 ||
             (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0);
@@ -124,9 +127,8 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
             outcome.done = true;
             settleExitStatus(0);  // the file is as it should be, whatever becomes of the list
             asFound.holdsEntries = outcome.summary.entries != 0;
-            preparePackageList(path, asFound, budgetLeft, package);
-            commitPackageList(package);
-            outcome.notes = package.notes;
+            outcome.listed = true;
+            outcome.state = asFound;
             return outcome;
         }
         SealedFacts sealed;
@@ -138,30 +140,27 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
             !sealReplacement(file, sealed, outcome.why)) {
             return outcome;
         }
-        // The package's list is made ready first, so that the two replaces follow each other.
-        ListedFile rewritten;
-        rewritten.size = sealed.size;
-        rewritten.lastWriteTicks = sealed.lastWriteTicks;
-        rewritten.rewritten = true;
-        preparePackageList(path, rewritten, budgetLeft, package);
-        // Once the file is in place the run has succeeded, even if a signal ends it before the
-        // list is: the list is then left as it was, and the next run mends it.
+        // Once the file is in place the run has succeeded, even if a signal ends it before its
+        // package's list is brought up to date: the list is then left as it was, and the next run
+        // mends it.
         if (!commitReplacement(file, outcome.why, 0)) {
             return outcome;
         }
         outcome.done = outcome.written = true;
+        outcome.listed = true;
+        outcome.state.size = sealed.size;
+        outcome.state.lastWriteTicks = sealed.lastWriteTicks;
+        outcome.state.rewritten = true;
         // Beside the file, whose full path the line already starts with; or wherever it stayed.
         outcome.backup = file.backupLeftAs == file.backup
                              ? Text(file.backup.c_str() + nameStart(file.backup))
                              : file.backupLeftAs;
-        commitPackageList(package);
         if (!file.attributesNotKept.empty()) {
             outcome.notes.push_back(fullPathOf(path) +
                                     Text(": the system did not let the new file keep these "
                                          "extended attributes of the old one: ") +
                                     file.attributesNotKept);
         }
-        outcome.notes.insert(outcome.notes.end(), package.notes.begin(), package.notes.end());
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
@@ -312,12 +311,29 @@ Text counted(std::int32_t count, const char* one, const char* many) {
     return toDecimal(count) + Text(" ") + Text(count == 1 ? one : many);
 }
 
-// Tidies one file and says what became of it; true when it is tidy now.
-bool tidyAndReport(const Text& path, const Settings& settings, bool severalFiles,
-                   std::size_t& warningsLeft, TitlesInRun& titles, Totals& totals) {
+// What a run carries from file to file.
+struct RunState {
+    std::size_t warningsLeft = kMostWarningsInARun;
+    TitlesInRun titles;
+    Totals totals;
+};
+
+// Tidies file `index` of the run, brings its package's list up to date once the last of the
+// package's files is done, and says what became of it; true when it is tidy now.
+bool tidyAndReport(const std::vector<Text>& files, std::size_t index, const Settings& settings,
+                   PackageLists& packages, RunState& run) {
+    const Text& path = files[index];
+    const bool severalFiles = files.size() > 1;
+    std::size_t& warningsLeft = run.warningsLeft;
+    Totals& totals = run.totals;
     SectionList sections;
-    const Outcome outcome = tidyFile(path, sections, settings);
+    Outcome outcome = tidyFile(path, sections, settings);
     try {
+        if (outcome.listed) {
+            packages.record(index, outcome.state);
+        }
+        const std::vector<Text> listNotes = packages.settleAfter(index, outcome.memoryLeft);
+        outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
         EntryWarnings warnings = warningsOn(path, sections, outcome);
         // The run's own cap: past it, warnings are only counted.
         if (warnings.shown.size() > warningsLeft) {
@@ -329,7 +345,7 @@ bool tidyAndReport(const Text& path, const Settings& settings, bool severalFiles
             writeErrorLine(fullPathOf(path) + Text(": ") + change);
         }
         if (outcome.done && severalFiles) {
-            warnOfTitlesInOtherFiles(path, sections, titles, warningsLeft);
+            warnOfTitlesInOtherFiles(path, sections, run.titles, warningsLeft);
         }
     } catch (const ProgramFault& fault) {
         // The file is as the outcome says; only the rest of what there was to say is lost.
@@ -373,7 +389,8 @@ int runProgram(const std::vector<Text>& arguments) {
     settings.dryRun = options.dryRun;
     settings.backup = options.backup;
     bool allDone = true;
-    Totals totals;
+    RunState run;
+    Totals& totals = run.totals;
     std::size_t files = 0;
     std::size_t considered = 0;  // files and items refused
     if (!options.refused.empty()) {
@@ -399,18 +416,18 @@ int runProgram(const std::vector<Text>& arguments) {
         totals.refused = static_cast<std::int32_t>(found.refusals.size());
         files = found.files.size();
         considered = files + found.refusals.size();
-        std::size_t warningsLeft = files > 1 ? kMostWarningsInARun : static_cast<std::size_t>(-1);
+        run.warningsLeft = files > 1 ? kMostWarningsInARun : static_cast<std::size_t>(-1);
         const bool progress = files > kProgressAfter && errorIsConsole();
-        TitlesInRun titles;
+        settings.memoryBudget = std::min(memoryTheProgramMayTake(), SectionParser::kMemoryBudget);
+        // A dry run touches no list.
+        PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files);
         for (std::size_t i = 0; i < files; ++i) {
             if (progress) {
                 showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +
                              toDecimal(static_cast<std::int32_t>(files)) + Text(": ") +
                              fullPathOf(found.files[i]));
             }
-            allDone =
-                tidyAndReport(found.files[i], settings, files > 1, warningsLeft, titles, totals) &&
-                allDone;
+            allDone = tidyAndReport(found.files, i, settings, packages, run) && allDone;
         }
         if (progress) {
             showProgress(Text());

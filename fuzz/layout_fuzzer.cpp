@@ -76,9 +76,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t newDate = 133017734419960000;
     // Now and then a budget that large lists pass, so that the refusal is fed too.
     const std::size_t budget = size % 3 == 0 ? size * 16 : SIZE_MAX;
-    LayoutEntry entry;
+    LayoutReading reading;
     const Text asked(path.c_str());
-    if (!readLayout(layout, asked, {Text("a"), asked}, budget, entry, why)) {
+    if (!readLayout(layout, {asked}, {Text("a"), asked}, budget, reading, why)) {
         if (why.kind == CauseKind::tooLargeForMemory && budget == SIZE_MAX) {
             fail("a list was refused for its memory without a budget");
         }
@@ -90,10 +90,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!parsed) {
         fail("a list that is not JSON was taken for one");
     }
+    const LayoutEntry& entry = reading.entries.at(0);
+    if (reading.listed.at(1) != entry.listed) {
+        fail("the file asked about is listed and has no entry, or the reverse");
+    }
     if (!entry.listed) {
         return 0;
     }
-    const std::string newList = editedLayout(layout, entry, newSize, newDate);
+    std::vector<DigitEdit> edits;
+    addEntryEdits(entry, newSize, newDate, edits);
+    const std::string newList = editedLayout(layout, edits);
     JsonValue after;
     if (!parseJson(newList, after, why)) {
         fail("the edited list is not JSON");

@@ -69,9 +69,39 @@ bool digitsOf(const std::string& layout, const JsonValue& entry, const char* nam
 
 }  // namespace
 
-bool readLayout(const std::string& layout, const Text& path, const std::vector<Text>& files,
-                std::size_t memoryBudget, LayoutEntry& entry, Cause& why) {
-    entry = LayoutEntry();
+namespace {
+
+// Paths asked about, as the list compares them, sorted so that each listed path is looked up among
+// them rather than every listed path kept: a list may name far more files than a run asks about.
+using AskedPaths = std::vector<std::pair<std::string, std::size_t>>;
+
+AskedPaths sortedForLookup(const std::vector<Text>& paths) {
+    AskedPaths asked;
+    asked.reserve(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        asked.emplace_back(comparable(paths[i]), i);
+    }
+    std::sort(asked.begin(), asked.end());
+    return asked;
+}
+
+// The range of `asked` that `key` names.
+std::pair<AskedPaths::const_iterator, AskedPaths::const_iterator> askedAs(const AskedPaths& asked,
+                                                                          const std::string& key) {
+    auto from = std::lower_bound(asked.begin(), asked.end(), std::make_pair(key, std::size_t{0}));
+    auto to = from;
+    while (to != asked.end() && to->first == key) {
+        ++to;
+    }
+    return {from, to};
+}
+
+}  // namespace
+
+bool readLayout(const std::string& layout, const std::vector<Text>& paths,
+                const std::vector<Text>& files, std::size_t memoryBudget, LayoutReading& reading,
+                Cause& why) {
+    reading = LayoutReading();
     JsonValue root;
     if (!parseJson(layout, root, why, memoryBudget)) {
         return false;
@@ -83,17 +113,10 @@ bool readLayout(const std::string& layout, const Text& path, const std::vector<T
         why = causeOf(CauseKind::noContentList);
         return false;
     }
-    // The files asked about are sorted and each listed path looked up among them, rather than
-    // every listed path kept: a list may name far more files than the aircraft's folder holds.
-    std::vector<std::pair<std::string, std::size_t>> asked;
-    asked.reserve(files.size());
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        asked.emplace_back(comparable(files[i]), i);
-    }
-    std::sort(asked.begin(), asked.end());
-    std::vector<bool> seen(files.size(), false);
-    const std::string wanted = comparable(path);
-    const JsonValue* found = nullptr;
+    const AskedPaths wanted = sortedForLookup(paths);
+    const AskedPaths asked = sortedForLookup(files);
+    std::vector<const JsonValue*> found(paths.size(), nullptr);
+    reading.listed.assign(files.size(), false);
     for (const JsonValue& element : content->elements) {
         const JsonValue* name =
             element.kind == JsonValue::Kind::object ? memberOf(element, "path", count) : nullptr;
@@ -102,34 +125,34 @@ bool readLayout(const std::string& layout, const Text& path, const std::vector<T
             return false;
         }
         const std::string key = comparable(name->text);
-        if (key == wanted) {
-            if (found != nullptr) {
+        const auto named = askedAs(wanted, key);
+        for (auto at = named.first; at != named.second; ++at) {
+            if (found[at->second] != nullptr) {
                 why = causeOf(CauseKind::listsTheFileTwice);
                 return false;
             }
-            found = &element;
+            found[at->second] = &element;
         }
-        auto at = std::lower_bound(asked.begin(), asked.end(), std::make_pair(key, std::size_t{0}));
-        for (; at != asked.end() && at->first == key; ++at) {
-            seen[at->second] = true;
-        }
-    }
-    for (std::size_t i = 0; i < files.size(); ++i) {
-        if (!seen[i]) {
-            entry.unlisted.push_back(files[i]);
+        const auto beside = askedAs(asked, key);
+        for (auto at = beside.first; at != beside.second; ++at) {
+            reading.listed[at->second] = true;
         }
     }
-    if (found == nullptr) {
-        return true;
+    reading.entries.resize(paths.size());
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+        LayoutEntry& entry = reading.entries[i];
+        if (found[i] == nullptr) {
+            continue;
+        }
+        if (!digitsOf(layout, *found[i], "size", entry.sizeDigits, why) ||
+            !digitsOf(layout, *found[i], "date", entry.dateDigits, why)) {
+            reading = LayoutReading();
+            return false;
+        }
+        entry.listed = true;
+        entry.size.append(layout.data() + entry.sizeDigits.begin,
+                          entry.sizeDigits.end - entry.sizeDigits.begin);
     }
-    if (!digitsOf(layout, *found, "size", entry.sizeDigits, why) ||
-        !digitsOf(layout, *found, "date", entry.dateDigits, why)) {
-        entry.unlisted.clear();
-        return false;
-    }
-    entry.listed = true;
-    entry.size.append(layout.data() + entry.sizeDigits.begin,
-                      entry.sizeDigits.end - entry.sizeDigits.begin);
     return true;
 }
 
@@ -144,22 +167,26 @@ bool recordsSize(const LayoutEntry& entry, std::int64_t size) {
     return std::strcmp(digits, std::to_string(size).c_str()) == 0;
 }
 
-std::string editedLayout(const std::string& layout, const LayoutEntry& entry, std::int64_t size,
-                         std::int64_t date) {
-    struct Edit {
-        DigitSpan span;
-        std::string digits;
-    } edits[] = {{entry.sizeDigits, std::to_string(size)},
-                 {entry.dateDigits, std::to_string(date)}};
-    // The later number first, so that the earlier one's place still holds.
-    if (edits[0].span.begin < edits[1].span.begin) {
-        std::swap(edits[0], edits[1]);
-    }
+void addEntryEdits(const LayoutEntry& entry, std::int64_t size, std::int64_t date,
+                   std::vector<DigitEdit>& edits) {
+    edits.push_back({entry.sizeDigits, size});
+    edits.push_back({entry.dateDigits, date});
+}
+
+std::string editedLayout(const std::string& layout, std::vector<DigitEdit> edits) {
+    std::sort(edits.begin(), edits.end(),
+              [](const DigitEdit& a, const DigitEdit& b) { return a.span.begin < b.span.begin; });
     std::string edited;
-    edited.reserve(layout.size() + edits[0].digits.size() + edits[1].digits.size());
-    edited = layout;
-    for (const Edit& edit : edits) {
-        edited.replace(edit.span.begin, edit.span.end - edit.span.begin, edit.digits);
+    edited.reserve(layout.size() + 20 * edits.size());
+    std::size_t copied = 0;  // the list's bytes up to here are in `edited`
+    for (const DigitEdit& edit : edits) {
+        if (edit.span.begin < copied) {
+            continue;  // the same number asked for twice: its first edit stands
+        }
+        edited.append(layout, copied, edit.span.begin - copied);
+        edited += std::to_string(edit.value);
+        copied = edit.span.end;
     }
+    edited.append(layout, copied, std::string::npos);
     return edited;
 }

@@ -29,28 +29,43 @@ struct DigitSpan {
 
 // What a list says of one file.
 struct LayoutEntry {
-    bool listed = false;         // the file has an entry
-    Text size;                   // the digits of the size it records, as written
-    DigitSpan sizeDigits;        // where they lie
-    DigitSpan dateDigits;        // and those of the date
-    std::vector<Text> unlisted;  // the files asked about that the list leaves out
+    bool listed = false;   // the file has an entry
+    Text size;             // the digits of the size it records, as written
+    DigitSpan sizeDigits;  // where they lie
+    DigitSpan dateDigits;  // and those of the date
 };
 
-// Finds the entry whose path names `path` (relative to the package's folder, with '/'
-// separators) and where its size and date lie. Paths are compared after their escapes are
-// decoded, in ASCII letter case as Windows compares them. Also tells which of `files` (the same
-// kind of paths) the list leaves out. The parsed list may take `memoryBudget` bytes, beyond the
-// bytes of the list itself. False, with the cause in `why`, when the list is not what it should
-// be: not JSON, no "content" array of entries that each have a path, the file listed twice, its
-// size or date missing, given twice or not a whole number written in digits, or too large for
-// the memory.
-bool readLayout(const std::string& layout, const Text& path, const std::vector<Text>& files,
-                std::size_t memoryBudget, LayoutEntry& entry, Cause& why);
+// What a list says of the files asked about.
+struct LayoutReading {
+    std::vector<LayoutEntry> entries;  // one for each path asked about, in the same order
+    std::vector<bool> listed;          // for each of the other files asked about: it is listed
+};
+
+// Finds the entry of each of `paths` (relative to the package's folder, with '/' separators) and
+// where its size and date lie, in one reading of the list however many files a package has.
+// Paths are compared after their escapes are decoded, in ASCII letter case as Windows compares
+// them. Also tells which of `files` (the same kind of paths) the list names. The parsed list may
+// take `memoryBudget` bytes, beyond the bytes of the list itself. False, with the cause in `why`,
+// when the list is not what it should be: not JSON, no "content" array of entries that each have
+// a path, one of `paths` listed twice, its size or date missing, given twice or not a whole number
+// written in digits, or too large for the memory.
+bool readLayout(const std::string& layout, const std::vector<Text>& paths,
+                const std::vector<Text>& files, std::size_t memoryBudget, LayoutReading& reading,
+                Cause& why);
 
 // Whether the listed entry records `size`, however many leading zeros its digits have.
 bool recordsSize(const LayoutEntry& entry, std::int64_t size);
 
-// The list with the listed entry's size and date set to `size` and `date` (100-ns ticks since
-// 1601-01-01 UTC), changing only their digits: every other byte stays as it was.
-std::string editedLayout(const std::string& layout, const LayoutEntry& entry, std::int64_t size,
-                         std::int64_t date);
+// One number of the list to set, where its digits lie.
+struct DigitEdit {
+    DigitSpan span;
+    std::int64_t value = 0;
+};
+
+// A listed entry's size and date set to `size` and `date` (100-ns ticks since 1601-01-01 UTC).
+void addEntryEdits(const LayoutEntry& entry, std::int64_t size, std::int64_t date,
+                   std::vector<DigitEdit>& edits);
+
+// The list with the digits of each edit set to its value, in one pass: every other byte stays as
+// it was, however the numbers' widths change.
+std::string editedLayout(const std::string& layout, std::vector<DigitEdit> edits);

@@ -1,17 +1,21 @@
-// The package's file list as the program edits it: only the digits of the file's size and date
-// change, whatever their width before and after and whichever comes first, and a list whose entry
-// cannot be edited safely is refused with its cause.
+// The package's file list as the program edits it: only the digits of the files' sizes and dates
+// change, whatever their width before and after and whichever comes first, however many entries
+// one reading edits, and a list whose entry cannot be edited safely is refused with its cause.
 #include "package/Layout.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace {
 
 const char* const kPath = "X/aircraft.cfg";
 constexpr std::int64_t kDate = 133017734419960000;
+// A second file of the same package, edited in the same reading where the list names it.
+const char* const kOther = "Y/sim.cfg";
+constexpr std::int64_t kOtherSize = 7;
 
 TEST(Layout, ChangesOnlyTheDigitsOrSaysWhyNot) {
     const struct {
@@ -46,6 +50,13 @@ TEST(Layout, ChangesOnlyTheDigitsOrSaysWhyNot) {
          R"({"content":[{"path":"X/aircraft.cfg","size":"0141","date":1}]})", kPath, 141, kDate,
          R"({"content":[{"path":"X/aircraft.cfg","size":"141","date":133017734419960000}]})",
          CauseKind::none, "", true, SIZE_MAX},
+        {"two files of one package, the later one's size losing digits and the earlier's gaining",
+         R"({"content":[{"path":"Y/sim.cfg","size":12345,"date":1},)"
+         R"({"path":"X/aircraft.cfg","size":9,"date":2}]})",
+         kPath, 141, kDate,
+         R"({"content":[{"path":"Y/sim.cfg","size":7,"date":133017734419960000},)"
+         R"({"path":"X/aircraft.cfg","size":141,"date":133017734419960000}]})",
+         CauseKind::none, "", false, SIZE_MAX},
         {"the file listed twice",
          R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1},)"
          R"({"path":"x/Aircraft.cfg","size":1,"date":1}]})",
@@ -65,9 +76,11 @@ TEST(Layout, ChangesOnlyTheDigitsOrSaysWhyNot) {
          kPath, 141, kDate, "", CauseKind::tooLargeForMemory, "", false, 1024},
     };
     for (const auto& row : rows) {
-        LayoutEntry entry;
+        LayoutReading reading;
         Cause why;
-        const bool read = readLayout(row.list, row.path, {}, row.budget, entry, why);
+        const bool read =
+            readLayout(row.list, {Text(row.path), Text(kOther)},
+                       {Text("X/texture/a.dds"), Text(kOther)}, row.budget, reading, why);
         EXPECT_EQ(static_cast<int>(why.kind), static_cast<int>(row.refused)) << row.name;
         EXPECT_STREQ(why.name, row.member) << row.name;
         if (row.refused != CauseKind::none) {
@@ -75,9 +88,19 @@ TEST(Layout, ChangesOnlyTheDigitsOrSaysWhyNot) {
             continue;
         }
         ASSERT_TRUE(read) << row.name;
+        ASSERT_EQ(reading.entries.size(), 2U) << row.name;
+        const LayoutEntry& entry = reading.entries[0];
+        const LayoutEntry& other = reading.entries[1];
         ASSERT_TRUE(entry.listed) << row.name;
         EXPECT_EQ(recordsSize(entry, row.size), row.sizeRecorded) << row.name;
-        EXPECT_EQ(editedLayout(row.list, entry, row.size, row.date), row.expected) << row.name;
+        EXPECT_FALSE(reading.listed.at(0)) << row.name;
+        EXPECT_EQ(reading.listed.at(1), other.listed) << row.name;
+        std::vector<DigitEdit> edits;
+        addEntryEdits(entry, row.size, row.date, edits);
+        if (other.listed) {
+            addEntryEdits(other, kOtherSize, row.date, edits);
+        }
+        EXPECT_EQ(editedLayout(row.list, edits), row.expected) << row.name;
     }
 }
 
