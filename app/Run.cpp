@@ -273,20 +273,30 @@ struct TitleOrigin {
 using TitlesInRun = std::unordered_map<std::string, TitleOrigin>;
 
 // Warns of each entry whose title an entry of an earlier file of the run has; the file's own
-// repeats are its own check's.
+// repeats are its own check's. A collection repeats its titles thousands of times, so a title met
+// before costs a lookup and nothing more: no copy is made, and the entry's name is looked up only
+// for a title met first or one to warn of.
 void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, TitlesInRun& titles,
                               std::size_t& warningsLeft) {
     const Text file = fullPathOf(path);
+    std::string folded;  // reused from title to title
     for (const Section* section = sections.head; section != nullptr; section = section->next) {
-        const Text entry = entryName(section->header);
-        const EntryValue title = entry.empty() ? EntryValue() : valuesIn(section->body).title;
+        const EntryValue title = valuesIn(section->body).title;
         if (!title.set || title.chars.empty()) {
             continue;
         }
-        std::string folded(title.chars);
+        folded.assign(title.chars.data(), title.chars.size());
         foldAsciiCase(&folded[0], folded.size());
-        const auto [first, isNew] = titles.emplace(folded, TitleOrigin{file, entry});
-        if (isNew || first->second.file == file || warningsLeft == 0) {
+        const auto first = titles.find(folded);
+        if (first != titles.end() && (first->second.file == file || warningsLeft == 0)) {
+            continue;
+        }
+        const Text entry = entryName(section->header);
+        if (entry.empty()) {
+            continue;  // not an aircraft entry: the simulator lists no title of it
+        }
+        if (first == titles.end()) {
+            titles.emplace(folded, TitleOrigin{file, entry});
             continue;
         }
         --warningsLeft;
