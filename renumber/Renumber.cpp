@@ -53,12 +53,11 @@ std::int32_t markerIn(const Text& header, const Brackets& name) {
 
 Text entryName(const Text& header) {
     const Brackets name = bracketsOf(header);
-    Text result;
-    if (markerIn(header, name) >= 0) {
-        const std::int32_t end = name.close < header.length() ? name.close + 1 : name.close;
-        result.append(header.c_str() + name.open, static_cast<std::size_t>(end - name.open));
+    if (markerIn(header, name) < 0) {
+        return Text();
     }
-    return result;
+    const std::int32_t end = name.close < header.length() ? name.close + 1 : name.close;
+    return Text(header.c_str() + name.open, static_cast<std::size_t>(end - name.open));
 }
 
 RenumberSummary renumberEntries(SectionList& list) {
@@ -67,27 +66,36 @@ RenumberSummary renumberEntries(SectionList& list) {
         std::cout << "error!";
         return summary;
     }
-    Text renumbered;  // reused, so that only the numeral takes a new buffer for each header
+    // The new bracketed name, built where it is compared: most headers keep theirs, and those
+    // cost no buffer at all.
+    char name[1 + kMarkerLength + kLongestDecimal + 1];
+    Text renumbered;  // reused for the headers that change
     for (Section* section = list.head; section != nullptr; section = section->next) {
         const Text& header = section->header;
-        const Brackets name = bracketsOf(header);
-        const std::int32_t at = markerIn(header, name);
+        const Brackets brackets = bracketsOf(header);
+        const std::int32_t at = markerIn(header, brackets);
         if (at < 0) {
             continue;
         }
         // Only the bracketed name changes, and it keeps the file's own spelling of the marker.
-        renumbered.clear();
-        renumbered.append(header.c_str(), static_cast<std::size_t>(name.open));
-        renumbered.append("[", 1);
-        renumbered.append(header.c_str() + at, kMarkerLength);
-        renumbered += toDecimal(summary.entries);
-        renumbered += ']';
-        if (name.close < header.length()) {
-            renumbered.append(header.c_str() + name.close + 1,
-                              static_cast<std::size_t>(header.length() - name.close - 1));
-        }
-        if (renumbered != header) {
-            section->header = renumbered;
+        name[0] = '[';
+        std::memcpy(name + 1, header.c_str() + at, kMarkerLength);
+        std::size_t length = 1 + kMarkerLength;
+        length += writeDecimal(summary.entries, name + length);
+        name[length++] = ']';
+        const bool closed = brackets.close < header.length();
+        const std::int32_t oldEnd = closed ? brackets.close + 1 : brackets.close;
+        const auto oldLength = static_cast<std::size_t>(oldEnd - brackets.open);
+        if (oldLength != length || std::memcmp(header.c_str() + brackets.open, name, length) != 0) {
+            renumbered.clear();
+            renumbered.append(header.c_str(), static_cast<std::size_t>(brackets.open));
+            renumbered.append(name, length);
+            if (closed) {
+                renumbered.append(header.c_str() + brackets.close + 1,
+                                  static_cast<std::size_t>(header.length() - brackets.close - 1));
+            }
+            replaceHeader(*section, renumbered.c_str(),
+                          static_cast<std::size_t>(renumbered.length()), list);
             ++summary.headersChanged;
         }
         ++summary.entries;

@@ -1,7 +1,9 @@
 #include "sections/Section.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
-#include <utility>
+#include <new>
 
 bool isUtf16(FileEncoding encoding) {
     return encoding == FileEncoding::utf16LittleEndian || encoding == FileEncoding::utf16BigEndian;
@@ -12,10 +14,90 @@ ByteOrder byteOrderOf(FileEncoding encoding) {
                                                     : ByteOrder::littleEndian;
 }
 
-void appendSection(Text header, Text body, SectionList& list) {
-    auto* node = new Section;
-    node->header = std::move(header);
-    node->body = std::move(body);
+namespace {
+
+// The block header is a multiple of a Section's alignment, so its bytes start aligned.
+static_assert(sizeof(SectionBlock) % alignof(Section) == 0, "blocks keep sections aligned");
+
+char* bytesOf(SectionBlock* block) {
+    return reinterpret_cast<char*>(block + 1);
+}
+
+SectionBlock* allocateBlock(std::size_t size) {
+    if (size > SIZE_MAX - sizeof(SectionBlock)) {
+        throw std::bad_alloc();
+    }
+    void* memory = std::malloc(sizeof(SectionBlock) + size);
+    if (memory == nullptr) {
+        throw std::bad_alloc();
+    }
+    return static_cast<SectionBlock*>(memory);
+}
+
+// Frees the blocks, and with them every section: their Texts own nothing (Section).
+void freeAll(SectionList& list) {
+    while (list.blocks != nullptr) {
+        SectionBlock* previous = list.blocks->previous;
+        std::free(list.blocks);
+        list.blocks = previous;
+    }
+    list.head = nullptr;
+    list.tail = nullptr;
+}
+
+}  // namespace
+
+char* addSectionBlock(SectionList& list, std::size_t size) {
+    SectionBlock* block = allocateBlock(size);
+    block->previous = list.blocks;
+    block->size = size;
+    list.blocks = block;
+    return bytesOf(block);
+}
+
+char* resizeNewestBlock(SectionList& list, std::size_t size) {
+    if (size > SIZE_MAX - sizeof(SectionBlock)) {
+        throw std::bad_alloc();
+    }
+    // realloc can grow in place, or move a large block's pages without copying them.
+    void* grown = std::realloc(list.blocks, sizeof(SectionBlock) + size);
+    if (grown == nullptr) {
+        throw std::bad_alloc();  // the old block is still the list's and intact
+    }
+    list.blocks = static_cast<SectionBlock*>(grown);
+    list.blocks->size = size;
+    return bytesOf(list.blocks);
+}
+
+void replaceHeader(Section& section, const char* chars, std::size_t count, SectionList& list) {
+    if (count > static_cast<std::size_t>(Text::maxLength)) {
+        throw std::bad_alloc();
+    }
+    const auto length = static_cast<std::int32_t>(count);
+    char* place = const_cast<char*>(section.header.c_str());
+    std::int32_t capacity = section.header.capacity();
+    if (capacity <= length) {
+        place = addSectionBlock(list, count + 1);
+        capacity = length + 1;
+    }
+    std::memmove(place, chars, count);
+    place[count] = '\0';
+    // Made anew rather than assigned, which would copy into the old place; a Text over the
+    // list's memory has nothing to free.
+    section.header.~Text();
+    new (&section.header) Text(Text::over(place, length, capacity));
+}
+
+std::int64_t memoryOfSections(const SectionList& list) {
+    constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
+    std::int64_t held = 0;
+    for (const SectionBlock* block = list.blocks; block != nullptr; block = block->previous) {
+        held += static_cast<std::int64_t>(sizeof(SectionBlock) + block->size) + kAllocationOverhead;
+    }
+    return held;
+}
+
+void linkSection(Section* node, SectionList& list) {
     if (list.tail == nullptr) {
         list.head = node;
     } else {
@@ -24,25 +106,32 @@ void appendSection(Text header, Text body, SectionList& list) {
     list.tail = node;
 }
 
+void appendSection(const Text& header, const Text& body, SectionList& list) {
+    const std::size_t headerSize = static_cast<std::size_t>(header.length()) + 1;
+    const std::size_t bodySize = static_cast<std::size_t>(body.length()) + 1;
+    char* at = addSectionBlock(list, sizeof(Section) + headerSize + bodySize);
+    char* headerChars = at + sizeof(Section);
+    char* bodyChars = headerChars + headerSize;
+    std::memcpy(headerChars, header.c_str(), headerSize);
+    std::memcpy(bodyChars, body.c_str(), bodySize);
+    auto* node = new (at) Section{Text::over(headerChars, header.length(), header.length() + 1),
+                                  Text::over(bodyChars, body.length(), body.length() + 1)};
+    linkSection(node, list);
+}
+
 void releaseSections(SectionList& list) {
     if (list.head == nullptr) {
         std::cout << "Data already deleted\n" << std::flush;
+        freeAll(list);  // a refused parse may have left blocks without a section
         return;
     }
-    while (list.head != nullptr) {
-        Section* node = list.head;
-        list.head = node->next;
-        delete node;
-    }
-    list.tail = nullptr;
+    freeAll(list);
     list.encoding = FileEncoding::eightBit;
     list.lineEndsAsWritten = true;
 }
 
 void discardSections(SectionList& list) {
-    if (list.head != nullptr) {
-        releaseSections(list);
-    }
+    freeAll(list);
     list.encoding = FileEncoding::eightBit;
     list.lineEndsAsWritten = true;
 }

@@ -1,26 +1,17 @@
 #include "sections/SectionParser.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
-#include <utility>
+#include <new>
 
 namespace {
 
-// Bodies up to this size are handed to their section as exact-fit copies, so the reused
-// collecting buffer's slack is paid once rather than once per section; a larger body is moved,
-// which spares a second copy of it.
-constexpr std::int32_t kCopyLimit = 1 << 20;
-
-bool isHeaderLine(const char* chars, std::size_t count) {
-    std::size_t i = 0;
-    while (i < count && (chars[i] == ' ' || chars[i] == '\t')) {
-        ++i;
-    }
-    return i < count && chars[i] == '[';
-}
-
-bool fits(const Text& text, std::size_t extra) {
-    return extra <= static_cast<std::size_t>(Text::maxLength - text.length());
-}
+// The first block of a list is enough for a typical file; later ones double up to the largest,
+// past which the slack left at the end of the last one would cost more than the allocations
+// spared. A section larger than a block gets a block grown for it alone.
+constexpr std::size_t kFirstBlock = std::size_t{64} << 10;
+constexpr std::size_t kLargestBlock = std::size_t{4} << 20;
 
 bool startsWith(const unsigned char* bytes, int count, const char* mark, int markLength) {
     return count >= markLength &&
@@ -39,24 +30,85 @@ bool looksLikeUtf16(const unsigned char* bytes, int count) {
     return littleEndian || bigEndian;
 }
 
-// What one allocation costs beyond the bytes asked for: the allocator's header and rounding.
-constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
+// The first CR or LF in [at, end), or end. Lines are short, so eight bytes are looked at a time
+// where the byte order allows it: a byte of the word equal to CR or LF has the top bit of its
+// difference set, and the lowest such byte is always a true one.
+const char* findLineEnd(const char* at, const char* end) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    constexpr std::uint64_t kOnes = 0x0101010101010101U;
+    constexpr std::uint64_t kHighs = kOnes * 0x80;
+    while (end - at >= 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, at, 8);
+        const std::uint64_t lf = word ^ (kOnes * '\n');
+        const std::uint64_t cr = word ^ (kOnes * '\r');
+        const std::uint64_t found = (((lf - kOnes) & ~lf) | ((cr - kOnes) & ~cr)) & kHighs;
+        if (found != 0) {
+            return at + (__builtin_ctzll(found) >> 3);
+        }
+        at += 8;
+    }
+#endif
+    while (at < end && *at != '\n' && *at != '\r') {
+        ++at;
+    }
+    return at;
+}
+
+std::size_t alignedUp(std::size_t offset) {
+    return (offset + alignof(Section) - 1) & ~(alignof(Section) - 1);
+}
 
 }  // namespace
 
 SectionParser::SectionParser(SectionList& list, std::int64_t memoryBudget)
-    : list_(list), memoryBudget_(memoryBudget) {}
+    : list_(list), memoryBudget_(memoryBudget), nextBlock_(kFirstBlock) {}
 
 bool SectionParser::refuse(CauseKind kind) {
     why_ = causeOf(kind);
     return false;
 }
 
-// Refuses the file when holding `extra` more bytes would pass the budget.
-bool SectionParser::charge(std::int64_t extra) {
-    if (sectionsCost_ + body_.capacity() + line_.capacity() + extra > memoryBudget_) {
+// Makes room for `extra` more bytes past at_ in a block of the list: the newest block grown when
+// the section being collected is all it holds, or else a new block that the section moves to. The
+// blocks are refused once they would pass the budget.
+bool SectionParser::grow(std::size_t extra) {
+    const bool started = section_ != nullptr;
+    const std::size_t used =
+        started ? static_cast<std::size_t>(at_ - section_) : sizeof(Section) + 1;
+    const bool alone = started && section_ == reinterpret_cast<char*>(list_.blocks + 1);
+    const std::int64_t reused =
+        alone ? static_cast<std::int64_t>(sizeof(SectionBlock) + list_.blocks->size) : 0;
+    const std::int64_t available =
+        memoryBudget_ - (taken_ - reused) - static_cast<std::int64_t>(sizeof(SectionBlock));
+    if (extra > static_cast<std::size_t>(INT64_MAX) - used ||
+        static_cast<std::int64_t>(used + extra) > available) {
         return refuse(CauseKind::tooLargeForMemory);
     }
+    const std::size_t needed = used + extra;
+    std::size_t size = std::max(nextBlock_, needed + needed / 2);
+    size = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(size), available));
+    const std::ptrdiff_t bodyAt = started ? body_ - section_ : sizeof(Section) + 1;
+    const std::ptrdiff_t lineAt = started ? line_ - section_ : bodyAt;
+    char* base = nullptr;
+    if (alone) {
+        base = resizeNewestBlock(list_, size);
+    } else {
+        base = addSectionBlock(list_, size);
+        if (started) {
+            std::memcpy(base, section_, used);
+        } else {
+            base[sizeof(Section)] = '\0';  // the leading section's empty header
+        }
+        nextBlock_ = std::min(nextBlock_ * 2, kLargestBlock);
+    }
+    taken_ += static_cast<std::int64_t>(sizeof(SectionBlock) + size) - reused;
+    end_ = base + size;
+    section_ = base;
+    body_ = base + bodyAt;
+    line_ = base + lineAt;
+    at_ = base + used;
     return true;
 }
 
@@ -124,104 +176,95 @@ bool SectionParser::decodeText(const char* bytes, std::size_t count) {
 }
 
 bool SectionParser::splitLines(const char* chars, std::size_t count) {
-    while (count > 0) {
-        if (lineEndedByCr_) {
-            lineEndedByCr_ = false;
-            if (*chars == '\n') {  // the LF of a CR LF, perhaps split between chunks
-                ++chars;
-                --count;
-                continue;
-            }
+    const char* const end = chars + count;
+    if (lineEndedByCr_ && chars < end) {
+        lineEndedByCr_ = false;
+        if (*chars == '\n') {
+            ++chars;  // the LF of a CR LF split between chunks
+        } else {
             list_.lineEndsAsWritten = false;  // a CR on its own
         }
-        // A lone CR ends a line too. Looking for it only inside the line up to the next LF keeps
-        // the search linear however rare LFs are.
-        const auto* lf = static_cast<const char*>(std::memchr(chars, '\n', count));
-        const std::size_t upToLf = lf != nullptr ? static_cast<std::size_t>(lf - chars) : count;
-        const auto* cr = static_cast<const char*>(std::memchr(chars, '\r', upToLf));
-        const char* lineEnd = cr != nullptr ? cr : lf;
-        const std::size_t lineLength =
-            lineEnd != nullptr ? static_cast<std::size_t>(lineEnd - chars) : count;
-        if (!fits(line_, lineLength)) {
+    }
+    while (chars < end) {
+        // A line ends at CR LF, at LF, or at a CR that no LF follows.
+        const char* const stop = findLineEnd(chars, end);
+        const auto length = static_cast<std::size_t>(stop - chars);
+        if (length > static_cast<std::size_t>(Text::maxLength - (at_ - line_))) {
             return refuse(CauseKind::lineTooLong);
         }
-        if (lineEnd == nullptr) {
-            if (!charge(static_cast<std::int64_t>(lineLength))) {
-                return false;
-            }
-            line_.append(chars, lineLength);
-            return true;
-        }
-        bool ended = false;
-        if (line_.empty()) {
-            ended = endLine(chars, lineLength);  // the whole line is in this chunk: no copy needed
-        } else {
-            line_.append(chars, lineLength);
-            ended = endLine(line_.c_str(), static_cast<std::size_t>(line_.length()));
-        }
-        if (!ended) {
+        if (!room(length + 1)) {  // and the line's '\n' or the body's terminator
             return false;
         }
-        line_.clear();
-        lineEndedByCr_ = cr != nullptr;
-        if (cr == nullptr) {
-            list_.lineEndsAsWritten = false;  // an LF on its own
+        std::memcpy(at_, chars, length);
+        at_ += length;
+        if (stop == end) {
+            return true;  // the line goes on in the next chunk
         }
-        chars += lineLength + 1;
-        count -= lineLength + 1;
+        chars = stop + 1;
+        if (*stop == '\r' && chars == end) {
+            lineEndedByCr_ = true;  // an LF may start the next chunk
+        } else if (*stop == '\r' && *chars == '\n') {
+            ++chars;  // CR LF, as the file is written
+        } else {
+            list_.lineEndsAsWritten = false;  // an LF or a CR on its own
+        }
+        if (!endLine()) {
+            return false;
+        }
     }
     return true;
 }
 
-bool SectionParser::endLine(const char* chars, std::size_t count) {
-    if (isHeaderLine(chars, count)) {
-        if (!closeSection()) {
-            return false;
-        }
-        header_.append(chars, count);
-        return true;
+// The line in [line_, at_) has ended.
+bool SectionParser::endLine() {
+    const char* first = line_;
+    while (first < at_ && (*first == ' ' || *first == '\t')) {
+        ++first;
     }
-    if (!fits(body_, count + 1)) {
+    if (first < at_ && *first == '[') {
+        return startSection();
+    }
+    if (at_ - body_ + 1 > Text::maxLength) {
         return refuse(CauseKind::sectionTooLarge);
     }
-    if (!charge(static_cast<std::int64_t>(count) + 1)) {
+    *at_++ = '\n';  // room was made for it with the line
+    line_ = at_;
+    return true;
+}
+
+// The line in [line_, at_) is a header line: the section being collected ends before it, and it
+// heads the next one, whose node's place and header go past the body's terminator.
+bool SectionParser::startSection() {
+    const auto headerLength = static_cast<std::size_t>(at_ - line_);
+    // Nothing standing before the first header line makes no section: its place is taken over.
+    const bool keep = headerLength_ != 0 || line_ != body_;
+    const auto lineAt = static_cast<std::size_t>(line_ - section_);
+    const std::size_t nextAt = keep ? alignedUp(lineAt + 1) : 0;
+    const std::size_t nextBodyAt = nextAt + sizeof(Section) + headerLength + 1;
+    if (!room(nextBodyAt - (lineAt + headerLength))) {
         return false;
     }
-    body_.reserve(std::int64_t{body_.length()} + static_cast<std::int64_t>(count) + 2);
-    body_.append(chars, count);
-    body_.append("\n", 1);
+    char* const header = section_ + nextAt + sizeof(Section);
+    std::memmove(header, section_ + lineAt, headerLength);
+    header[headerLength] = '\0';
+    if (keep) {
+        line_ = section_ + lineAt;  // the old body's end, which the header no longer needs
+        linkCollected();
+    }
+    section_ += nextAt;
+    headerLength_ = static_cast<std::int32_t>(headerLength);
+    body_ = line_ = at_ = section_ + nextBodyAt - nextAt;
     return true;
 }
 
-bool SectionParser::closeSection() {
-    if (header_.empty() && body_.empty()) {
-        return true;  // nothing stood before the first header line
-    }
-    return handOver();
-}
-
-// Counts what the section about to be handed over will hold, its body taking `keptBody` bytes.
-bool SectionParser::account(std::int64_t keptBody) {
-    sectionsCost_ += static_cast<std::int64_t>(sizeof(Section)) + header_.length() + 1 + keptBody +
-                     3 * kAllocationOverhead;
-    return charge(0);
-}
-
-bool SectionParser::handOver() {
-    if (body_.length() <= kCopyLimit) {
-        if (!account(body_.length() + 1)) {
-            return false;
-        }
-        appendSection(header_, body_, list_);
-        body_.clear();
-    } else {
-        if (!account(body_.capacity())) {
-            return false;
-        }
-        appendSection(header_, std::move(body_), list_);  // leaves body_ empty
-    }
-    header_.clear();
-    return true;
+// Links the section being collected, whose body ends at line_, and terminates its body.
+void SectionParser::linkCollected() {
+    *line_ = '\0';
+    char* const header = section_ + sizeof(Section);
+    const auto bodyLength = static_cast<std::int32_t>(line_ - body_);
+    auto* node = new (section_) Section{Text::over(header, headerLength_, headerLength_ + 1),
+                                        Text::over(body_, bodyLength, bodyLength + 1)};
+    linkSection(node, list_);
 }
 
 bool SectionParser::finish() {
@@ -234,14 +277,18 @@ bool SectionParser::finish() {
     if (lineEndedByCr_) {
         list_.lineEndsAsWritten = false;  // a CR on its own at the very end
     }
-    if (!line_.empty()) {
+    if (at_ != line_) {
         list_.lineEndsAsWritten = false;  // a last line without a line end gets one
-        if (!endLine(line_.c_str(), static_cast<std::size_t>(line_.length()))) {
+        if (!endLine()) {
             return false;
         }
-        line_.clear();
     }
-    return handOver();  // even when empty, so that a list always holds a section
+    // Even when empty, so that a list always holds a section.
+    if (!room(1)) {
+        return false;
+    }
+    linkCollected();
+    return true;
 }
 
 bool parseSections(const char* bytes, std::size_t count, SectionList& list, Cause& why) {

@@ -24,10 +24,11 @@
 //   (a binary file, or UTF-16 without a mark), UTF-32, and UTF-16 that is cut off, holds an
 //   unpaired surrogate or a U+0000 character.
 //
-// What the sections cost in memory is counted as they are collected, and loading refuses the file
-// once that passes the budget (tooLargeForMemory, as when memory runs out while it is handled):
-// near the end of a 32-bit address space an allocator may crash instead of failing cleanly, so the
-// limit must come before it.
+// What the sections cost in memory, the blocks they are built in (Section.h), is counted as the
+// blocks are taken, and loading refuses the file once that would pass the budget
+// (tooLargeForMemory, as when memory runs out while it is handled): near the end of a 32-bit
+// address space an allocator may crash instead of failing cleanly, so the limit must come before
+// it.
 class SectionParser {
   public:
     // A 32-bit process has 2 GB of address space for everything; a 64-bit one is held to a size
@@ -50,16 +51,24 @@ class SectionParser {
     bool decideEncoding();
     bool decodeText(const char* bytes, std::size_t count);
     bool splitLines(const char* chars, std::size_t count);
-    bool endLine(const char* chars, std::size_t count);
-    bool closeSection();
-    bool handOver();
-    bool account(std::int64_t keptBody);
-    bool charge(std::int64_t extra);
+    bool endLine();
+    bool startSection();
+    bool room(std::size_t extra) {
+        return static_cast<std::size_t>(end_ - at_) >= extra || grow(extra);
+    }
+    bool grow(std::size_t extra);
+    void linkCollected();
 
     SectionList& list_;
-    Text line_;                   // the part of the current line that came in earlier chunks
-    Text header_;                 // of the section being collected
-    Text body_;                   // of the section being collected, reused from section to section
+    // The section being collected stands in the list's newest block, in the layout it keeps:
+    // the place of its node, its header and terminator, then its body, whose last line may still
+    // be coming in. So each character is copied once, straight to where it stays.
+    char* end_ = nullptr;      // of the newest block; nothing before the first block
+    char* section_ = nullptr;  // the place of the node
+    std::int32_t headerLength_ = 0;
+    char* body_ = nullptr;        // the body's first character
+    char* line_ = nullptr;        // the current line's first character, past the body's ended lines
+    char* at_ = nullptr;          // where the next character goes
     bool lineEndedByCr_ = false;  // an LF that comes next belongs to that line end
     unsigned char firstBytes_[4] = {0, 0, 0, 0};
     int firstByteCount_ = 0;
@@ -67,7 +76,8 @@ class SectionParser {
     Utf16Decoder utf16_{ByteOrder::littleEndian};
     Cause why_;  // of no kind until the input is refused
     std::int64_t memoryBudget_;
-    std::int64_t sectionsCost_ = 0;  // of the sections already in the list
+    std::int64_t taken_ = 0;  // the blocks' bytes
+    std::size_t nextBlock_;   // the size of the next block that is not grown for one section
 };
 
 // The whole input in one call, for callers that already hold it in memory. On failure the list

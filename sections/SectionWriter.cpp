@@ -26,16 +26,26 @@ class CrLfBuffer {
         return true;
     }
 
+    // Each '\n' of `chars` is written as CR LF. A line that fits the buffer is copied straight
+    // into it, which is every line but those at its end.
     bool putLines(const char* chars, std::size_t count) {
-        while (count > 0) {
-            const auto* lf = static_cast<const char*>(std::memchr(chars, '\n', count));
-            const std::size_t piece = lf != nullptr ? static_cast<std::size_t>(lf - chars) : count;
-            if (!put(chars, piece) || (lf != nullptr && !put("\r\n", 2))) {
+        const char* const end = chars + count;
+        while (chars < end) {
+            const auto* lf = static_cast<const char*>(
+                std::memchr(chars, '\n', static_cast<std::size_t>(end - chars)));
+            const char* const pieceEnd = lf != nullptr ? lf : end;
+            const auto piece = static_cast<std::size_t>(pieceEnd - chars);
+            if (piece + 2 <= sizeof buffer_ - used_) {
+                std::memcpy(buffer_ + used_, chars, piece);
+                used_ += piece;
+                if (lf != nullptr) {
+                    buffer_[used_++] = '\r';
+                    buffer_[used_++] = '\n';
+                }
+            } else if (!put(chars, piece) || (lf != nullptr && !put("\r\n", 2))) {
                 return false;
             }
-            const std::size_t consumed = lf != nullptr ? piece + 1 : piece;
-            chars += consumed;
-            count -= consumed;
+            chars = lf != nullptr ? lf + 1 : end;
         }
         return true;
     }

@@ -40,6 +40,19 @@ Text::Text(const char* chars)
     std::memcpy(data_, chars, static_cast<std::size_t>(length_) + 1);
 }
 
+Text::Text(const char* chars, std::size_t count) : length_(0), capacity_(0), data_(nullptr) {
+    if (count > static_cast<std::size_t>(maxLength)) {
+        throw std::bad_alloc();
+    }
+    length_ = static_cast<std::int32_t>(count);
+    capacity_ = length_ + 1;
+    data_ = newBuffer(capacity_);
+    if (count > 0) {  // `chars` may be null then, which memcpy must not see
+        std::memcpy(data_, chars, count);
+    }
+    data_[length_] = '\0';
+}
+
 Text::Text(const Text& other)
     : length_(other.length_), capacity_(other.length_ + 1), data_(newBuffer(capacity_)) {
     std::memcpy(data_, other.data_, static_cast<std::size_t>(length_) + 1);
@@ -55,11 +68,18 @@ Text::Text(Text&& other)  // NOLINT(performance-noexcept-move-constructor)
 }
 
 Text::~Text() {
-    std::free(data_);
+    if (owned()) {
+        std::free(data_);
+    }
 }
 
 void Text::replaceBuffer(std::int64_t newCapacity, bool keepContent) {
-    if (keepContent) {
+    if (keepContent && !owned()) {
+        // A borrowed buffer is left to its owner: the content moves to a buffer of the Text's own.
+        char* fresh = newBuffer(newCapacity);
+        std::memcpy(fresh, data_, static_cast<std::size_t>(length_) + 1);
+        data_ = fresh;
+    } else if (keepContent) {
         // realloc can grow in place, or move a large buffer's pages without copying them.
         if (newCapacity < 1 || newCapacity > INT32_MAX) {
             throw std::bad_alloc();
@@ -73,7 +93,9 @@ void Text::replaceBuffer(std::int64_t newCapacity, bool keepContent) {
         char* fresh = newBuffer(newCapacity);
         fresh[0] = '\0';
         length_ = 0;
-        std::free(data_);
+        if (owned()) {
+            std::free(data_);
+        }
         data_ = fresh;
     }
     capacity_ = static_cast<std::int32_t>(newCapacity);
@@ -83,7 +105,7 @@ Text& Text::operator=(const Text& other) {
     if (this == &other) {
         return *this;
     }
-    if (capacity_ < other.length_ + 1) {
+    if (capacity() < other.length_ + 1) {
         replaceBuffer(std::int64_t{other.length_} + 1, false);
     }
     length_ = other.length_;
@@ -92,7 +114,7 @@ Text& Text::operator=(const Text& other) {
 }
 
 Text& Text::operator=(Text&& other) noexcept {
-    if (capacity_ >= other.length_ + 1) {
+    if (capacity() >= other.length_ + 1) {
         // Fits: behave exactly like a copy, so that a reused buffer is kept.
         length_ = other.length_;
         std::memmove(data_, other.data_, static_cast<std::size_t>(length_) + 1);
@@ -106,7 +128,7 @@ Text& Text::operator=(Text&& other) noexcept {
 
 Text& Text::operator=(const char* chars) {
     const std::int32_t n = lengthOf(chars);
-    if (capacity_ < n + 1) {
+    if (capacity() < n + 1) {
         // `chars` may point into this buffer only when it fits, so replacing is safe here.
         replaceBuffer(std::int64_t{n} + 1, false);
     }
@@ -116,7 +138,7 @@ Text& Text::operator=(const char* chars) {
 }
 
 Text& Text::operator=(char ch) {
-    if (capacity_ < 2) {
+    if (capacity() < 2) {
         replaceBuffer(2, false);
     }
     data_[0] = ch;
@@ -135,7 +157,7 @@ Text& Text::operator+=(const Text& other) {
     if (newLength > maxLength) {
         throw std::bad_alloc();
     }
-    if (newLength >= capacity_) {
+    if (newLength >= capacity()) {
         std::int64_t grown = newLength + 1;
         if (other.length_ == 1) {
             grown = std::min<std::int64_t>(grown * 2, INT32_MAX);
@@ -152,7 +174,7 @@ Text& Text::operator+=(char ch) {
     if (length_ >= maxLength) {
         throw std::bad_alloc();
     }
-    if (length_ + 1 >= capacity_) {
+    if (length_ + 1 >= capacity()) {
         replaceBuffer(std::min<std::int64_t>((std::int64_t{length_} + 2) * 2, INT32_MAX), true);
     }
     data_[length_] = ch;
@@ -176,11 +198,12 @@ std::int32_t Text::find(const Text& needle) const {
 }
 
 void Text::reserve(std::int64_t minCapacity) {
-    if (minCapacity <= capacity_) {
+    const std::int32_t current = capacity();
+    if (minCapacity <= current) {
         return;
     }
     // Growing by half again keeps repeated appends linear while the slack stays under 50%.
-    const std::int64_t geometric = std::int64_t{capacity_} + capacity_ / 2;
+    const std::int64_t geometric = std::int64_t{current} + current / 2;
     replaceBuffer(std::min<std::int64_t>(std::max(minCapacity, geometric), INT32_MAX), true);
 }
 
@@ -190,7 +213,7 @@ Text& Text::appendGrowing(const char* chars, std::size_t count) {
     }
     // `chars` may lie inside this buffer, which reserve() may move.
     const bool inside = !std::less<const char*>()(chars, data_) &&
-                        std::less<const char*>()(chars, data_ + capacity_);
+                        std::less<const char*>()(chars, data_ + capacity());
     const std::ptrdiff_t offset = inside ? chars - data_ : 0;
     reserve(std::int64_t{length_} + static_cast<std::int64_t>(count) + 1);
     if (inside) {

@@ -8,9 +8,12 @@
 // The program's string: every line, header, body and numeral is a Text.
 //
 // A Text owns a NUL-terminated heap buffer alone (copies never share), and that buffer only ever
-// grows. Its characters never contain a NUL, so length() is always the distance to the
-// terminator. The capacities that the operations below produce are part of the contract: the
-// loader relies on a reused Text no longer reallocating once it has held its longest line.
+// grows. The one exception is a Text made by over(): it uses a buffer that something longer-lived
+// owns (the memory a section list stands in), never frees it, and moves to a heap buffer of its
+// own only when it must grow. Its characters never contain a NUL, so length() is always the
+// distance to the terminator. The capacities that the operations below produce are part of the
+// contract: the loader relies on a reused Text no longer reallocating once it has held its longest
+// line.
 //
 // No operation reports an error. A buffer that cannot be obtained, including one that would not
 // fit the 32-bit length, raises std::bad_alloc from the allocation; callers that can meet very
@@ -22,6 +25,8 @@ class Text {
 
     Text();
     Text(const char* chars);  // NOLINT(google-explicit-constructor): literals read naturally
+    // The `count` characters at `chars`, which hold no NUL, in an exact-fit buffer.
+    Text(const char* chars, std::size_t count);
     Text(const Text& other);
     // Leaves `other` empty with a fresh one-byte buffer, so it stays a valid Text.
     Text(Text&& other);  // NOLINT(performance-noexcept-move-constructor): it allocates
@@ -34,8 +39,15 @@ class Text {
     Text& operator=(const char* chars);
     Text& operator=(char ch);
 
+    // A Text over `buffer`, whose first `length` characters (no NUL among them) are its content
+    // and whose byte at `length` is its terminator; the Text may use `capacity` bytes there. The
+    // buffer must outlive the Text, and every Text it was moved or swapped into.
+    static Text over(char* buffer, std::int32_t length, std::int32_t capacity) {
+        return Text(buffer, length, capacity);
+    }
+
     std::int32_t length() const { return length_; }
-    std::int32_t capacity() const { return capacity_; }
+    std::int32_t capacity() const { return capacity_ < 0 ? -capacity_ : capacity_; }
     const char* c_str() const { return data_; }
     bool empty() const { return length_ == 0; }
 
@@ -52,7 +64,7 @@ class Text {
     // without NUL are taken from `chars`; length() + count must not exceed maxLength.
     void reserve(std::int64_t minCapacity);
     Text& append(const char* chars, std::size_t count) {
-        if (count < static_cast<std::size_t>(capacity_ - length_)) {  // fits: the common case
+        if (count < static_cast<std::size_t>(capacity() - length_)) {  // fits: the common case
             std::memmove(data_ + length_, chars, count);
             length_ += static_cast<std::int32_t>(count);
             data_[length_] = '\0';
@@ -68,11 +80,14 @@ class Text {
     }
 
   private:
+    Text(char* buffer, std::int32_t length, std::int32_t capacity)
+        : length_(length), capacity_(-capacity), data_(buffer) {}
+    bool owned() const { return capacity_ > 0; }
     Text& appendGrowing(const char* chars, std::size_t count);
     void replaceBuffer(std::int64_t newCapacity, bool keepContent);
 
     std::int32_t length_;
-    std::int32_t capacity_;
+    std::int32_t capacity_;  // negative for a buffer the Text does not own (over())
     char* data_;
 };
 

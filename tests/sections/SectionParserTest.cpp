@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -165,6 +166,68 @@ TEST(SectionParser, SplitsTheLayoutWhateverTheChunkSize) {
             ASSERT_TRUE(parsed.ok) << c.name << ": " << static_cast<int>(parsed.why);
             EXPECT_EQ(parsed.headers, c.headers) << c.name << ", chunks of " << chunk;
             EXPECT_EQ(parsed.bodies, c.bodies) << c.name << ", chunks of " << chunk;
+        }
+    }
+}
+
+// The sections of text whose lines all end in CR LF and whose header lines start with '[', by the
+// plainest reading.
+Parsed plainParse(const std::string& text) {
+    Parsed parsed;
+    parsed.ok = true;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = std::min(text.find("\r\n", at), text.size());
+        const std::string line = text.substr(at, end - at);
+        if (line[0] == '[') {
+            parsed.headers.push_back(line);
+            parsed.bodies.emplace_back();
+        } else {
+            if (parsed.headers.empty()) {
+                parsed.headers.emplace_back();
+                parsed.bodies.emplace_back();
+            }
+            parsed.bodies.back() += line + "\n";
+        }
+        at = end + 2;
+    }
+    return parsed;
+}
+
+// Sections are built in place in blocks of memory: a line, a header or a section may be split
+// between chunks anywhere, and sections move to a new block, or have theirs grown, as they fill.
+// Every split must give the sections a whole parse gives.
+TEST(SectionParser, EveryChunkSizeGivesTheWholeParse) {
+    const std::string mixed = " \t[lead]\r\nx\r\r\n\n[fltsim.1]\rtitle=A\r\n\r[b]\n[c]\r\n\ty\rz";
+    std::string blocks;  // past the first block, with a section larger than any block
+    for (int i = 0; blocks.size() < (std::size_t{3} << 20); ++i) {
+        blocks += "[fltsim." + std::to_string(i) + "]\r\ntitle=" + std::string(i % 97, 'x') +
+                  "\r\nk=" + (i % 5000 == 4999 ? std::string(5 << 20, 'y') : "") + "\r\n";
+    }
+    struct Row {
+        std::string input;
+        std::vector<std::size_t> chunks;
+    };
+    std::vector<Row> rows = {{mixed, {}}, {blocks, {7, 4093, 65536, 1000003}}};
+    for (std::size_t size = 1; size <= mixed.size(); ++size) {
+        rows[0].chunks.push_back(size);
+    }
+    // The first block fills at a place that only the bytes before it decide: at every place of a
+    // line, as the lines before it grow.
+    for (std::size_t lead = 0; lead < 128; ++lead) {
+        rows.push_back({std::string(lead, ';') + "\r\n" + blocks.substr(0, 70000), {5, 4096}});
+    }
+    for (const Row& row : rows) {
+        const Parsed whole = parseInChunks(row.input, row.input.size());
+        ASSERT_TRUE(whole.ok);
+        if (&row != &rows[0]) {
+            const Parsed plain = plainParse(row.input);
+            ASSERT_TRUE(whole.headers == plain.headers && whole.bodies == plain.bodies);
+        }
+        for (const std::size_t chunk : row.chunks) {
+            const Parsed parsed = parseInChunks(row.input, chunk);
+            ASSERT_TRUE(parsed.ok) << "chunks of " << chunk;
+            EXPECT_TRUE(parsed.headers == whole.headers && parsed.bodies == whole.bodies)
+                << "chunks of " << chunk;
         }
     }
 }
