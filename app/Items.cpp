@@ -1,6 +1,8 @@
 #include "app/Items.h"
 
+#include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "app/PathNames.h"
 #include "platform/Folders.h"
@@ -27,17 +29,55 @@ bool isATidyableName(const char* name) {
     return false;
 }
 
-// The file to tidy among `entries` of `folder`, spelt as the folder spells it: whatever stands at
-// the name, so that opening it says what is wrong with a folder or a FIFO of that name.
-Text fileAmong(const Text& folder, const std::vector<FolderEntry>& entries) {
-    for (const char* known : kFileNames) {
-        for (const FolderEntry& entry : entries) {
-            if (sameIgnoringAsciiCase(entry.name.c_str(), known)) {
-                return joined(folder, entry.name.c_str());
+// What one listing of a folder tells: the file to tidy there, the texture folders beside it, and
+// the folders below it.
+struct FolderLook {
+    Text file[2];  // the name that each of kFileNames has here, if any
+    TextureFolders textures;
+    std::vector<Text> below;  // folders, not links to them, by name, in the folder's order
+};
+
+// Lists `folder` once, and keeps the folders below it only when asked to. Where several names
+// differ only in letter case (a case-sensitive file system), the first in byte order is taken,
+// whatever the folder's own order.
+bool look(const Text& folder, FolderLook& found, Text& reason, bool keepBelow = true) {
+    const std::size_t prefixLength = std::strlen(kTextureFolderPrefix);
+    auto visit = [&](const ListedEntry& entry) {
+        for (std::size_t i = 0; i < 2; ++i) {
+            if (sameIgnoringAsciiCase(entry.name, kFileNames[i]) &&
+                (found.file[i].empty() || std::strcmp(entry.name, found.file[i].c_str()) < 0)) {
+                found.file[i] = Text(entry.name);
             }
         }
+        if (entry.length >= prefixLength &&
+            equalIgnoringAsciiCase(entry.name, kTextureFolderPrefix, prefixLength) &&
+            (entry.kind == EntryKind::folder ||
+             (entry.kind != EntryKind::file && leadsToFolder(folder, entry.name)))) {
+            found.textures.names.append(entry.name, entry.length);
+            found.textures.names += '/';
+        }
+        if (keepBelow && entry.kind == EntryKind::folder) {
+            found.below.emplace_back(entry.name);
+        }
+    };
+    if (!listFolder(folder, visit, reason)) {
+        return false;
     }
-    return Text();
+    found.textures.listed = true;
+    return true;
+}
+
+// The file to tidy that `found` tells of, spelt as the folder spells it: whatever stands at the
+// name, so that opening it says what is wrong with a folder or a FIFO of that name.
+bool takeFile(const Text& folder, FolderLook& found, ItemFiles& files) {
+    for (const Text& name : found.file) {
+        if (!name.empty()) {
+            files.files.push_back(joined(folder, name.c_str()));
+            files.textures.push_back(std::move(found.textures));
+            return true;
+        }
+    }
+    return false;
 }
 
 Text lineAbout(const Text& path, const char* what) {
@@ -48,35 +88,39 @@ Text lineAbout(const Text& path, const char* what, const Text& reason) {
     return lineAbout(path, what) + reason;
 }
 
-// Every file to tidy below `folder`, `levels` folders down at the most.
-void walk(const Text& folder, int levels, ItemFiles& found) {
-    std::vector<FolderEntry> entries;
-    Text reason;
-    if (!entriesOf(folder, entries, reason)) {
-        found.notes.push_back(
-            lineAbout(folder, "cannot look inside this folder, so it was passed over: ", reason));
-        return;
-    }
-    const Text here = fileAmong(folder, entries);
-    if (!here.empty()) {
-        found.files.push_back(here);
-    }
+// Every file to tidy in the folders below `folder`, which `here` tells of, `levels` folders down
+// at the most.
+void walkBelow(const Text& folder, FolderLook& here, int levels, ItemFiles& found) {
     if (levels == 0) {
         return;
     }
-    for (const FolderEntry& entry : entries) {
-        if (entry.kind == EntryKind::folder) {
-            walk(joined(folder, entry.name.c_str()), levels - 1, found);
+    // By name, so that the files come in the same order on every system.
+    std::sort(here.below.begin(), here.below.end(),
+              [](const Text& a, const Text& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });
+    for (const Text& name : here.below) {
+        const Text inside = joined(folder, name.c_str());
+        FolderLook there;
+        Text reason;
+        if (!look(inside, there, reason)) {
+            found.notes.push_back(lineAbout(
+                inside, "cannot look inside this folder, so it was passed over: ", reason));
+            continue;
         }
+        takeFile(inside, there, found);
+        walkBelow(inside, there, levels - 1, found);
     }
 }
 
 }  // namespace
 
-Text fileIn(const Text& folder) {
-    std::vector<FolderEntry> entries;
+ItemFiles fileIn(const Text& folder) {
+    ItemFiles found;
+    FolderLook here;
     Text reason;
-    return entriesOf(folder, entries, reason) ? fileAmong(folder, entries) : Text();
+    if (look(folder, here, reason, false)) {
+        takeFile(folder, here, found);
+    }
+    return found;
 }
 
 ItemFiles filesOfItems(const std::vector<Text>& items) {
@@ -99,6 +143,7 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
             case Standing::file:
                 if (isATidyableName(item.c_str() + nameStart(item))) {
                     found.files.push_back(item);
+                    found.textures.emplace_back();  // listed when its checks need them
                 } else {
                     found.refusals.push_back(lineAbout(
                         item, "is not an aircraft.cfg or a sim.cfg, so it was not touched"));
@@ -106,11 +151,13 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
                 break;
             case Standing::folder: {
                 const std::size_t before = found.files.size();
-                const Text inside = fileIn(item);
-                if (!inside.empty()) {
-                    found.files.push_back(inside);
-                } else {
-                    walk(item, kDeepest, found);
+                FolderLook here;
+                Text reason;
+                if (!look(item, here, reason)) {
+                    found.notes.push_back(lineAbout(
+                        item, "cannot look inside this folder, so it was passed over: ", reason));
+                } else if (!takeFile(item, here, found)) {
+                    walkBelow(item, here, kDeepest, found);
                 }
                 if (found.files.size() == before) {
                     found.refusals.push_back(lineAbout(

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "checks/EntryChecks.h"
 #include "text/Text.h"
 
 // The files that the items on the command line stand for. A file must be an aircraft.cfg or a
@@ -14,6 +15,9 @@ struct ItemFiles {
     std::vector<Text> files;     // in the order the items and the walk met them
     std::vector<Text> refusals;  // whole lines: an item that stands for nothing to tidy
     std::vector<Text> notes;     // whole lines: a folder below an item that could not be read
+    // For each of `files`, the texture folders beside it, where the listing that found the file
+    // told them (`listed`): a folder of hundreds of thousands of them is then listed only once.
+    std::vector<TextureFolders> textures;
 };
 
 constexpr int kDeepest = 8;
@@ -21,5 +25,5 @@ constexpr int kDeepest = 8;
 ItemFiles filesOfItems(const std::vector<Text>& items);
 
 // The aircraft.cfg, or else the sim.cfg, directly in `folder` (empty for the current folder),
-// found in any ASCII letter case, or an empty Text.
-Text fileIn(const Text& folder);
+// found in any ASCII letter case, with the texture folders beside it; or none.
+ItemFiles fileIn(const Text& folder);

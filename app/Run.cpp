@@ -7,6 +7,7 @@
 #include <new>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
 #include "app/Items.h"
 #include "app/Options.h"
@@ -15,6 +16,7 @@
 #include "checks/EntryChecks.h"
 #include "platform/Console.h"
 #include "platform/FileReplacement.h"
+#include "platform/Folders.h"
 #include "platform/Memory.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -224,15 +226,19 @@ Text summaryOf(const Outcome& outcome) {
 }
 
 // The lines that follow the summary: what will still hide an entry, the first few kept.
-EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome) {
+// `textures` are the folders beside the file, where the listing that found the file told them.
+EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome,
+                         TextureFolders textures) {
     EntryWarnings warnings;
     if (!outcome.done || outcome.summary.entries == 0) {
         return warnings;
     }
     try {
-        TextureFolders folders;
-        folders.listed =
-            foldersIn(folderOf(path), kTextureFolderPrefix, folders.names, folders.why);
+        TextureFolders folders = std::move(textures);
+        if (!folders.listed) {
+            folders.listed =
+                foldersIn(folderOf(path), kTextureFolderPrefix, folders.names, folders.why);
+        }
         warnings = entryWarnings(sections, folders, kMostWarnings,
                                  static_cast<std::size_t>(outcome.summary.entries));
     } catch (const std::bad_alloc&) {
@@ -330,8 +336,9 @@ struct RunState {
 
 // Tidies file `index` of the run, brings its package's list up to date once the last of the
 // package's files is done, and says what became of it; true when it is tidy now.
-bool tidyAndReport(const std::vector<Text>& files, std::size_t index, const Settings& settings,
+bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings,
                    PackageLists& packages, RunState& run) {
+    const std::vector<Text>& files = found.files;
     const Text& path = files[index];
     const bool severalFiles = files.size() > 1;
     std::size_t& warningsLeft = run.warningsLeft;
@@ -344,7 +351,8 @@ bool tidyAndReport(const std::vector<Text>& files, std::size_t index, const Sett
         }
         const std::vector<Text> listNotes = packages.settleAfter(index, outcome.memoryLeft);
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
-        EntryWarnings warnings = warningsOn(path, sections, outcome);
+        EntryWarnings warnings =
+            warningsOn(path, sections, outcome, std::move(found.textures[index]));
         // The run's own cap: past it, warnings are only counted.
         if (warnings.shown.size() > warningsLeft) {
             warnings.shown.resize(warningsLeft);
@@ -411,8 +419,11 @@ int runProgram(const std::vector<Text>& arguments) {
     } else {
         ItemFiles found;
         if (options.items.empty()) {
-            const Text here = fileIn(Text());
-            found.files.push_back(here.empty() ? Text("aircraft.cfg") : here);
+            found = fileIn(Text());
+            if (found.files.empty()) {
+                found.files.push_back(Text("aircraft.cfg"));  // whose opening says what is wrong
+                found.textures.emplace_back();
+            }
         } else {
             found = filesOfItems(options.items);
         }
@@ -437,7 +448,7 @@ int runProgram(const std::vector<Text>& arguments) {
                              toDecimal(static_cast<std::int32_t>(files)) + Text(": ") +
                              fullPathOf(found.files[i]));
             }
-            allDone = tidyAndReport(found.files, i, settings, packages, run) && allDone;
+            allDone = tidyAndReport(found, i, settings, packages, run) && allDone;
         }
         if (progress) {
             showProgress(Text());

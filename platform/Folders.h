@@ -4,6 +4,7 @@
 // with the system's reason when it cannot be told, and without following links inside folders,
 // so that a walk below a folder reaches nothing twice and never loops.
 
+#include <cstddef>
 #include <vector>
 
 #include "text/Text.h"
@@ -15,14 +16,44 @@ enum class Standing { missing, file, folder, other };
 bool examinePath(const Text& path, Standing& standing, Text& reason);
 
 enum class EntryKind { file, folder, link, other };
-struct FolderEntry {
-    Text name;
-    EntryKind kind = EntryKind::other;  // what the name itself is: a link is a link
+
+// One entry of a folder as a listing tells it: its name, as UTF-8 and only for the length of the
+// call, and what the name itself is: a link is a link, and where the listing does not say, the
+// name is asked.
+struct ListedEntry {
+    const char* name = "";
+    std::size_t length = 0;
+    EntryKind kind = EntryKind::other;
 };
 
-// The entries of `folder` (empty for the current one), without "." and "..", sorted by name.
-// False, with the system's reason, when it cannot be read.
-bool entriesOf(const Text& folder, std::vector<FolderEntry>& entries, Text& reason);
+// Tells `visit` each entry of `folder` (the current one when empty) but "." and "..", in the
+// folder's own order, keeping none of them: a folder may hold hundreds of thousands of texture
+// folders. False, with the system's reason, when the folder cannot be read, also part way.
+bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, Text& reason);
+
+template <class Visit>
+bool listFolder(const Text& folder, Visit& visit, Text& reason) {
+    return listFolder(
+        folder,
+        [](void* context, const ListedEntry& entry) { (*static_cast<Visit*>(context))(entry); },
+        &visit, reason);
+}
+
+// Whether `name` in `folder` leads to a folder, a link followed as opening it would.
+bool leadsToFolder(const Text& folder, const char* name);
+
+// Appends to `names` the folders in `folder` whose names start with `prefix` in any ASCII letter
+// case, links to folders among them, in no particular order, each followed by a '/', which no
+// name can hold: one buffer, since a folder may hold hundreds of thousands. False, with the
+// system's reason in `why`, when `folder` cannot be listed, so that no folder is taken for
+// missing.
+bool foldersIn(const Text& folder, const char* prefix, Text& names, Text& why);
+
+// The files below `folder`, at any depth, by their paths relative to it with '/' separators:
+// regular files, and links that lead to one. Links to folders are not followed, so that nothing
+// is listed twice; folders that cannot be read are passed over. At most `most` are listed.
+std::vector<Text> filesUnder(const Text& folder, std::size_t most);
 
 // The program's own file, its links resolved; empty when the system does not tell.
 Text programFile();

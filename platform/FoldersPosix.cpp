@@ -1,7 +1,7 @@
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -25,35 +25,40 @@ bool examinePath(const Text& path, Standing& standing, Text& reason) {
     return true;
 }
 
-bool entriesOf(const Text& folder, std::vector<FolderEntry>& entries, Text& reason) {
-    const Text where = folder.empty() ? Text(".") : folder;
-    DIR* dir = opendir(where.c_str());
+bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, Text& reason) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
         reason = os::systemMessage(static_cast<os::SystemError>(errno));
         return false;
     }
-    errno = 0;
-    while (const dirent* entry = readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) {
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            break;
+        }
+        const char* name = entry->d_name;
+        if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0) {
             continue;
         }
-        FolderEntry found;
-        found.name = Text(entry->d_name);
         unsigned char type = entry->d_type;
         if (type == DT_UNKNOWN) {  // some file systems do not tell: ask the name itself
             struct stat st {};
-            const Text path = where + Text("/") + found.name;
-            type = lstat(path.c_str(), &st) != 0 ? DT_UNKNOWN
-                   : S_ISREG(st.st_mode)         ? DT_REG
-                   : S_ISDIR(st.st_mode)         ? DT_DIR
-                   : S_ISLNK(st.st_mode)         ? DT_LNK
-                                                 : DT_UNKNOWN;
+            type = fstatat(dirfd(dir), name, &st, AT_SYMLINK_NOFOLLOW) != 0 ? DT_UNKNOWN
+                   : S_ISREG(st.st_mode)                                    ? DT_REG
+                   : S_ISDIR(st.st_mode)                                    ? DT_DIR
+                   : S_ISLNK(st.st_mode)                                    ? DT_LNK
+                                                                            : DT_UNKNOWN;
         }
-        found.kind = type == DT_REG   ? EntryKind::file
-                     : type == DT_DIR ? EntryKind::folder
-                     : type == DT_LNK ? EntryKind::link
-                                      : EntryKind::other;
-        entries.push_back(found);
+        ListedEntry listed;
+        listed.name = name;
+        listed.length = std::strlen(name);
+        listed.kind = type == DT_REG   ? EntryKind::file
+                      : type == DT_DIR ? EntryKind::folder
+                      : type == DT_LNK ? EntryKind::link
+                                       : EntryKind::other;
+        visit(context, listed);
     }
     const int failed = errno;
     closedir(dir);
@@ -61,9 +66,6 @@ bool entriesOf(const Text& folder, std::vector<FolderEntry>& entries, Text& reas
         reason = os::systemMessage(static_cast<os::SystemError>(failed));
         return false;
     }
-    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
-    });
     return true;
 }
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
-#include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -38,29 +38,39 @@ bool examinePath(const Text& path, Standing& standing, Text& reason) {
     return true;
 }
 
-bool entriesOf(const Text& folder, std::vector<FolderEntry>& entries, Text& reason) {
+bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, Text& reason) {
     std::wstring pattern = wideFromUtf8(folder);
     if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
         pattern += L'\\';
     }
     pattern += L'*';
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(pattern.c_str(), &found);
+    // The basic information leaves out the short names, and a large fetch takes many names a call.
+    HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                     FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
     if (search == INVALID_HANDLE_VALUE) {
-        reason = os::systemMessage(GetLastError());
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return true;  // nothing at all, as in an empty drive's root
+        }
+        reason = os::systemMessage(error);
         return false;
     }
     do {
         if (std::wcscmp(found.cFileName, L".") == 0 || std::wcscmp(found.cFileName, L"..") == 0) {
             continue;
         }
-        FolderEntry entry;
-        entry.name = utf8FromWide(found.cFileName, static_cast<int>(wcslen(found.cFileName)));
+        const Text name =
+            utf8FromWide(found.cFileName, static_cast<int>(std::wcslen(found.cFileName)));
         const DWORD attributes = found.dwFileAttributes;
-        entry.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
-                     : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
-                                                                      : EntryKind::file;
-        entries.push_back(entry);
+        ListedEntry listed;
+        listed.name = name.c_str();
+        listed.length = static_cast<std::size_t>(name.length());
+        listed.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
+                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
+                                                                       : EntryKind::file;
+        visit(context, listed);
     } while (FindNextFileW(search, &found));
     const DWORD ended = GetLastError();
     FindClose(search);
@@ -68,9 +78,6 @@ bool entriesOf(const Text& folder, std::vector<FolderEntry>& entries, Text& reas
         reason = os::systemMessage(ended);
         return false;
     }
-    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
-    });
     return true;
 }
 

@@ -26,17 +26,6 @@ Text fullPathOf(const Text& path);
 // it. fullPathOf(path) when that cannot be told (it is gone, or a folder on the way is closed).
 Text resolvedPathOf(const Text& path);
 
-// Appends to `names` the folders in `folder` whose names start with `prefix` in any ASCII letter
-// case, links to folders among them, in no particular order, each followed by a '/', which no
-// name can hold: one buffer, since a folder may hold hundreds of thousands, and only their kind is
-// asked. False, with the system's reason in `why`, when `folder` cannot be listed, so that no
-// folder is taken for missing.
-bool foldersIn(const Text& folder, const char* prefix, Text& names, Text& why);
-
-// The regular files below `folder`, at any depth, by their paths relative to it with '/'
-// separators; folders that cannot be read are passed over. At most `most` are listed.
-std::vector<Text> filesUnder(const Text& folder, std::size_t most);
-
 // The program's arguments as UTF-8, without the program's own name. On Windows they come from the
 // wide command line: the ANSI arguments would mangle names outside the code page.
 std::vector<Text> programArguments(int argc, char** argv);

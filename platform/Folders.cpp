@@ -1,0 +1,72 @@
+// What a folder holds, over the one listing each platform gives: written once for both.
+#include "platform/Folders.h"
+
+#include <cstring>
+
+#include "platform/Paths.h"
+#include "text/AsciiCase.h"
+
+namespace {
+
+Text inside(const Text& folder, const char* name) {
+    if (folder.empty()) {
+        return Text(name);
+    }
+    Text path = folder;
+    if (!isPathSeparator(path.c_str()[path.length() - 1])) {
+        path += pathSeparator();
+    }
+    return path += Text(name);
+}
+
+void addFilesUnder(const Text& folder, const Text& relative, std::size_t most,
+                   std::vector<Text>& files) {
+    std::vector<Text> folders;
+    auto visit = [&](const ListedEntry& entry) {
+        if (files.size() >= most) {
+            return;
+        }
+        Text path = relative.empty() ? Text(entry.name) : relative + Text("/") + Text(entry.name);
+        if (entry.kind == EntryKind::folder) {
+            folders.push_back(std::move(path));
+        } else if (entry.kind == EntryKind::file ||
+                   (entry.kind == EntryKind::link &&
+                    kindOf(inside(folder, entry.name)) == PathKind::file)) {
+            files.push_back(std::move(path));
+        }
+    };
+    Text reason;
+    listFolder(folder, visit, reason);
+    for (const Text& below : folders) {
+        const char* name = below.c_str() + (relative.empty() ? 0 : relative.length() + 1);
+        addFilesUnder(inside(folder, name), below, most, files);
+    }
+}
+
+}  // namespace
+
+bool leadsToFolder(const Text& folder, const char* name) {
+    return kindOf(inside(folder, name)) == PathKind::folder;
+}
+
+bool foldersIn(const Text& folder, const char* prefix, Text& names, Text& why) {
+    const std::size_t prefixLength = std::strlen(prefix);
+    auto visit = [&](const ListedEntry& entry) {
+        if (entry.length < prefixLength ||
+            !equalIgnoringAsciiCase(entry.name, prefix, prefixLength)) {
+            return;
+        }
+        if (entry.kind == EntryKind::folder ||
+            (entry.kind != EntryKind::file && leadsToFolder(folder, entry.name))) {
+            names.append(entry.name, entry.length);
+            names += '/';
+        }
+    };
+    return listFolder(folder, visit, why);
+}
+
+std::vector<Text> filesUnder(const Text& folder, std::size_t most) {
+    std::vector<Text> files;
+    addFilesUnder(folder, Text(), most, files);
+    return files;
+}
