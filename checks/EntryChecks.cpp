@@ -300,7 +300,8 @@ bool isEntry(const Text& header) {
     const char* const nameEnd = close != nullptr ? close : end;
     for (const char* at = open + 1; nameEnd - at >= static_cast<std::ptrdiff_t>(kMarker.size());
          ++at) {
-        if (equalIgnoringAsciiCase(at, kMarker.data(), kMarker.size())) {
+        if (asciiLower(*at) == kMarker[0] &&
+            equalIgnoringAsciiCase(at, kMarker.data(), kMarker.size())) {
             return true;
         }
     }

@@ -17,7 +17,8 @@ constexpr std::int32_t kMarkerLength = sizeof kMarker - 1;
 // ASCII on purpose: a locale must not decide what counts as an entry.
 std::int32_t findMarker(const char* chars, std::int32_t from, std::int32_t to) {
     for (std::int32_t at = from; at + kMarkerLength <= to; ++at) {
-        if (equalIgnoringAsciiCase(chars + at, kMarker, kMarkerLength)) {
+        if (asciiLower(chars[at]) == kMarker[0] &&
+            equalIgnoringAsciiCase(chars + at, kMarker, kMarkerLength)) {
             return at;
         }
     }

@@ -5,6 +5,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The first block of a list is enough for a typical file; later ones double up to the largest,
@@ -30,10 +34,24 @@ bool looksLikeUtf16(const unsigned char* bytes, int count) {
     return littleEndian || bigEndian;
 }
 
-// The first CR or LF in [at, end), or end. Lines are short, so eight bytes are looked at a time
-// where the byte order allows it: a byte of the word equal to CR or LF has the top bit of its
+// The first CR or LF in [at, end), or end. Lines are short, so a call costs more than the search:
+// sixteen bytes are looked at a time where the processor has the instructions, and eight where
+// the byte order allows it: a byte of the word equal to CR or LF has the top bit of its
 // difference set, and the lowest such byte is always a true one.
 const char* findLineEnd(const char* at, const char* end) {
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi8('\n');
+    const __m128i cr = _mm_set1_epi8('\r');
+    while (end - at >= 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+        const int found =
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(bytes, lf), _mm_cmpeq_epi8(bytes, cr)));
+        if (found != 0) {
+            return at + __builtin_ctz(static_cast<unsigned>(found));
+        }
+        at += 16;
+    }
+#endif
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     constexpr std::uint64_t kOnes = 0x0101010101010101U;
     constexpr std::uint64_t kHighs = kOnes * 0x80;

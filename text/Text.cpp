@@ -31,9 +31,7 @@ std::int32_t lengthOf(const char* chars) {
 
 }  // namespace
 
-Text::Text() : length_(0), capacity_(1), data_(newBuffer(1)) {
-    data_[0] = '\0';
-}
+char Text::emptyBuffer_[1] = {'\0'};
 
 Text::Text(const char* chars)
     : length_(lengthOf(chars)), capacity_(length_ + 1), data_(newBuffer(capacity_)) {
@@ -56,15 +54,6 @@ Text::Text(const char* chars, std::size_t count) : length_(0), capacity_(0), dat
 Text::Text(const Text& other)
     : length_(other.length_), capacity_(other.length_ + 1), data_(newBuffer(capacity_)) {
     std::memcpy(data_, other.data_, static_cast<std::size_t>(length_) + 1);
-}
-
-// Not noexcept: the moved-from Text gets a buffer of its own, which is an allocation.
-Text::Text(Text&& other)  // NOLINT(performance-noexcept-move-constructor)
-    : length_(0), capacity_(1), data_(newBuffer(1)) {
-    data_[0] = '\0';
-    std::swap(length_, other.length_);
-    std::swap(capacity_, other.capacity_);
-    std::swap(data_, other.data_);
 }
 
 Text::~Text() {

@@ -23,13 +23,20 @@ class Text {
     // The longest content a Text can hold: the 32-bit capacity includes the terminator.
     static constexpr std::int32_t maxLength = INT32_MAX - 1;
 
-    Text();
+    // An empty Text takes no buffer: it is over one terminator that every empty Text shares, and
+    // takes a buffer of its own with its first character.
+    Text() noexcept : length_(0), capacity_(-1), data_(emptyBuffer_) {}
     Text(const char* chars);  // NOLINT(google-explicit-constructor): literals read naturally
     // The `count` characters at `chars`, which hold no NUL, in an exact-fit buffer.
     Text(const char* chars, std::size_t count);
     Text(const Text& other);
-    // Leaves `other` empty with a fresh one-byte buffer, so it stays a valid Text.
-    Text(Text&& other);  // NOLINT(performance-noexcept-move-constructor): it allocates
+    // Takes over `other`'s buffer and leaves it empty, as Text() is, so it stays a valid Text.
+    Text(Text&& other) noexcept
+        : length_(other.length_), capacity_(other.capacity_), data_(other.data_) {
+        other.length_ = 0;
+        other.capacity_ = -1;
+        other.data_ = emptyBuffer_;
+    }
     ~Text();
 
     Text& operator=(const Text& other);
@@ -85,6 +92,8 @@ class Text {
     bool owned() const { return capacity_ > 0; }
     Text& appendGrowing(const char* chars, std::size_t count);
     void replaceBuffer(std::int64_t newCapacity, bool keepContent);
+
+    static char emptyBuffer_[1];  // only ever holds its terminator
 
     std::int32_t length_;
     std::int32_t capacity_;  // negative for a buffer the Text does not own (over())

@@ -20,6 +20,22 @@ TEST(Text, EmptyTextOwnsOnlyTheTerminator) {
     EXPECT_EQ(empty.length(), 0);
     EXPECT_EQ(empty.capacity(), 1);
     EXPECT_STREQ(empty.c_str(), "");
+    // Empty Texts share their terminator: each takes a buffer of its own with its first
+    // character, however it comes, and none of them shows in another.
+    Text grown[6];
+    grown[0] += 'a';
+    grown[1] += Text("b");
+    grown[2].append("c", 1);
+    grown[3] = 'd';
+    grown[4] = "e";
+    grown[5] = Text("f");
+    EXPECT_STREQ(empty.c_str(), "");
+    for (Text& text : grown) {
+        EXPECT_EQ(text.length(), 1);
+        text.clear();
+        text.append("", 0);
+    }
+    EXPECT_STREQ(Text().c_str(), "");
 }
 
 // The growth rule is part of the contract: exact fit, doubled for a single character, and no
