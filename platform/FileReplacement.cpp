@@ -136,6 +136,9 @@ bool theFileReadAt(const ReplacementState& state, const Text& path, bool byChang
 
 enum class Placed { placed, fileChanged, failed, unsupported };
 
+// Each way of placing below is called once the name has been found to stand for the file read,
+// unchanged, as the last thing before it.
+
 // What the replace took out of the name, the file read, now at `out`: kept as the backup when one
 // is asked for (and where it could not be renamed, under `out`, which is then named), otherwise
 // removed.
@@ -154,9 +157,6 @@ void disposeOfTheFileRead(ReplacementState& state, const Text& out) {
 Placed placeBySwap(ReplacementState& state, SystemError& error) {
     const os::Calls& call = os::calls();
     bool unknown = false;
-    if (!theFileReadAt(state, state.target, true, unknown, error)) {
-        return unknown ? Placed::failed : Placed::fileChanged;
-    }
     reachMomentForTests(TestMoment::beforeSwap);
     switch (call.exchange(state.temporary, state.target, error)) {
         case Done::yes:
@@ -200,9 +200,6 @@ Placed placeBySwap(ReplacementState& state, SystemError& error) {
 Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
     const os::Calls& call = os::calls();
     bool unknown = false;
-    if (!theFileReadAt(state, state.target, true, unknown, error)) {
-        return unknown ? Placed::failed : Placed::fileChanged;
-    }
     // Whatever could hold the new file back from taking the name is waited for now, while the
     // name still stands for the file read; what is moved aside is checked again there.
     if (!call.holdTemporary(*state.files, state.temporary, error)) {
@@ -246,9 +243,6 @@ Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
 Placed placeByRenaming(ReplacementState& state, SystemError& error) {
     const os::Calls& call = os::calls();
     bool unknown = false;
-    if (!theFileReadAt(state, state.target, true, unknown, error)) {
-        return unknown ? Placed::failed : Placed::fileChanged;
-    }
     reachMomentForTests(TestMoment::beforeSwap);
     SystemError ignored = 0;
     if (!state.backup.empty()) {
@@ -534,7 +528,13 @@ bool commitReplacement(Replacement& replacement, Cause& why, int statusOncePlace
     Placed placed = learnRenames(state, renames) ? Placed::unsupported : Placed::failed;
     {
         os::HeldBack held;  // a handler must not remove what a rename has just taken out
-        if (renames.exchange) {
+        // Each way of placing starts from the name still standing for the file read, unchanged.
+        bool unknown = false;
+        if (placed == Placed::unsupported &&
+            !theFileReadAt(state, state.target, true, unknown, error)) {
+            placed = unknown ? Placed::failed : Placed::fileChanged;
+        }
+        if (placed == Placed::unsupported && renames.exchange) {
             placed = placeBySwap(state, error);
         }
         if (placed == Placed::unsupported) {
