@@ -255,10 +255,9 @@ void report(const Text& path, const Outcome& outcome, const EntryWarnings& warni
         writeErrorLine(prefix + wordingOf(warning));
     }
     if (warnings.total > warnings.shown.size()) {
-        writeErrorLine(
-            prefix + Text("and ") +
-            toDecimal(static_cast<std::int32_t>(warnings.total - warnings.shown.size())) +
-            Text(" more warnings like these"));
+        const std::size_t more = warnings.total - warnings.shown.size();
+        writeErrorLine(prefix + Text("and ") + toDecimal(static_cast<std::int32_t>(more)) +
+                       Text(more == 1 ? " more warning like these" : " more warnings like these"));
     }
     for (const Text& note : outcome.notes) {
         writeErrorLine(note);
