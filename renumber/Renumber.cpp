@@ -1,9 +1,9 @@
 #include "renumber/Renumber.h"
 
+#include <cstdint>
 #include <cstring>
 #include <iostream>
 
-#include "text/AsciiCase.h"
 #include "text/Decimal.h"
 #include "text/Text.h"
 
@@ -12,13 +12,24 @@ namespace {
 constexpr char kMarker[] = "fltsim.";
 constexpr std::int32_t kMarkerLength = sizeof kMarker - 1;
 
+// Whether the marker stands at `chars`: its letters in either case, which setting their 0x20 bit
+// gives only for the letter itself, and its '.' as it is.
+bool markerAt(const char* chars) {
+    constexpr std::uint64_t kCaseBits = 0x0000202020202020U;  // the six letters, first byte lowest
+    constexpr std::uint64_t kLowered = 0x002e6d6973746c66U;   // "fltsim."
+    std::uint64_t word = 0;
+    for (int i = kMarkerLength - 1; i >= 0; --i) {
+        word = (word << 8) | static_cast<unsigned char>(chars[i]);
+    }
+    return (word | kCaseBits) == kLowered;
+}
+
 // Where "fltsim." stands in chars[from, to), in any ASCII letter case, or -1. The simulators read
 // section names without regard to case, so [FLTSIM.3] is as much an entry as [fltsim.3]. Plain
 // ASCII on purpose: a locale must not decide what counts as an entry.
 std::int32_t findMarker(const char* chars, std::int32_t from, std::int32_t to) {
     for (std::int32_t at = from; at + kMarkerLength <= to; ++at) {
-        if (asciiLower(chars[at]) == kMarker[0] &&
-            equalIgnoringAsciiCase(chars + at, kMarker, kMarkerLength)) {
+        if ((chars[at] | 0x20) == kMarker[0] && markerAt(chars + at)) {
             return at;
         }
     }
@@ -51,6 +62,10 @@ std::int32_t markerIn(const Text& header, const Brackets& name) {
 }
 
 }  // namespace
+
+bool isEntryHeader(const Text& header) {
+    return markerIn(header, bracketsOf(header)) >= 0;
+}
 
 Text entryName(const Text& header) {
     const Brackets name = bracketsOf(header);

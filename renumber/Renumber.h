@@ -22,6 +22,10 @@ struct RenumberSummary {
 // "error!" on standard output.
 RenumberSummary renumberEntries(SectionList& list);
 
+// Whether `header` names an aircraft entry, by the rule above; asked of every section, so
+// without building its name.
+bool isEntryHeader(const Text& header);
+
 // The bracketed name of an aircraft entry's header, such as "[FLTSIM.3]" for
 // "  [FLTSIM.3] ; old", or an empty Text when the header names no aircraft entry.
 Text entryName(const Text& header);

@@ -207,7 +207,7 @@ bool SectionParser::splitLines(const char* chars, std::size_t count) {
         // A line ends at CR LF, at LF, or at a CR that no LF follows.
         const char* const stop = findLineEnd(chars, end);
         const auto length = static_cast<std::size_t>(stop - chars);
-        if (length > static_cast<std::size_t>(Text::maxLength - (at_ - line_))) {
+        if (static_cast<std::int64_t>(length) + (at_ - line_) > Text::maxLength) {
             return refuse(CauseKind::lineTooLong);
         }
         if (!room(length + 1)) {  // and the line's '\n' or the body's terminator

@@ -57,9 +57,15 @@ TEST(RenumberEntries, NumbersEntriesInFileOrderAndLeavesOtherSections) {
         {"without a ']' the rest of the line is replaced",
          {"[fltsim.4 oops", "  [FLTSIM.x ; no bracket", "[general"},
          {"[fltsim.0]", "  [FLTSIM.1]", "[general"}},
-        {"letters outside ASCII do not match",
-         {"[flts\xC4\xB1m.1]", "[fltsim.1]"},
-         {"[flts\xC4\xB1m.1]", "[fltsim.0]"}},
+        {"letters outside ASCII do not match, nor what differs from '.' in its 0x20 bit",
+         {"[flts\xC4\xB1m.1]",
+          "[fltsim\x0E"
+          "1]",
+          "[fltsim.1]"},
+         {"[flts\xC4\xB1m.1]",
+          "[fltsim\x0E"
+          "1]",
+          "[fltsim.0]"}},
         {"odd names are entries",
          {"[fltsim.x]", "[myfltsim.4]", "[fltsim.7] // note", "[MyFLTSIM.2]\t"},
          {"[fltsim.0]", "[fltsim.1]", "[fltsim.2] // note", "[FLTSIM.3]\t"}},
