@@ -11,13 +11,46 @@
 #endif
 
 #include "renumber/Renumber.h"
-#include "text/AsciiCase.h"
 #include "text/Template.h"
 
 namespace {
 
+constexpr std::uint64_t kOnes = 0x0101010101010101U;
+
+// `word` with its upper-case ASCII letters lowered, all eight bytes at once: a byte's top bit,
+// where its low seven bits are 'A' or more, and where they are past 'Z' (neither sum carries into
+// the next byte), gives an upper-case letter its 0x20. Other bytes, those past 0x7F among them,
+// stay as they are.
+std::uint64_t foldedWord(std::uint64_t word) {
+    const std::uint64_t low = word & (kOnes * 0x7f);
+    const std::uint64_t fromA = low + kOnes * (0x80 - 'A');
+    const std::uint64_t pastZ = low + kOnes * (0x80 - 'Z' - 1);
+    return word | ((fromA & ~pastZ & ~word & (kOnes * 0x80)) >> 2);
+}
+
+// The word at chars[at, at + 8), or the bytes from `at` to the end of a shorter rest.
+std::uint64_t wordAt(std::string_view chars, std::size_t at) {
+    std::uint64_t word = 0;
+    if (at + 8 <= chars.size()) {
+        std::memcpy(&word, chars.data() + at, 8);
+    } else {
+        for (std::size_t i = at; i < chars.size(); ++i) {
+            word = (word << 8) | static_cast<unsigned char>(chars[i]);
+        }
+    }
+    return word;
+}
+
 bool sameIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && equalIgnoringAsciiCase(a.data(), b.data(), a.size());
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t at = 0; at < a.size(); at += 8) {
+        if (foldedWord(wordAt(a, at)) != foldedWord(wordAt(b, at))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 bool startsIgnoringCase(std::string_view chars, std::string_view start) {
@@ -103,30 +136,10 @@ void prefetch(const void* address) {
 // A hash of `chars` folded to ASCII lower case, eight bytes at a time: names that differ only in
 // letter case hash alike. Not stable across machines, which it need not be.
 std::uint64_t foldedHash(std::string_view chars) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101U;
     std::uint64_t hash = chars.size();
-    auto mix = [&hash](std::uint64_t word) {
-        // A byte's top bit, where its low seven bits are 'A' or more, and where they are past 'Z';
-        // neither sum carries into the next byte. An upper-case letter gains its 0x20.
-        const std::uint64_t low = word & (kOnes * 0x7f);
-        const std::uint64_t fromA = low + kOnes * (0x80 - 'A');
-        const std::uint64_t pastZ = low + kOnes * (0x80 - 'Z' - 1);
-        word |= (fromA & ~pastZ & ~word & (kOnes * 0x80)) >> 2;
-        hash = (hash ^ word) * 0x9e3779b97f4a7c15U;
+    for (std::size_t at = 0; at < chars.size(); at += 8) {
+        hash = (hash ^ foldedWord(wordAt(chars, at))) * 0x9e3779b97f4a7c15U;
         hash ^= hash >> 32;
-    };
-    std::size_t at = 0;
-    for (; at + 8 <= chars.size(); at += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, chars.data() + at, 8);
-        mix(word);
-    }
-    if (at < chars.size()) {
-        std::uint64_t word = 0;
-        for (std::size_t i = at; i < chars.size(); ++i) {
-            word = (word << 8) | static_cast<unsigned char>(chars[i]);
-        }
-        mix(word);
     }
     // Every bit of the index that a slot is found by must depend on every byte.
     hash ^= hash >> 29;
@@ -320,8 +333,8 @@ Text textOf(std::string_view chars) {
     return chars.empty() ? Text() : Text(chars.data(), chars.size());
 }
 
-// How far ahead of a section the walk over the list asks for memory, and how much it keeps asked
-// for past that: a typical entry's node and buffers take a few hundred bytes.
+// How far ahead of a body the walk over the list asks for memory, and how much it keeps asked for
+// past that: a typical entry's body takes a few hundred bytes.
 constexpr std::uintptr_t kWalkAhead = 2048;
 constexpr std::uintptr_t kWalkSpan = 512;
 constexpr std::uintptr_t kCacheLine = 64;
@@ -437,12 +450,13 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
     // small the sections.
     std::uintptr_t fetched = 0;
     for (const Section* s = list.head; s != nullptr; s = s->next) {
-        // The parser allocates each section's buffers and node one after another, so the memory a
-        // little past this section most likely holds the next ones: asking for it now overlaps the
-        // waits of a walk that would otherwise wait for each section in turn.
-        const auto ahead = reinterpret_cast<std::uintptr_t>(s) + kWalkAhead;
+        // The parser puts the bodies one after another (and the nodes, apart from them, likewise,
+        // which the processor fetches ahead unasked), so the memory a little past this body most
+        // likely holds the next ones: asking for it now overlaps the waits of a walk that would
+        // otherwise wait for each body in turn.
+        const auto ahead = reinterpret_cast<std::uintptr_t>(s->body.c_str()) + kWalkAhead;
         if (fetched < ahead || fetched > ahead + kWalkSpan) {
-            fetched = ahead;  // the sections went elsewhere: start again from here
+            fetched = ahead;  // the bodies went elsewhere: start again from here
         }
         for (; fetched < ahead + kWalkSpan; fetched += kCacheLine) {
             // Only an address for the hint, never read through: arithmetic on a pointer past the

@@ -19,10 +19,6 @@ namespace {
 // The block header is a multiple of a Section's alignment, so its bytes start aligned.
 static_assert(sizeof(SectionBlock) % alignof(Section) == 0, "blocks keep sections aligned");
 
-char* bytesOf(SectionBlock* block) {
-    return reinterpret_cast<char*>(block + 1);
-}
-
 SectionBlock* allocateBlock(std::size_t size) {
     if (size > SIZE_MAX - sizeof(SectionBlock)) {
         throw std::bad_alloc();
@@ -47,26 +43,30 @@ void freeAll(SectionList& list) {
 
 }  // namespace
 
-char* addSectionBlock(SectionList& list, std::size_t size) {
+SectionBlock* addSectionBlock(SectionList& list, std::size_t size) {
     SectionBlock* block = allocateBlock(size);
     block->previous = list.blocks;
     block->size = size;
     list.blocks = block;
-    return bytesOf(block);
+    return block;
 }
 
-char* resizeNewestBlock(SectionList& list, std::size_t size) {
+SectionBlock* resizeSectionBlock(SectionList& list, SectionBlock* block, std::size_t size) {
     if (size > SIZE_MAX - sizeof(SectionBlock)) {
         throw std::bad_alloc();
     }
+    SectionBlock** link = &list.blocks;  // a list has a few dozen blocks at most
+    while (*link != block) {
+        link = &(*link)->previous;
+    }
     // realloc can grow in place, or move a large block's pages without copying them.
-    void* grown = std::realloc(list.blocks, sizeof(SectionBlock) + size);
+    void* grown = std::realloc(block, sizeof(SectionBlock) + size);
     if (grown == nullptr) {
         throw std::bad_alloc();  // the old block is still the list's and intact
     }
-    list.blocks = static_cast<SectionBlock*>(grown);
-    list.blocks->size = size;
-    return bytesOf(list.blocks);
+    *link = static_cast<SectionBlock*>(grown);
+    (*link)->size = size;
+    return *link;
 }
 
 void replaceHeader(Section& section, const char* chars, std::size_t count, SectionList& list) {
@@ -77,7 +77,7 @@ void replaceHeader(Section& section, const char* chars, std::size_t count, Secti
     char* place = const_cast<char*>(section.header.c_str());
     std::int32_t capacity = section.header.capacity();
     if (capacity <= length) {
-        place = addSectionBlock(list, count + 1);
+        place = bytesOf(addSectionBlock(list, count + 1));
         capacity = length + 1;
     }
     std::memmove(place, chars, count);
@@ -109,7 +109,7 @@ void linkSection(Section* node, SectionList& list) {
 void appendSection(const Text& header, const Text& body, SectionList& list) {
     const std::size_t headerSize = static_cast<std::size_t>(header.length()) + 1;
     const std::size_t bodySize = static_cast<std::size_t>(body.length()) + 1;
-    char* at = addSectionBlock(list, sizeof(Section) + headerSize + bodySize);
+    char* at = bytesOf(addSectionBlock(list, sizeof(Section) + headerSize + bodySize));
     char* headerChars = at + sizeof(Section);
     char* bodyChars = headerChars + headerSize;
     std::memcpy(headerChars, header.c_str(), headerSize);

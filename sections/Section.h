@@ -35,9 +35,11 @@ bool isUtf16(FileEncoding encoding);
 // The byte order of a UTF-16 encoding.
 ByteOrder byteOrderOf(FileEncoding encoding);
 
-// Memory that sections stand in, node and characters together: a file's worth of sections takes a
-// few large blocks rather than three allocations each, and lies in file order, which every pass
-// over the list reads at the speed of memory rather than waiting for each node in turn.
+// Memory that sections stand in: a file's worth of sections takes a few large blocks rather than
+// three allocations each, and lies in file order, which every pass over the list reads at the
+// speed of memory rather than waiting for each node in turn. A parsed list keeps its nodes with
+// their headers in blocks of their own, apart from the bodies, so that the passes that read only
+// headers read dense memory.
 struct SectionBlock {
     SectionBlock* previous;
     std::size_t size;  // of the block's bytes, which follow this
@@ -59,12 +61,16 @@ struct SectionList {
 // Links a new section holding `header` and `body` at the end of the list.
 void appendSection(const Text& header, const Text& body, SectionList& list);
 
-// For the parser, which builds sections in place. The bytes of a new block of `size` bytes for the
-// list's sections, aligned for a Section; raises std::bad_alloc when the heap refuses.
-char* addSectionBlock(SectionList& list, std::size_t size);
-// Resizes the list's newest block, which must hold no linked section yet, keeping its content;
-// returns its bytes, which may have moved.
-char* resizeNewestBlock(SectionList& list, std::size_t size);
+// For the parser, which builds sections in place. A new block of `size` bytes for the list's
+// sections, whose bytes (bytesOf) are aligned for a Section; raises std::bad_alloc when the heap
+// refuses.
+SectionBlock* addSectionBlock(SectionList& list, std::size_t size);
+// Resizes one of the list's blocks, which must hold no linked section yet, keeping its content;
+// returns it, perhaps moved.
+SectionBlock* resizeSectionBlock(SectionList& list, SectionBlock* block, std::size_t size);
+inline char* bytesOf(SectionBlock* block) {
+    return reinterpret_cast<char*>(block + 1);
+}
 // Gives `section` of `list` the header chars[0, count), in its old place when it fits, or else in
 // a block of the list.
 void replaceHeader(Section& section, const char* chars, std::size_t count, SectionList& list);

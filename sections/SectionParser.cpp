@@ -16,6 +16,11 @@ namespace {
 // spared. A section larger than a block gets a block grown for it alone.
 constexpr std::size_t kFirstBlock = std::size_t{64} << 10;
 constexpr std::size_t kLargestBlock = std::size_t{4} << 20;
+constexpr std::size_t kFirstNodeBlock = std::size_t{16} << 10;
+constexpr std::size_t kLargestNodeBlock = std::size_t{1} << 20;
+// Room a header keeps past its terminator, so that the renumbering can lengthen a number by a
+// digit or two in place.
+constexpr std::size_t kHeaderSlack = 2;
 
 bool startsWith(const unsigned char* bytes, int count, const char* mark, int markLength) {
     return count >= markLength &&
@@ -80,53 +85,81 @@ std::size_t alignedUp(std::size_t offset) {
 }  // namespace
 
 SectionParser::SectionParser(SectionList& list, std::int64_t memoryBudget)
-    : list_(list), memoryBudget_(memoryBudget), nextBlock_(kFirstBlock) {}
+    : list_(list),
+      memoryBudget_(memoryBudget),
+      nextBlock_(kFirstBlock),
+      nextNodeBlock_(kFirstNodeBlock) {}
 
 bool SectionParser::refuse(CauseKind kind) {
     why_ = causeOf(kind);
     return false;
 }
 
-// Makes room for `extra` more bytes past at_ in a block of the list: the newest block grown when
-// the section being collected is all it holds, or else a new block that the section moves to. The
-// blocks are refused once they would pass the budget.
+// Whether a block of `bytes` may be taken, `given` bytes of blocks being given back for it: the
+// blocks may not pass the budget.
+bool SectionParser::affordable(std::int64_t bytes, std::int64_t given) const {
+    return bytes <=
+           memoryBudget_ - (taken_ - given) - static_cast<std::int64_t>(sizeof(SectionBlock));
+}
+
+// Makes room for `extra` more bytes past at_: the body block grown when the body being collected
+// is all it holds, or else a new block that the body moves to.
 bool SectionParser::grow(std::size_t extra) {
-    const bool started = section_ != nullptr;
-    const std::size_t used =
-        started ? static_cast<std::size_t>(at_ - section_) : sizeof(Section) + 1;
-    const bool alone = started && section_ == reinterpret_cast<char*>(list_.blocks + 1);
-    const std::int64_t reused =
-        alone ? static_cast<std::int64_t>(sizeof(SectionBlock) + list_.blocks->size) : 0;
-    const std::int64_t available =
-        memoryBudget_ - (taken_ - reused) - static_cast<std::int64_t>(sizeof(SectionBlock));
-    if (extra > static_cast<std::size_t>(INT64_MAX) - used ||
-        static_cast<std::int64_t>(used + extra) > available) {
+    const auto used = static_cast<std::size_t>(at_ - body_);
+    const bool alone = bodyBlock_ != nullptr && body_ == bytesOf(bodyBlock_);
+    const std::int64_t given =
+        alone ? static_cast<std::int64_t>(sizeof(SectionBlock) + bodyBlock_->size) : 0;
+    if (extra > static_cast<std::size_t>(INT64_MAX / 2) - used ||
+        !affordable(static_cast<std::int64_t>(used + extra), given)) {
         return refuse(CauseKind::tooLargeForMemory);
     }
     const std::size_t needed = used + extra;
-    std::size_t size = std::max(nextBlock_, needed + needed / 2);
-    size = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(size), available));
-    const std::ptrdiff_t bodyAt = started ? body_ - section_ : sizeof(Section) + 1;
-    const std::ptrdiff_t lineAt = started ? line_ - section_ : bodyAt;
-    char* base = nullptr;
+    // As large as the budget leaves, when that is less than the block would be.
+    const std::int64_t available =
+        memoryBudget_ - (taken_ - given) - static_cast<std::int64_t>(sizeof(SectionBlock));
+    const std::size_t size = static_cast<std::size_t>(std::min<std::int64_t>(
+        static_cast<std::int64_t>(std::max(nextBlock_, needed + needed / 2)), available));
+    const std::ptrdiff_t lineAt = line_ - body_;
     if (alone) {
-        base = resizeNewestBlock(list_, size);
+        bodyBlock_ = resizeSectionBlock(list_, bodyBlock_, size);
     } else {
-        base = addSectionBlock(list_, size);
-        if (started) {
-            std::memcpy(base, section_, used);
-        } else {
-            base[sizeof(Section)] = '\0';  // the leading section's empty header
+        SectionBlock* block = addSectionBlock(list_, size);
+        if (used > 0) {
+            std::memcpy(bytesOf(block), body_, used);
         }
+        bodyBlock_ = block;
         nextBlock_ = std::min(nextBlock_ * 2, kLargestBlock);
     }
-    taken_ += static_cast<std::int64_t>(sizeof(SectionBlock) + size) - reused;
-    end_ = base + size;
-    section_ = base;
-    body_ = base + bodyAt;
-    line_ = base + lineAt;
-    at_ = base + used;
+    taken_ += static_cast<std::int64_t>(sizeof(SectionBlock) + size) - given;
+    body_ = bytesOf(bodyBlock_);
+    end_ = body_ + size;
+    line_ = body_ + lineAt;
+    at_ = body_ + used;
+    return true;
+}
+
+// Places the node of the section that a header of `headerLength` characters starts, and room for
+// its header, in a node block.
+bool SectionParser::placeNode(std::size_t headerLength) {
+    const std::size_t size = sizeof(Section) + alignedUp(headerLength + 1 + kHeaderSlack);
+    if (static_cast<std::size_t>(nodeEnd_ - nodeAt_) < size) {
+        std::size_t blockSize = std::max(nextNodeBlock_, size);
+        if (!affordable(static_cast<std::int64_t>(blockSize), 0)) {
+            blockSize = size;  // the budget may still leave room for this one
+            if (!affordable(static_cast<std::int64_t>(blockSize), 0)) {
+                return refuse(CauseKind::tooLargeForMemory);
+            }
+        }
+        SectionBlock* block = addSectionBlock(list_, blockSize);
+        taken_ += static_cast<std::int64_t>(sizeof(SectionBlock) + blockSize);
+        nodeAt_ = bytesOf(block);
+        nodeEnd_ = nodeAt_ + blockSize;
+        nextNodeBlock_ = std::min(nextNodeBlock_ * 2, kLargestNodeBlock);
+    }
+    section_ = nodeAt_;
+    section_[sizeof(Section)] = '\0';  // an empty header, until one is copied in
+    nodeAt_ += size;
+    headerCapacity_ = static_cast<std::int32_t>(size - sizeof(Section));
     return true;
 }
 
@@ -251,36 +284,43 @@ bool SectionParser::endLine() {
 }
 
 // The line in [line_, at_) is a header line: the section being collected ends before it, and it
-// heads the next one, whose node's place and header go past the body's terminator.
+// heads the next one.
 bool SectionParser::startSection() {
     const auto headerLength = static_cast<std::size_t>(at_ - line_);
-    // Nothing standing before the first header line makes no section: its place is taken over.
+    // Nothing standing before the first header line makes no section.
     const bool keep = headerLength_ != 0 || line_ != body_;
-    const auto lineAt = static_cast<std::size_t>(line_ - section_);
-    const std::size_t nextAt = keep ? alignedUp(lineAt + 1) : 0;
-    const std::size_t nextBodyAt = nextAt + sizeof(Section) + headerLength + 1;
-    if (!room(nextBodyAt - (lineAt + headerLength))) {
+    if (keep && section_ == nullptr && !placeNode(0)) {
+        return false;  // the leading section's node, placed only now that it has lines
+    }
+    char* const ending = section_;
+    const std::int32_t endingCapacity = headerCapacity_;
+    if (!placeNode(headerLength)) {
         return false;
     }
-    char* const header = section_ + nextAt + sizeof(Section);
-    std::memmove(header, section_ + lineAt, headerLength);
+    char* const header = section_ + sizeof(Section);
+    std::memcpy(header, line_, headerLength);
     header[headerLength] = '\0';
     if (keep) {
-        line_ = section_ + lineAt;  // the old body's end, which the header no longer needs
-        linkCollected();
+        char* const next = section_;
+        const std::int32_t nextCapacity = headerCapacity_;
+        section_ = ending;
+        headerCapacity_ = endingCapacity;
+        linkCollected(line_);  // the old body ends where the header stood
+        section_ = next;
+        headerCapacity_ = nextCapacity;
+        body_ = line_ + 1;
     }
-    section_ += nextAt;
     headerLength_ = static_cast<std::int32_t>(headerLength);
-    body_ = line_ = at_ = section_ + nextBodyAt - nextAt;
+    line_ = at_ = body_;
     return true;
 }
 
-// Links the section being collected, whose body ends at line_, and terminates its body.
-void SectionParser::linkCollected() {
-    *line_ = '\0';
+// Links the section being collected, whose body ends at `bodyEnd`, and terminates its body.
+void SectionParser::linkCollected(char* bodyEnd) {
+    *bodyEnd = '\0';
     char* const header = section_ + sizeof(Section);
-    const auto bodyLength = static_cast<std::int32_t>(line_ - body_);
-    auto* node = new (section_) Section{Text::over(header, headerLength_, headerLength_ + 1),
+    const auto bodyLength = static_cast<std::int32_t>(bodyEnd - body_);
+    auto* node = new (section_) Section{Text::over(header, headerLength_, headerCapacity_),
                                         Text::over(body_, bodyLength, bodyLength + 1)};
     linkSection(node, list_);
 }
@@ -302,10 +342,10 @@ bool SectionParser::finish() {
         }
     }
     // Even when empty, so that a list always holds a section.
-    if (!room(1)) {
+    if (!room(1) || (section_ == nullptr && !placeNode(0))) {
         return false;
     }
-    linkCollected();
+    linkCollected(at_);
     return true;
 }
 

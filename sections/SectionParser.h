@@ -57,18 +57,26 @@ class SectionParser {
         return static_cast<std::size_t>(end_ - at_) >= extra || grow(extra);
     }
     bool grow(std::size_t extra);
-    void linkCollected();
+    bool placeNode(std::size_t headerLength);
+    bool affordable(std::int64_t bytes, std::int64_t given) const;
+    void linkCollected(char* bodyEnd);
 
     SectionList& list_;
-    // The section being collected stands in the list's newest block, in the layout it keeps:
-    // the place of its node, its header and terminator, then its body, whose last line may still
-    // be coming in. So each character is copied once, straight to where it stays.
-    char* end_ = nullptr;      // of the newest block; nothing before the first block
-    char* section_ = nullptr;  // the place of the node
+    // Each character is copied once, straight to where it stays. The bodies follow each other in
+    // body blocks, each with its terminator; the body being collected stands last in the newest
+    // of them, its last line perhaps still coming in. The nodes, each with its header, follow
+    // each other in node blocks apart from the bodies: the passes that read only the headers
+    // (the renumbering, saving's walk, freeing's count) then read dense memory.
+    SectionBlock* bodyBlock_ = nullptr;  // the newest body block; none before the first
+    char* end_ = nullptr;                // of its bytes
+    char* body_ = nullptr;               // the body's first character
+    char* line_ = nullptr;     // the current line's first character, past the body's ended lines
+    char* at_ = nullptr;       // where the next character goes
+    char* nodeAt_ = nullptr;   // where the next node goes in the newest node block
+    char* nodeEnd_ = nullptr;  // the end of that block
+    char* section_ = nullptr;  // the node's place, once placed: a leading section has none yet
     std::int32_t headerLength_ = 0;
-    char* body_ = nullptr;        // the body's first character
-    char* line_ = nullptr;        // the current line's first character, past the body's ended lines
-    char* at_ = nullptr;          // where the next character goes
+    std::int32_t headerCapacity_ = 0;
     bool lineEndedByCr_ = false;  // an LF that comes next belongs to that line end
     unsigned char firstBytes_[4] = {0, 0, 0, 0};
     int firstByteCount_ = 0;
@@ -76,8 +84,9 @@ class SectionParser {
     Utf16Decoder utf16_{ByteOrder::littleEndian};
     Cause why_;  // of no kind until the input is refused
     std::int64_t memoryBudget_;
-    std::int64_t taken_ = 0;  // the blocks' bytes
-    std::size_t nextBlock_;   // the size of the next block that is not grown for one section
+    std::int64_t taken_ = 0;     // the blocks' bytes
+    std::size_t nextBlock_;      // the size of the next body block that is not grown for one body
+    std::size_t nextNodeBlock_;  // and of the next node block
 };
 
 // The whole input in one call, for callers that already hold it in memory. On failure the list
