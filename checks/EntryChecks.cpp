@@ -359,7 +359,14 @@ struct Finding {
 };
 
 Text textureFolderFor(const Text& value) {
-    return value.empty() ? Text("texture") : Text("texture.") + value;
+    if (value.empty()) {
+        return Text("texture");
+    }
+    Text folder;
+    folder.reserve(std::int64_t{value.length()} + 9);
+    folder.append("texture.", 8);
+    folder += value;
+    return folder;
 }
 
 // How each kind of warning reads: what is wrong, then what to do. In the text, {entry}, {first},
@@ -544,7 +551,14 @@ Text wordingOf(const Warning& warning) {
         if (wording.kind != warning.kind) {
             continue;
         }
-        fillTemplate(line, wording.text, [&warning](std::string_view name) {
+        const Text folder = warning.kind == WarningKind::missingTextureFolder
+                                ? textureFolderFor(warning.value)
+                                : Text();
+        // Room for the whole line at once: each argument stands in it at most twice.
+        line.reserve(static_cast<std::int64_t>(std::strlen(wording.text)) + 1 +
+                     2 * (std::int64_t{warning.entry.length()} + warning.first.length() +
+                          warning.file.length() + warning.value.length() + folder.length()));
+        fillTemplate(line, wording.text, [&warning, &folder](std::string_view name) -> const Text& {
             if (name == "entry") {
                 return warning.entry;
             }
@@ -555,7 +569,7 @@ Text wordingOf(const Warning& warning) {
                 return warning.value;
             }
             if (name == "folder") {
-                return textureFolderFor(warning.value);
+                return folder;
             }
             return warning.file;
         });
