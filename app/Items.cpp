@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
+#include <unordered_set>
 #include <utility>
 
 #include "app/PathNames.h"
@@ -167,5 +169,21 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
             }
         }
     }
+    // The same file reached twice (given twice, or through a link) is tidied once, so that it is
+    // neither counted twice nor warned of as sharing its titles with another file.
+    std::unordered_set<std::string> seen;
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < found.files.size(); ++i) {
+        if (!seen.insert(resolvedPathOf(found.files[i]).c_str()).second) {
+            continue;
+        }
+        if (kept != i) {
+            found.files[kept] = std::move(found.files[i]);
+            found.textures[kept] = std::move(found.textures[i]);
+        }
+        ++kept;
+    }
+    found.files.resize(kept);
+    found.textures.resize(kept);
     return found;
 }

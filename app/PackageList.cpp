@@ -195,10 +195,10 @@ bool isABackup(const Text& name) {
 // (the file's own name and ".tmp") until it is put in place; backups; and this program, which the
 // user may have copied there to run it.
 std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& relative,
-                              const Text& program) {
+                              const Text& program, std::size_t most) {
     std::vector<Text> files;
     const Text folderInPackage = relativeTo(root, folder);
-    for (const Text& inside : filesUnder(folder, kMostFiles)) {
+    for (const Text& inside : filesUnder(folder, most)) {
         Text path = folderInPackage + inside;
         if (isABackup(inside) || (!program.empty() && resolvedPathOf(folder + inside) == program)) {
             continue;
@@ -233,17 +233,18 @@ PackageLists::PackageLists(const std::vector<Text>& files) {
         const Text full = resolvedPathOf(files[i]);
         const Text folder = folderOf(full);
         Text root = folder;
-        for (int level = 0; level <= kMostLevels && !root.empty(); ++level) {
+        bool found = false;
+        for (int level = 0; level <= kMostLevels && !root.empty() && !found; ++level) {
             const auto known = isPackage.emplace(root.c_str(), false);
             if (known.second) {
                 known.first->second = isPackageFolder(root);
             }
-            if (known.first->second) {
-                break;
+            found = known.first->second;
+            if (!found) {
+                root = parentOf(root);
             }
-            root = parentOf(root);
         }
-        if (root.empty() || !isPackage[root.c_str()]) {
+        if (!found) {
             continue;
         }
         const auto at = packageAt.emplace(root.c_str(), packages_.size());
@@ -302,21 +303,23 @@ std::vector<Text> PackageLists::settleAfter(std::size_t index, std::int64_t memo
             }
         }
     };
+    bool placed = false;  // the new list is in place: whatever follows, it is not "still old"
     try {
-        // The files beside each that holds entries, and whose folder each is.
+        // Those of file i are beside[besideFrom[i], besideFrom[i + 1]); a package's files hold at
+        // most kMostFiles among them, however many aircraft it has.
         const Text program = programFile();
         std::vector<Text> beside;
-        std::vector<std::size_t> besideOf;
+        std::vector<std::size_t> besideFrom{0};
         std::vector<Text> entries;
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            entries.push_back(files[i].entry);
-            if (files[i].state.holdsEntries) {
-                for (Text& path :
-                     filesBeside(package.root, files[i].folder, files[i].entry, program)) {
+        for (const Pending& file : files) {
+            entries.push_back(file.entry);
+            if (file.state.holdsEntries && beside.size() < kMostFiles) {
+                for (Text& path : filesBeside(package.root, file.folder, file.entry, program,
+                                              kMostFiles - beside.size())) {
                     beside.push_back(std::move(path));
-                    besideOf.push_back(i);
                 }
             }
+            besideFrom.push_back(beside.size());
         }
         Cause why;
         ListBytes bytes;
@@ -343,8 +346,8 @@ std::vector<Text> PackageLists::settleAfter(std::size_t index, std::int64_t memo
                                                  Text(kGenerator)));
             }
             std::vector<Text> unlisted;
-            for (std::size_t j = 0; j < beside.size(); ++j) {
-                if (besideOf[j] == i && !reading.listed[j]) {
+            for (std::size_t j = besideFrom[i]; j < besideFrom[i + 1]; ++j) {
+                if (!reading.listed[j]) {
                     unlisted.push_back(beside[j]);
                 }
             }
@@ -364,9 +367,9 @@ std::vector<Text> PackageLists::settleAfter(std::size_t index, std::int64_t memo
         std::string edited = editedLayout(bytes.bytes, edits);
         std::string().swap(bytes.bytes);
         SealedFacts sealed;
-        const bool placed = beginReplacement(layout, why) &&
-                            writeReplacement(layout, edited.data(), edited.size(), why) &&
-                            sealReplacement(layout, sealed, why) && commitReplacement(layout, why);
+        placed = beginReplacement(layout, why) &&
+                 writeReplacement(layout, edited.data(), edited.size(), why) &&
+                 sealReplacement(layout, sealed, why) && commitReplacement(layout, why);
         for (const Update& update : updates) {
             notes.push_back(placed ? updated(update) : notUpdated(update, why));
         }
@@ -374,7 +377,9 @@ std::vector<Text> PackageLists::settleAfter(std::size_t index, std::int64_t memo
         // What the list took is freed by now; the files themselves are not the list's to fail.
         abandonReplacement(layout);
         notes.clear();
-        refused(causeOf(CauseKind::tooLargeForMemory));
+        if (!placed) {
+            refused(causeOf(CauseKind::tooLargeForMemory));
+        }
     }
     return notes;
 }

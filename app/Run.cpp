@@ -58,7 +58,7 @@ struct Outcome {
     std::vector<Text> notes;  // whole lines: what the new file or the package lacks
     bool listed = false;      // the file was looked at, or rewritten: its package's list follows it
     ListedFile state;         // as it then stands
-    std::int64_t memoryLeft = 0;  // of the budget, once the sections are held
+    std::int64_t memoryLeft = 0;  // of the budget, less what the file's sections hold
 };
 
 // What the loaded sections hold in memory: each section and its two buffers, with what the
@@ -87,6 +87,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
     Replacement file;
     try {
         const std::int64_t budget = settings.memoryBudget;
+        outcome.memoryLeft = budget;  // until sections are held
         if (!openOriginal(path.c_str(), file, outcome.why)) {
             return outcome;
         }
@@ -166,6 +167,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
+        outcome.memoryLeft = settings.memoryBudget;
         if (!outcome.done) {
             outcome.why = causeOf(CauseKind::tooLargeForMemory);
         }
@@ -348,7 +350,13 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
         if (outcome.listed) {
             packages.record(index, outcome.state);
         }
-        const std::vector<Text> listNotes = packages.settleAfter(index, outcome.memoryLeft);
+        std::vector<Text> listNotes;
+        try {
+            listNotes = packages.settleAfter(index, outcome.memoryLeft);
+        } catch (const ProgramFault& fault) {
+            // The list is as it was; the file's own lines still follow.
+            listNotes.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
+        }
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
         EntryWarnings warnings =
             warningsOn(path, sections, outcome, std::move(found.textures[index]));

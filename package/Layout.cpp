@@ -174,8 +174,10 @@ void addEntryEdits(const LayoutEntry& entry, std::int64_t size, std::int64_t dat
 }
 
 std::string editedLayout(const std::string& layout, std::vector<DigitEdit> edits) {
-    std::sort(edits.begin(), edits.end(),
-              [](const DigitEdit& a, const DigitEdit& b) { return a.span.begin < b.span.begin; });
+    // Stable, so that where two edits name the same number the first one asked for stands.
+    std::stable_sort(edits.begin(), edits.end(), [](const DigitEdit& a, const DigitEdit& b) {
+        return a.span.begin < b.span.begin;
+    });
     std::string edited;
     edited.reserve(layout.size() + 20 * edits.size());
     std::size_t copied = 0;  // the list's bytes up to here are in `edited`

@@ -19,6 +19,13 @@ Text inside(const Text& folder, const char* name) {
     return path += Text(name);
 }
 
+// Whether `name` in `folder` leads to a `standing`, a link followed as opening it would.
+bool leadsTo(const Text& folder, const char* name, Standing standing) {
+    Standing found = Standing::missing;
+    Text reason;
+    return examinePath(inside(folder, name), found, reason) && found == standing;
+}
+
 void addFilesUnder(const Text& folder, const Text& relative, std::size_t most,
                    std::vector<Text>& files) {
     std::vector<Text> folders;
@@ -30,8 +37,7 @@ void addFilesUnder(const Text& folder, const Text& relative, std::size_t most,
         if (entry.kind == EntryKind::folder) {
             folders.push_back(std::move(path));
         } else if (entry.kind == EntryKind::file ||
-                   (entry.kind == EntryKind::link &&
-                    kindOf(inside(folder, entry.name)) == PathKind::file)) {
+                   (entry.kind == EntryKind::link && leadsTo(folder, entry.name, Standing::file))) {
             files.push_back(std::move(path));
         }
     };
@@ -46,7 +52,7 @@ void addFilesUnder(const Text& folder, const Text& relative, std::size_t most,
 }  // namespace
 
 bool leadsToFolder(const Text& folder, const char* name) {
-    return kindOf(inside(folder, name)) == PathKind::folder;
+    return leadsTo(folder, name, Standing::folder);
 }
 
 bool foldersIn(const Text& folder, const char* prefix, Text& names, Text& why) {
