@@ -62,12 +62,14 @@ std::int64_t kilobytesIn(const char* path, const std::string& key) {
     return -1;
 }
 
-// What a resource limit leaves, given what the process uses of it already.
-std::int64_t leftUnder(int resource, std::int64_t used) {
+// What a resource limit leaves, given what the process uses of it already, which /proc/self/status
+// gives as `usedKey`; asked only where a limit is set, since most processes have none.
+std::int64_t leftUnder(int resource, const char* usedKey) {
     rlimit limit{};
     if (getrlimit(resource, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) {
         return kUnlimited;
     }
+    const std::int64_t used = kilobytesIn("/proc/self/status", usedKey);
     return std::max<std::int64_t>(
         0, static_cast<std::int64_t>(limit.rlim_cur) - std::max<std::int64_t>(used, 0));
 }
@@ -135,8 +137,8 @@ std::int64_t leftInControlGroups() {
 }  // namespace
 
 std::int64_t memoryTheProgramMayTake() {
-    std::int64_t left = leftUnder(RLIMIT_AS, kilobytesIn("/proc/self/status", "VmSize:"));
-    left = std::min(left, leftUnder(RLIMIT_DATA, kilobytesIn("/proc/self/status", "VmData:")));
+    std::int64_t left = leftUnder(RLIMIT_AS, "VmSize:");
+    left = std::min(left, leftUnder(RLIMIT_DATA, "VmData:"));
     left = std::min(left, leftInControlGroups());
     const std::int64_t available = kilobytesIn("/proc/meminfo", "MemAvailable:");
     if (available >= 0) {
