@@ -159,7 +159,6 @@ class FoldedNames {
   public:
     // Room for `names` names in all, so that no slot moves while they are added.
     void reserve(std::size_t names) {
-        names_.reserve(names);
         if (2 * names <= slots_.size()) {
             return;
         }
@@ -167,11 +166,12 @@ class FoldedNames {
         while (2 * names > size) {
             size *= 2;
         }
-        slots_.assign(size, 0);
-        for (std::size_t index = 0; index < names_.size(); ++index) {
-            const Name& name = names_[index];
-            const std::uint64_t hash = foldedHash(std::string_view(name.chars, name.length));
-            *freeSlot(hash) = slotOf(hash, index);
+        std::vector<Slot> old(size);
+        old.swap(slots_);
+        for (const Slot& slot : old) {
+            if (slot.chars != nullptr) {
+                *freeSlot(foldedHash(std::string_view(slot.chars, slot.length))) = slot;
+            }
         }
     }
 
@@ -183,11 +183,9 @@ class FoldedNames {
 
     void prefetchName(std::uint64_t hash) const {
         if (!slots_.empty()) {
-            const std::uint64_t slot = slots_[hash & (slots_.size() - 1)];
-            if (slot != 0 && tagIn(slot) == tagOf(hash)) {
-                const Name& name = names_[indexIn(slot)];
-                prefetch(&name);
-                prefetch(name.chars);
+            const Slot& slot = slots_[hash & (slots_.size() - 1)];
+            if (slot.chars != nullptr && slot.tag == tagOf(hash)) {
+                prefetch(slot.chars);
             }
         }
     }
@@ -195,11 +193,13 @@ class FoldedNames {
     // The entry that brought the name equal to `chars`, whose hash is `hash`; when there is none,
     // `entry`, added with it (room must have been reserved).
     const Section* add(std::string_view chars, std::uint64_t hash, const Section* entry) {
-        if (const Name* name = find(chars, hash)) {
-            return name->entry;
+        if (const Slot* slot = find(chars, hash)) {
+            return slot->entry;
         }
-        *freeSlot(hash) = slotOf(hash, names_.size());
-        names_.push_back(Name{chars.data(), static_cast<std::uint32_t>(chars.size()), entry});
+        // A view of nothing at all would mark the slot free.
+        *freeSlot(hash) = Slot{chars.data() != nullptr ? chars.data() : "", entry, tagOf(hash),
+                               static_cast<std::uint32_t>(chars.size())};
+        ++count_;
         return entry;
     }
 
@@ -207,59 +207,48 @@ class FoldedNames {
         return find(chars, hash) != nullptr;
     }
 
-    std::size_t size() const { return names_.size(); }
+    std::size_t size() const { return count_; }
 
   private:
-    // The names in the order they were added. A slot holds the upper half of a name's hash and
-    // one more than the name's index here (0 marks a free slot): a table of eight-byte slots keeps
-    // as much of itself in the processor's caches as it can, and a look for a name that is not
-    // there, the usual one, reads nothing else.
-    struct Name {
-        const char* chars;
-        std::uint32_t length;
-        const Section* entry;
+    // A slot holds its name whole, so that a look reads one slot and, where the hashes agree,
+    // the name's characters: nothing in between.
+    struct Slot {
+        const char* chars = nullptr;  // none: the slot is free
+        const Section* entry = nullptr;
+        std::uint32_t tag = 0;  // the upper half of the name's hash
+        std::uint32_t length = 0;
     };
 
     static std::uint32_t tagOf(std::uint64_t hash) {
         return static_cast<std::uint32_t>(hash >> 32);
     }
-    static std::uint64_t slotOf(std::uint64_t hash, std::size_t index) {
-        return (std::uint64_t{tagOf(hash)} << 32) | (index + 1);
-    }
-    static std::uint32_t tagIn(std::uint64_t slot) {
-        return static_cast<std::uint32_t>(slot >> 32);
-    }
-    static std::size_t indexIn(std::uint64_t slot) {
-        return static_cast<std::size_t>(slot & 0xffffffffU) - 1;
-    }
 
-    const Name* find(std::string_view chars, std::uint64_t hash) const {
+    const Slot* find(std::string_view chars, std::uint64_t hash) const {
         if (slots_.empty()) {
             return nullptr;
         }
         const std::size_t mask = slots_.size() - 1;
-        for (std::size_t at = hash & mask; slots_[at] != 0; at = (at + 1) & mask) {
-            if (tagIn(slots_[at]) == tagOf(hash)) {
-                const Name& name = names_[indexIn(slots_[at])];
-                if (sameIgnoringCase(std::string_view(name.chars, name.length), chars)) {
-                    return &name;
-                }
+        for (std::size_t at = hash & mask; slots_[at].chars != nullptr; at = (at + 1) & mask) {
+            const Slot& slot = slots_[at];
+            if (slot.tag == tagOf(hash) &&
+                sameIgnoringCase(std::string_view(slot.chars, slot.length), chars)) {
+                return &slot;
             }
         }
         return nullptr;
     }
 
-    std::uint64_t* freeSlot(std::uint64_t hash) {
+    Slot* freeSlot(std::uint64_t hash) {
         const std::size_t mask = slots_.size() - 1;
         std::size_t at = hash & mask;
-        while (slots_[at] != 0) {
+        while (slots_[at].chars != nullptr) {
             at = (at + 1) & mask;
         }
         return &slots_[at];
     }
 
-    std::vector<std::uint64_t> slots_;
-    std::vector<Name> names_;
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
 };
 
 // The texture folders beside the file, by what follows "texture.", and whether a plain "texture"
