@@ -250,20 +250,19 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
 }
 
 // Every line on standard error names the file by its full path, so that the user can find it.
-void report(const Text& path, const Outcome& outcome, const EntryWarnings& warnings) {
+void report(const Text& path, const Outcome& outcome, const EntryWarnings& warnings,
+            std::vector<Text>& lines) {
     const Text prefix = fullPathOf(path) + Text(": ");
-    writeErrorLine(prefix + (outcome.done ? summaryOf(outcome) : worded(outcome.why)));
+    lines.push_back(prefix + (outcome.done ? summaryOf(outcome) : worded(outcome.why)));
     for (const Warning& warning : warnings.shown) {
-        writeErrorLine(prefix + wordingOf(warning));
+        lines.push_back(prefix + wordingOf(warning));
     }
     if (warnings.total > warnings.shown.size()) {
         const std::size_t more = warnings.total - warnings.shown.size();
-        writeErrorLine(prefix + Text("and ") + toDecimal(static_cast<std::int32_t>(more)) +
-                       Text(more == 1 ? " more warning like these" : " more warnings like these"));
+        lines.push_back(prefix + Text("and ") + toDecimal(static_cast<std::int32_t>(more)) +
+                        Text(more == 1 ? " more warning like these" : " more warnings like these"));
     }
-    for (const Text& note : outcome.notes) {
-        writeErrorLine(note);
-    }
+    lines.insert(lines.end(), outcome.notes.begin(), outcome.notes.end());
 }
 
 }  // namespace
@@ -284,7 +283,7 @@ using TitlesInRun = std::unordered_map<std::string, TitleOrigin>;
 // before costs a lookup and nothing more: no copy is made, and the entry's name is looked up only
 // for a title met first or one to warn of.
 void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, TitlesInRun& titles,
-                              std::size_t& warningsLeft) {
+                              std::size_t& warningsLeft, std::vector<Text>& lines) {
     const Text file = fullPathOf(path);
     std::string folded;  // reused from title to title
     for (const Section* section = sections.head; section != nullptr; section = section->next) {
@@ -313,7 +312,7 @@ void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, Tit
         warning.first = first->second.entry;
         warning.file = first->second.file;
         warning.value = Text(std::string(title.chars).c_str());
-        writeErrorLine(file + Text(": ") + wordingOf(warning));
+        lines.push_back(file + Text(": ") + wordingOf(warning));
     }
 }
 
@@ -346,6 +345,7 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
     Totals& totals = run.totals;
     SectionList sections;
     Outcome outcome = tidyFile(path, sections, settings);
+    std::vector<Text> lines;  // what is said of the file, written at once
     try {
         if (outcome.listed) {
             packages.record(index, outcome.state);
@@ -365,17 +365,18 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             warnings.shown.resize(warningsLeft);
         }
         warningsLeft -= warnings.shown.size();
-        report(path, outcome, warnings);
+        report(path, outcome, warnings, lines);
         for (const Text& change : outcome.changes) {
-            writeErrorLine(fullPathOf(path) + Text(": ") + change);
+            lines.push_back(fullPathOf(path) + Text(": ") + change);
         }
         if (outcome.done && severalFiles) {
-            warnOfTitlesInOtherFiles(path, sections, run.titles, warningsLeft);
+            warnOfTitlesInOtherFiles(path, sections, run.titles, warningsLeft, lines);
         }
     } catch (const ProgramFault& fault) {
         // The file is as the outcome says; only the rest of what there was to say is lost.
-        writeErrorLine(fullPathOf(path) + Text(": ") + worded(fault.cause()));
+        lines.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
     }
+    writeErrorLines(lines);
     discardSections(sections);
     if (!outcome.done) {
         ++totals.refused;

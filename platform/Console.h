@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 #include "text/Text.h"
 
 // Writes one line of UTF-8 text and a line end to standard error so that it reads correctly
@@ -7,6 +9,10 @@
 // whatever their code page), and a file or pipe receives the UTF-8 bytes. The line is written as
 // withControlsEscaped gives it.
 void writeErrorLine(const Text& line);
+
+// The lines, each as writeErrorLine writes it, in one write: a file's report of a hundred
+// warnings is one system call, and a console draws it once.
+void writeErrorLines(const std::vector<Text>& lines);
 
 // `line` with every control character written as a visible `\xHH` (two lowercase hex digits), so
 // that a title or path from a downloaded file cannot drive the terminal that shows it: set its

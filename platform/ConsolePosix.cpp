@@ -24,12 +24,18 @@ constexpr const char* kEraseLine = "\r\x1b[K";
 
 // One write for the line and its end, so that lines from the program never interleave with
 // another's and a long report costs one system call a line.
-void writeErrorLine(const Text& line) {
+void writeErrorLines(const std::vector<Text>& lines) {
     Text whole = gProgressShown ? Text(kEraseLine) : Text();
     gProgressShown = false;
-    whole += withControlsEscaped(line);
-    whole += '\n';
+    for (const Text& line : lines) {
+        whole += withControlsEscaped(line);
+        whole += '\n';
+    }
     std::cerr << whole;
+}
+
+void writeErrorLine(const Text& line) {
+    writeErrorLines({line});
 }
 
 bool errorIsConsole() {

@@ -61,9 +61,12 @@ void showProgress(const Text& line) {
     gProgressShown = !line.empty();
 }
 
-void writeErrorLine(const Text& line) {
-    // A console with virtual terminal processing obeys escape sequences as a terminal does.
-    Text whole = withControlsEscaped(line);
+void writeErrorLines(const std::vector<Text>& lines) {
+    Text whole;
+    for (const Text& line : lines) {
+        whole += withControlsEscaped(line);
+        whole += '\n';
+    }
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (err != nullptr && err != INVALID_HANDLE_VALUE && GetConsoleMode(err, &mode)) {
@@ -71,14 +74,24 @@ void writeErrorLine(const Text& line) {
         if (consoleWidth(err, width)) {
             eraseProgress(err, width);
         }
-        const std::wstring wide = wideFromUtf8(whole) + L"\r\n";
+        // A console with virtual terminal processing obeys escape sequences as a terminal does;
+        // it ends a line at CR LF.
+        std::wstring wide;
+        for (const wchar_t c : wideFromUtf8(whole)) {
+            if (c == L'\n') {
+                wide += L'\r';
+            }
+            wide += c;
+        }
         DWORD written = 0;
         WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    // One write for the line and its end.
-    whole += '\n';
     std::cerr << whole;
+}
+
+void writeErrorLine(const Text& line) {
+    writeErrorLines({line});
 }
 
 void waitForKey() {
