@@ -61,18 +61,6 @@ struct Outcome {
     std::int64_t memoryLeft = 0;  // of the budget, less what the file's sections hold
 };
 
-// What the loaded sections hold in memory: each section and its two buffers, with what the
-// allocator adds to each. The package's list may take what they leave of the budget.
-std::int64_t memoryHeldBy(const SectionList& sections) {
-    constexpr std::int64_t kAllocationOverhead = 4 * sizeof(void*);
-    std::int64_t held = 0;
-    for (const Section* section = sections.head; section != nullptr; section = section->next) {
-        held += static_cast<std::int64_t>(sizeof(Section)) + section->header.capacity() +
-                section->body.capacity() + 3 * kAllocationOverhead;
-    }
-    return held;
-}
-
 // Opens the file, loads its sections, renumbers the entries and, where that changed anything,
 // puts the result in the file's place. Any failure stops the run before the file is touched.
 //
@@ -114,7 +102,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
                 outcome.changes.push_back(before[at] + Text(" -> ") + after);
             }
         }
-        outcome.memoryLeft = budget - memoryHeldBy(sections);
+        outcome.memoryLeft = budget - memoryOfSections(sections);
         const bool nothingToDo =
             outcome.summary.entries == 0 ||
             (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0);
@@ -229,8 +217,9 @@ Text summaryOf(const Outcome& outcome) {
 
 // The lines that follow the summary: what will still hide an entry, the first few kept.
 // `textures` are the folders beside the file, where the listing that found the file told them.
+// At most `most` are kept as warnings.
 EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome,
-                         TextureFolders textures) {
+                         TextureFolders textures, std::size_t most) {
     EntryWarnings warnings;
     if (!outcome.done || outcome.summary.entries == 0) {
         return warnings;
@@ -241,7 +230,7 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
             folders.listed =
                 foldersIn(folderOf(path), kTextureFolderPrefix, folders.names, folders.why);
         }
-        warnings = entryWarnings(sections, folders, kMostWarnings,
+        warnings = entryWarnings(sections, folders, most,
                                  static_cast<std::size_t>(outcome.summary.entries));
     } catch (const std::bad_alloc&) {
         warnings = EntryWarnings();  // the file is tidy; only the advice is lost
@@ -359,7 +348,8 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
         }
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
         EntryWarnings warnings =
-            warningsOn(path, sections, outcome, std::move(found.textures[index]));
+            warningsOn(path, sections, outcome, std::move(found.textures[index]),
+                       std::min(kMostWarnings, warningsLeft));
         // The run's own cap: past it, warnings are only counted.
         if (warnings.shown.size() > warningsLeft) {
             warnings.shown.resize(warningsLeft);
