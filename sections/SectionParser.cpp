@@ -114,11 +114,12 @@ bool SectionParser::grow(std::size_t extra) {
         return refuse(CauseKind::tooLargeForMemory);
     }
     const std::size_t needed = used + extra;
-    // As large as the budget leaves, when that is less than the block would be.
+    // Where the budget does not leave room for the block it would be, only what is needed: the
+    // rest must stay for the nodes and headers, which take blocks of their own.
     const std::int64_t available =
         memoryBudget_ - (taken_ - given) - static_cast<std::int64_t>(sizeof(SectionBlock));
-    const std::size_t size = static_cast<std::size_t>(std::min<std::int64_t>(
-        static_cast<std::int64_t>(std::max(nextBlock_, needed + needed / 2)), available));
+    const std::size_t preferred = std::max(nextBlock_, needed + needed / 2);
+    const std::size_t size = static_cast<std::int64_t>(preferred) <= available ? preferred : needed;
     const std::ptrdiff_t lineAt = line_ - body_;
     if (alone) {
         bodyBlock_ = resizeSectionBlock(list_, bodyBlock_, size);
@@ -159,7 +160,10 @@ bool SectionParser::placeNode(std::size_t headerLength) {
     section_ = nodeAt_;
     section_[sizeof(Section)] = '\0';  // an empty header, until one is copied in
     nodeAt_ += size;
-    headerCapacity_ = static_cast<std::int32_t>(size - sizeof(Section));
+    // A header near the longest line a Text holds leaves less slack than that: its capacity is
+    // still one a Text can hold, and a longer number then takes a place of its own.
+    headerCapacity_ = static_cast<std::int32_t>(
+        std::min<std::size_t>(size - sizeof(Section), static_cast<std::size_t>(INT32_MAX)));
     return true;
 }
 
