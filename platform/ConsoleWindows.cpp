@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <iostream>
 #include <string>
 
@@ -83,8 +84,18 @@ void writeErrorLines(const std::vector<Text>& lines) {
             }
             wide += c;
         }
-        DWORD written = 0;
-        WriteConsoleW(err, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        // Older consoles refuse a write past about 64 KB, so a long report goes in pieces.
+        constexpr std::size_t kPiece = 8192;
+        for (std::size_t at = 0; at < wide.size();) {
+            std::size_t count = std::min(kPiece, wide.size() - at);
+            if (count == kPiece && wide[at + count - 1] >= 0xD800 &&
+                wide[at + count - 1] <= 0xDBFF) {
+                --count;  // a character's two halves go together
+            }
+            DWORD written = 0;
+            WriteConsoleW(err, wide.data() + at, static_cast<DWORD>(count), &written, nullptr);
+            at += count;
+        }
         return;
     }
     std::cerr << whole;
