@@ -23,6 +23,9 @@ void writeErrorLines(const std::vector<Text>& lines);
 // paths are full of (so a `\x1b` shown may also be those four characters in the file).
 Text withControlsEscaped(const Text& line);
 
+// The same, appended to `shown`: a report is built in one buffer.
+void appendControlsEscaped(Text& shown, const Text& line);
+
 // Whether standard error goes to a terminal or console, where a progress line can be shown.
 bool errorIsConsole();
 

@@ -28,7 +28,7 @@ void writeErrorLines(const std::vector<Text>& lines) {
     Text whole = gProgressShown ? Text(kEraseLine) : Text();
     gProgressShown = false;
     for (const Text& line : lines) {
-        whole += withControlsEscaped(line);
+        appendControlsEscaped(whole, line);
         whole += '\n';
     }
     std::cerr << whole;

@@ -1,5 +1,6 @@
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/Console.h"
 
@@ -43,17 +44,39 @@ void appendEscaped(Text& shown, unsigned char code) {
     shown.append(escape, sizeof escape);
 }
 
+// Whether none of the eight bytes at `at` needs a second look: each is printable ASCII, so a
+// report's long plain runs are copied without being read byte by byte.
+bool eightPlain(const unsigned char* at) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+    constexpr std::uint64_t kHighs = kOnes * 0x80;
+    const std::uint64_t below20 = (word - kOnes * 0x20) & ~word & kHighs;
+    const std::uint64_t delta = word ^ (kOnes * 0x7F);
+    const std::uint64_t isDel = (delta - kOnes) & ~delta & kHighs;
+    return ((word & kHighs) | below20 | isDel) == 0;
+}
+
 }  // namespace
 
-Text withControlsEscaped(const Text& line) {
+void appendControlsEscaped(Text& shown, const Text& line) {
     const auto* bytes = reinterpret_cast<const unsigned char*>(line.c_str());
     const auto size = static_cast<std::size_t>(line.length());
-    Text shown;
-    shown.reserve(std::int64_t{line.length()} + 1);
+    shown.reserve(std::int64_t{shown.length()} + line.length() + 1);
     std::size_t kept = 0;  // bytes[kept, at) are still to be copied as they are
     std::size_t at = 0;
     while (at < size) {
+        while (size - at >= 8 && eightPlain(bytes + at)) {
+            at += 8;
+        }
+        if (at == size) {
+            break;
+        }
         const unsigned char byte = bytes[at];
+        if (byte >= 0x20 && byte < 0x7F) {
+            ++at;
+            continue;
+        }
         const std::size_t sequence = byte < 0x80 ? 1 : utf8LengthAt(bytes + at, size - at);
         const std::size_t length = sequence == 0 ? 1 : sequence;
         int control = -1;
@@ -76,5 +99,10 @@ Text withControlsEscaped(const Text& line) {
         at += length;
     }
     shown.append(line.c_str() + kept, at - kept);
+}
+
+Text withControlsEscaped(const Text& line) {
+    Text shown;
+    appendControlsEscaped(shown, line);
     return shown;
 }

@@ -65,7 +65,7 @@ void showProgress(const Text& line) {
 void writeErrorLines(const std::vector<Text>& lines) {
     Text whole;
     for (const Text& line : lines) {
-        whole += withControlsEscaped(line);
+        appendControlsEscaped(whole, line);
         whole += '\n';
     }
     HANDLE err = GetStdHandle(STD_ERROR_HANDLE);

@@ -1,0 +1,31 @@
+// What reaches a terminal from a file: every control character shown as \xHH wherever it stands in
+// a line, since the plain runs of a line are passed over eight bytes at a time.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "platform/Console.h"
+
+namespace {
+
+TEST(ConsoleText, EscapesEachControlWhereverItStandsAndKeepsTheRest) {
+    for (int code = 1; code < 0x100; ++code) {  // a Text ends at a NUL
+        // A lone byte 0x80-0x9F is a C1 control to an 8-bit terminal; 0xA0-0xFF a Windows-1252
+        // letter.
+        const bool control = (code < 0x20 && code != '\t') || (code >= 0x7F && code <= 0x9F);
+        char escaped[5];
+        std::snprintf(escaped, sizeof escaped, "\\x%02x", code);
+        const std::string shown = control ? escaped : std::string(1, static_cast<char>(code));
+        for (std::size_t at = 0; at < 20; ++at) {
+            std::string line(20, 'a');
+            line[at] = static_cast<char>(code);
+            std::string expected(20, 'a');
+            expected.replace(at, 1, shown);
+            EXPECT_EQ(std::string(withControlsEscaped(Text(line.c_str())).c_str()), expected)
+                << "byte " << code << " at " << at;
+        }
+    }
+}
+
+}  // namespace
