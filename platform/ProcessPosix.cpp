@@ -39,7 +39,7 @@ const int kEndingSignals[] = {
 #endif
 };
 
-sigset_t handledSignals() {
+sigset_t signalsToHandle() {
     sigset_t set;
     sigemptyset(&set);
     for (int sig : kEndingSignals) {
@@ -48,6 +48,12 @@ sigset_t handledSignals() {
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
         sigaddset(&set, sig);
     }
+    return set;
+}
+
+// Built once: every HeldBack and every handler installed uses it.
+const sigset_t& handledSignals() {
+    static const sigset_t set = signalsToHandle();
     return set;
 }
 
@@ -63,16 +69,15 @@ void cleanUpAndEnd(int sig) {
     raise(sig);  // delivered once the handler returns: ends the process as the signal would have
 }
 
-void handle(int sig) {
+// Puts `action` in place for `sig`, unless the process was started ignoring it (nohup): then the
+// ignoring is put back. The caller holds the signals back meanwhile, and setting a pending signal
+// to be ignored discards it, so such a signal is never taken for one to end on.
+void handle(int sig, const struct sigaction& action) {
     struct sigaction previous {};
-    sigaction(sig, nullptr, &previous);
+    sigaction(sig, &action, &previous);
     if (previous.sa_handler == SIG_IGN) {
-        return;  // started to ignore it (nohup): keep ignoring it
+        sigaction(sig, &previous, nullptr);
     }
-    struct sigaction action {};
-    action.sa_handler = cleanUpAndEnd;
-    action.sa_mask = handledSignals();  // one cleanup at a time
-    sigaction(sig, &action, nullptr);
 }
 
 }  // namespace
@@ -87,8 +92,7 @@ void dropLive(int slot) {
 
 HeldBack::HeldBack() {
     if (gHeldDepth++ == 0) {
-        const sigset_t set = handledSignals();
-        sigprocmask(SIG_BLOCK, &set, &gMaskBeforeHolding);
+        sigprocmask(SIG_BLOCK, &handledSignals(), &gMaskBeforeHolding);
     }
 }
 
@@ -112,11 +116,15 @@ void setTerminalModeForSignals(const termios* mode) {
 void prepareProcess() {
     signal(SIGXFSZ, SIG_IGN);  // a write past a file size limit then fails with EFBIG
     signal(SIGPIPE, SIG_IGN);  // a closed console pipe then fails the write, not the process
+    struct sigaction action {};
+    action.sa_handler = os::cleanUpAndEnd;
+    action.sa_mask = os::handledSignals();  // one cleanup at a time
+    const os::HeldBack held;
     for (int sig : os::kEndingSignals) {
-        os::handle(sig);
+        os::handle(sig, action);
     }
     for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) {
-        os::handle(sig);
+        os::handle(sig, action);
     }
 }
 

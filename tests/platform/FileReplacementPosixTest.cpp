@@ -181,8 +181,19 @@ TEST(ReplacementOnPosix, KeepsTheSetIdBitsOfAnUnprivilegedUsersFile) {
 
 // Ctrl-C, a termination, a hang-up, a CPU limit or any other signal that ends a process, while
 // the new content is being written, must take the temporary file with the process, and end it as
-// the signal would.
+// the signal would. A signal the process was started ignoring (nohup) stays ignored.
 TEST(ReplacementOnPosix, AnInterruptedSaveLeavesNoTemporaryFile) {
+    const pid_t ignoring = fork();
+    ASSERT_GE(ignoring, 0);
+    if (ignoring == 0) {
+        signal(SIGHUP, SIG_IGN);
+        prepareProcess();
+        raise(SIGHUP);
+        _exit(4);
+    }
+    int ignoredStatus = 0;
+    ASSERT_EQ(waitpid(ignoring, &ignoredStatus, 0), ignoring);
+    EXPECT_TRUE(WIFEXITED(ignoredStatus) && WEXITSTATUS(ignoredStatus) == 4);
     for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGALRM, SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF,
                     SIGXCPU, SIGRTMIN}) {
         TempFolder folder;
