@@ -1,12 +1,14 @@
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "platform/Memory.h"
@@ -15,49 +17,96 @@ namespace {
 
 constexpr std::int64_t kUnlimited = std::numeric_limits<std::int64_t>::max();
 
+// The start of the small text file at `path` (these hold a few kilobytes), or "" where it cannot
+// be read. Plain system calls: a stream would set up a locale for each of them.
+std::string startOf(const char* path) {
+    std::string text;
+    const int fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return text;
+    }
+    char buffer[16384];
+    std::size_t got = 0;
+    while (got < sizeof buffer) {
+        const ssize_t now = read(fd, buffer + got, sizeof buffer - got);
+        if (now > 0) {
+            got += static_cast<std::size_t>(now);
+        } else if (now == 0 || errno != EINTR) {
+            break;
+        }
+    }
+    close(fd);
+    text.assign(buffer, got);
+    return text;
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The blank-separated word of `text` that starts at or after `at`, and `at` moved past it.
+std::string_view wordFrom(std::string_view text, std::size_t& at) {
+    while (at < text.size() && isSpace(text[at])) {
+        ++at;
+    }
+    const std::size_t start = at;
+    while (at < text.size() && !isSpace(text[at])) {
+        ++at;
+    }
+    return text.substr(start, at - start);
+}
+
 // The whole of `word` read as a count of bytes, or false.
-bool bytesIn(const std::string& word, std::int64_t& bytes) {
+bool bytesIn(std::string_view word, std::int64_t& bytes) {
     const char* const end = word.data() + word.size();
     const std::from_chars_result read = std::from_chars(word.data(), end, bytes);
-    return read.ec == std::errc() && read.ptr == end && bytes >= 0;
+    return !word.empty() && read.ec == std::errc() && read.ptr == end && bytes >= 0;
 }
 
 // A number that a control group file holds, or kUnlimited for "max" or none.
 std::int64_t numberIn(const std::string& path) {
-    std::ifstream in(path);
-    std::string word;
+    const std::string text = startOf(path.c_str());
+    std::size_t at = 0;
     std::int64_t value = 0;
-    if (!(in >> word) || !bytesIn(word, value)) {
+    if (!bytesIn(wordFrom(text, at), value)) {
         return kUnlimited;
     }
     return value < (std::int64_t{1} << 62) ? value : kUnlimited;  // v1's "unlimited"
 }
 
 // The value of `key` in a control group's memory.stat of "key value" lines, or 0.
-std::int64_t statIn(const std::string& path, const char* key) {
-    std::ifstream in(path);
-    std::string name;
-    std::string word;
-    while (in >> name >> word) {
+std::int64_t statIn(const std::string& path, std::string_view key) {
+    const std::string text = startOf(path.c_str());
+    std::size_t at = 0;
+    for (;;) {
+        const std::string_view name = wordFrom(text, at);
+        const std::string_view word = wordFrom(text, at);
+        if (word.empty()) {
+            return 0;
+        }
         std::int64_t value = 0;
         if (name == key) {
             return bytesIn(word, value) ? value : 0;
         }
     }
-    return 0;
 }
 
 // The value of `key` in a /proc file of "Key:  N kB" lines, in bytes, or -1.
-std::int64_t kilobytesIn(const char* path, const std::string& key) {
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        if (line.compare(0, key.size(), key) == 0) {
-            std::istringstream value(line.substr(key.size()));
-            long long kilobytes = -1;
-            value >> kilobytes;
-            return kilobytes < 0 ? -1 : kilobytes * 1024;
+std::int64_t kilobytesIn(const char* path, std::string_view key) {
+    const std::string text = startOf(path);
+    for (std::size_t line = 0; line < text.size();) {
+        std::size_t lineEnd = text.find('\n', line);
+        lineEnd = lineEnd == std::string::npos ? text.size() : lineEnd;
+        if (text.compare(line, key.size(), key) == 0) {
+            std::size_t at = line + key.size();
+            const std::string_view number = wordFrom(std::string_view(text).substr(0, lineEnd), at);
+            std::int64_t kilobytes = -1;
+            if (!bytesIn(number, kilobytes) || kilobytes > kUnlimited / 1024) {
+                return -1;
+            }
+            return kilobytes * 1024;
         }
+        line = lineEnd + 1;
     }
     return -1;
 }
@@ -76,10 +125,13 @@ std::int64_t leftUnder(int resource, const char* usedKey) {
 
 // What the control groups above the process leave: each level's limit less its use, the least.
 std::int64_t leftInControlGroups() {
-    std::ifstream in("/proc/self/cgroup");
-    std::string line;
+    const std::string groups = startOf("/proc/self/cgroup");
     std::int64_t left = kUnlimited;
-    while (std::getline(in, line)) {
+    for (std::size_t lineAt = 0; lineAt < groups.size();) {
+        std::size_t lineEnd = groups.find('\n', lineAt);
+        lineEnd = lineEnd == std::string::npos ? groups.size() : lineEnd;
+        const std::string line = groups.substr(lineAt, lineEnd - lineAt);
+        lineAt = lineEnd + 1;
         const std::size_t first = line.find(':');
         const std::size_t second = line.find(':', first + 1);
         if (first == std::string::npos || second == std::string::npos) {
