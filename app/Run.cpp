@@ -244,7 +244,9 @@ void report(const Text& path, const Outcome& outcome, const EntryWarnings& warni
     const Text prefix = fullPathOf(path) + Text(": ");
     lines.push_back(prefix + (outcome.done ? summaryOf(outcome) : worded(outcome.why)));
     for (const Warning& warning : warnings.shown) {
-        lines.push_back(prefix + wordingOf(warning));
+        Text line = prefix;
+        appendWordingOf(line, warning);
+        lines.push_back(std::move(line));
     }
     if (warnings.total > warnings.shown.size()) {
         const std::size_t more = warnings.total - warnings.shown.size();
@@ -301,7 +303,9 @@ void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, Tit
         warning.first = first->second.entry;
         warning.file = first->second.file;
         warning.value = Text(std::string(title.chars).c_str());
-        lines.push_back(file + Text(": ") + wordingOf(warning));
+        Text line = file + Text(": ");
+        appendWordingOf(line, warning);
+        lines.push_back(std::move(line));
     }
 }
 

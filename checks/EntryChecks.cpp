@@ -4,14 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "renumber/Renumber.h"
-#include "text/Template.h"
 
 namespace {
 
@@ -347,15 +349,13 @@ struct Finding {
     std::string_view value;
 };
 
-Text textureFolderFor(const Text& value) {
-    if (value.empty()) {
-        return Text("texture");
+// The folder that texture=`value` names: texture.<value>, or a plain "texture" for an empty value.
+void appendTextureFolder(Text& line, const Text& value) {
+    line.append("texture", 7);
+    if (!value.empty()) {
+        line += '.';
+        line += value;
     }
-    Text folder;
-    folder.reserve(std::int64_t{value.length()} + 9);
-    folder.append("texture.", 8);
-    folder += value;
-    return folder;
 }
 
 // How each kind of warning reads: what is wrong, then what to do. In the text, {entry}, {first},
@@ -534,34 +534,66 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
     return warnings;
 }
 
-Text wordingOf(const Warning& warning) {
-    Text line;
-    for (const Wording& wording : kWordings) {
-        if (wording.kind != warning.kind) {
+// A wording split once at its {names}: a report words a hundred warnings of one kind, and
+// finding the braces in each would cost more than filling them in.
+struct WordingPiece {
+    std::string_view words;  // kept as they stand
+    std::string_view name;   // then this argument; empty after the last words
+};
+
+const std::vector<WordingPiece>& piecesOf(WarningKind kind) {
+    static const std::vector<std::vector<WordingPiece>> split = [] {
+        std::vector<std::vector<WordingPiece>> all(std::size(kWordings));
+        for (std::size_t row = 0; row < std::size(kWordings); ++row) {
+            std::vector<WordingPiece>& pieces = all[row];
+            std::string_view rest = kWordings[row].text;
+            for (;;) {
+                const std::size_t open = rest.find('{');
+                const std::size_t close =
+                    open == std::string_view::npos ? open : rest.find('}', open);
+                if (close == std::string_view::npos) {
+                    pieces.push_back(WordingPiece{rest, {}});
+                    break;
+                }
+                pieces.push_back(
+                    WordingPiece{rest.substr(0, open), rest.substr(open + 1, close - open - 1)});
+                rest.remove_prefix(close + 1);
+            }
+        }
+        return all;
+    }();
+    for (std::size_t row = 0; row < std::size(kWordings); ++row) {
+        if (kWordings[row].kind == kind) {
+            return split[row];
+        }
+    }
+    static const std::vector<WordingPiece> none;
+    return none;
+}
+
+void appendWordingOf(Text& line, const Warning& warning) {
+    const std::vector<WordingPiece>& pieces = piecesOf(warning.kind);
+    // Room for the whole line at once: a wording is a few hundred bytes, each argument in it at
+    // most twice.
+    line.reserve(std::int64_t{line.length()} + 320 +
+                 2 * (std::int64_t{warning.entry.length()} + warning.first.length() +
+                      warning.file.length() + 2 * std::int64_t{warning.value.length()}));
+    for (const WordingPiece& piece : pieces) {
+        line.append(piece.words.data(), piece.words.size());
+        const std::string_view name = piece.name;
+        if (name.empty()) {
             continue;
         }
-        const Text folder = warning.kind == WarningKind::missingTextureFolder
-                                ? textureFolderFor(warning.value)
-                                : Text();
-        // Room for the whole line at once: each argument stands in it at most twice.
-        line.reserve(static_cast<std::int64_t>(std::strlen(wording.text)) + 1 +
-                     2 * (std::int64_t{warning.entry.length()} + warning.first.length() +
-                          warning.file.length() + warning.value.length() + folder.length()));
-        fillTemplate(line, wording.text, [&warning, &folder](std::string_view name) -> const Text& {
-            if (name == "entry") {
-                return warning.entry;
-            }
-            if (name == "first") {
-                return warning.first;
-            }
-            if (name == "value") {
-                return warning.value;
-            }
-            if (name == "folder") {
-                return folder;
-            }
-            return warning.file;
-        });
+        if (name == "entry") {
+            line += warning.entry;
+        } else if (name == "first") {
+            line += warning.first;
+        } else if (name == "value") {
+            line += warning.value;
+        } else if (name == "folder") {
+            appendTextureFolder(line, warning.value);
+        } else {
+            line += warning.file;
+        }
     }
-    return line;
 }

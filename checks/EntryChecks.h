@@ -39,7 +39,7 @@ struct TextureFolders {
     Text names;
 };
 
-// What will keep an entry from showing. Each kind is worded by wordingOf.
+// What will keep an entry from showing. Each kind is worded by appendWordingOf.
 enum class WarningKind {
     noTitle,               // `entry` has no title=, so the simulator cannot list it
     sameTitle,             // `entry` has the title `value`, as `first` has before it
@@ -77,5 +77,6 @@ struct EntryWarnings {
 EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folders,
                             std::size_t most, std::size_t entries = 0);
 
-// What is wrong and what to do about it, in one line, without the file's path.
-Text wordingOf(const Warning& warning);
+// What is wrong and what to do about it, in one line, without the file's path, appended to
+// `line`: a report is built line by line without a copy of each.
+void appendWordingOf(Text& line, const Warning& warning);

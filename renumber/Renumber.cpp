@@ -43,15 +43,26 @@ struct Brackets {
     std::int32_t close = -1;
 };
 
+// Where `c` first stands in the NUL-terminated `chars`, or null, as std::strchr gives it: written
+// out, since a header's '[' is within its first few bytes and a call would cost more than the look.
+const char* firstOf(const char* chars, char c) {
+    for (; *chars != c; ++chars) {
+        if (*chars == '\0') {
+            return nullptr;
+        }
+    }
+    return chars;
+}
+
 Brackets bracketsOf(const Text& header) {
     const char* chars = header.c_str();
     Brackets b;
-    const char* open = std::strchr(chars, '[');
+    const char* open = firstOf(chars, '[');
     if (open == nullptr) {
         return b;  // the headerless leading section
     }
     b.open = static_cast<std::int32_t>(open - chars);
-    const char* close = std::strchr(open + 1, ']');
+    const char* close = firstOf(open + 1, ']');
     b.close = close != nullptr ? static_cast<std::int32_t>(close - chars) : header.length();
     return b;
 }
