@@ -278,7 +278,8 @@ void PackageLists::record(std::size_t index, const ListedFile& state) {
     pending.back().state = state;
 }
 
-std::vector<Text> PackageLists::settleAfter(std::size_t index, std::int64_t memoryBudget) {
+std::vector<Text> PackageLists::settleAfter(std::size_t index, MemoryBudget& memory,
+                                            std::int64_t held) {
     std::vector<Text> notes;
     if (index >= packageOf_.size() || packageOf_[index] < 0) {
         return notes;
@@ -322,15 +323,21 @@ std::vector<Text> PackageLists::settleAfter(std::size_t index, std::int64_t memo
             besideFrom.push_back(beside.size());
         }
         Cause why;
+        if (!openOriginal(list.c_str(), layout, why)) {
+            refused(why);
+            return notes;
+        }
+        const std::int64_t memoryBudget = memory.forInputOf(layout.expectedSize) - held;
         ListBytes bytes;
         bytes.memoryBudget = memoryBudget;
-        if (!openOriginal(list.c_str(), layout, why) || !readWhole(layout, bytes, why)) {
+        if (!readWhole(layout, bytes, why)) {
             refused(why);
             return notes;
         }
         LayoutReading reading;
-        const std::int64_t held = 2 * static_cast<std::int64_t>(bytes.bytes.size());
-        if (!readLayout(bytes.bytes, entries, beside, asSize(memoryBudget - held), reading, why)) {
+        const std::int64_t copies = 2 * static_cast<std::int64_t>(bytes.bytes.size());
+        if (!readLayout(bytes.bytes, entries, beside, asSize(memoryBudget - copies), reading,
+                        why)) {
             abandonReplacement(layout);
             refused(why);
             return notes;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/MemoryBudget.h"
 #include "platform/FileReplacement.h"
 #include "text/Text.h"
 
@@ -41,10 +42,11 @@ class PackageLists {
     void record(std::size_t index, const ListedFile& state);
 
     // Once file `index` is handled: when it is the last of its package's, reads the package's
-    // list, which with its edited copy may take `memoryBudget` bytes, brings the entries of the
-    // recorded files up to date in one safe replace, and tells what the list leaves out. The
-    // notes are whole lines, the list's path first.
-    std::vector<Text> settleAfter(std::size_t index, std::int64_t memoryBudget);
+    // list, which with its edited copy may take what `memory` allows less the `held` bytes that
+    // the file's sections still take, brings the entries of the recorded files up to date in one
+    // safe replace, and tells what the list leaves out. The notes are whole lines, the list's
+    // path first.
+    std::vector<Text> settleAfter(std::size_t index, MemoryBudget& memory, std::int64_t held);
 
   private:
     struct Pending {

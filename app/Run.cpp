@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "app/Items.h"
+#include "app/MemoryBudget.h"
 #include "app/Options.h"
 #include "app/PackageList.h"
 #include "app/PathNames.h"
@@ -17,13 +18,11 @@
 #include "platform/Console.h"
 #include "platform/FileReplacement.h"
 #include "platform/Folders.h"
-#include "platform/Memory.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "renumber/Renumber.h"
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
-#include "sections/SectionParser.h"
 #include "text/AsciiCase.h"
 #include "text/Cause.h"
 #include "text/Decimal.h"
@@ -42,9 +41,6 @@ constexpr std::size_t kProgressAfter = 20;
 struct Settings {
     bool dryRun = false;  // everything but the writing
     bool backup = true;   // keep what a rewrite takes out as <name>.bak
-    // What one file's sections may take. Asked once for the run: each file's are freed before the
-    // next is loaded, and asking the system costs more than a tidy file's whole check.
-    std::int64_t memoryBudget = SectionParser::kMemoryBudget;
 };
 
 struct Outcome {
@@ -58,7 +54,7 @@ struct Outcome {
     std::vector<Text> notes;  // whole lines: what the new file or the package lacks
     bool listed = false;      // the file was looked at, or rewritten: its package's list follows it
     ListedFile state;         // as it then stands
-    std::int64_t memoryLeft = 0;  // of the budget, less what the file's sections hold
+    std::int64_t memoryHeld = 0;  // by the file's sections, until they are discarded
 };
 
 // Opens the file, loads its sections, renumbers the entries and, where that changed anything,
@@ -69,16 +65,17 @@ struct Outcome {
 // fault in the program itself. Either way what is open is closed and the temporary file removed,
 // and the cause is the run's, unless the file is in place already: then the run has succeeded,
 // and a fault is still named in a line of its own.
-Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settings) {
+Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settings,
+                 MemoryBudget& memory) {
     Outcome outcome;
     outcome.dryRun = settings.dryRun;
     Replacement file;
     try {
-        const std::int64_t budget = settings.memoryBudget;
-        outcome.memoryLeft = budget;  // until sections are held
         if (!openOriginal(path.c_str(), file, outcome.why)) {
             return outcome;
         }
+        // What each file's sections may take; they are freed before the next file is loaded.
+        const std::int64_t budget = memory.forInputOf(file.expectedSize);
         // The file as it stands, which the package's list must record if it is not rewritten.
         ListedFile asFound;
         asFound.size = file.expectedSize;
@@ -102,7 +99,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
                 outcome.changes.push_back(before[at] + Text(" -> ") + after);
             }
         }
-        outcome.memoryLeft = budget - memoryOfSections(sections);
+        outcome.memoryHeld = memoryOfSections(sections);
         const bool nothingToDo =
             outcome.summary.entries == 0 ||
             (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0);
@@ -155,7 +152,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
         discardSections(sections);  // frees the memory that the message itself needs
-        outcome.memoryLeft = settings.memoryBudget;
+        outcome.memoryHeld = 0;
         if (!outcome.done) {
             outcome.why = causeOf(CauseKind::tooLargeForMemory);
         }
@@ -322,6 +319,7 @@ Text counted(std::int32_t count, const char* one, const char* many) {
 
 // What a run carries from file to file.
 struct RunState {
+    MemoryBudget memory;
     std::size_t warningsLeft = kMostWarningsInARun;
     TitlesInRun titles;
     Totals totals;
@@ -337,7 +335,7 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
     std::size_t& warningsLeft = run.warningsLeft;
     Totals& totals = run.totals;
     SectionList sections;
-    Outcome outcome = tidyFile(path, sections, settings);
+    Outcome outcome = tidyFile(path, sections, settings, run.memory);
     std::vector<Text> lines;  // what is said of the file, written at once
     try {
         if (outcome.listed) {
@@ -345,7 +343,7 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
         }
         std::vector<Text> listNotes;
         try {
-            listNotes = packages.settleAfter(index, outcome.memoryLeft);
+            listNotes = packages.settleAfter(index, run.memory, outcome.memoryHeld);
         } catch (const ProgramFault& fault) {
             // The list is as it was; the file's own lines still follow.
             listNotes.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
@@ -441,7 +439,6 @@ int runProgram(const std::vector<Text>& arguments) {
         considered = files + found.refusals.size();
         run.warningsLeft = files > 1 ? kMostWarningsInARun : static_cast<std::size_t>(-1);
         const bool progress = files > kProgressAfter && errorIsConsole();
-        settings.memoryBudget = std::min(memoryTheProgramMayTake(), SectionParser::kMemoryBudget);
         // A dry run touches no list.
         PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files);
         for (std::size_t i = 0; i < files; ++i) {

@@ -220,6 +220,16 @@ TEST(Failure, RunningOutOfMemoryLeavesTheFileUntouched) {
     expectUntouchedFailure({"out of memory", "is too large to hold in the memory available",
                             [](const TempFolder&) {}, options},
                            large);
+    // Without the limit, a file whose sections take more than a small file may take unasked
+    // (2 MB of bare headers: some 35 MB) is tidied: the system is asked.
+    TempFolder folder;
+    std::string bareHeaders;
+    while (bareHeaders.size() < (2u << 20)) {
+        bareHeaders += "[\r\n";
+    }
+    writeBytes(folder / "aircraft.cfg", bareHeaders + "[fltsim.4]\r\n");
+    const RunResult run = runCfgrenum(folder.path());
+    EXPECT_EQ(run.status, 0) << run.err;
 }
 
 // A memory control group (a container, a systemd slice) ends a process that passes its limit
