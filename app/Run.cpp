@@ -357,13 +357,18 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             warnings.shown.resize(warningsLeft);
         }
         warningsLeft -= warnings.shown.size();
+        std::vector<Text> titleLines;
+        if (outcome.done && severalFiles) {
+            warnOfTitlesInOtherFiles(path, sections, run.titles, warningsLeft, titleLines);
+        }
+        // Nothing reads the sections past here: the report takes their memory over rather than
+        // memory the process has yet to touch.
+        discardSections(sections);
         report(path, outcome, warnings, lines);
         for (const Text& change : outcome.changes) {
             lines.push_back(fullPathOf(path) + Text(": ") + change);
         }
-        if (outcome.done && severalFiles) {
-            warnOfTitlesInOtherFiles(path, sections, run.titles, warningsLeft, lines);
-        }
+        lines.insert(lines.end(), titleLines.begin(), titleLines.end());
     } catch (const ProgramFault& fault) {
         // The file is as the outcome says; only the rest of what there was to say is lost.
         lines.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
