@@ -14,6 +14,7 @@
 #endif
 
 #include "renumber/Renumber.h"
+#include "text/Template.h"
 
 namespace {
 
@@ -349,13 +350,15 @@ struct Finding {
     std::string_view value;
 };
 
-// The folder that texture=`value` names: texture.<value>, or a plain "texture" for an empty value.
-void appendTextureFolder(Text& line, const Text& value) {
-    line.append("texture", 7);
-    if (!value.empty()) {
-        line += '.';
-        line += value;
+Text textureFolderFor(const Text& value) {
+    if (value.empty()) {
+        return Text("texture");
     }
+    Text folder;
+    folder.reserve(std::int64_t{value.length()} + 9);
+    folder.append("texture.", 8);
+    folder += value;
+    return folder;
 }
 
 // How each kind of warning reads: what is wrong, then what to do. In the text, {entry}, {first},
@@ -534,31 +537,12 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
     return warnings;
 }
 
-// A wording split once at its {names}: a report words a hundred warnings of one kind, and
-// finding the braces in each would cost more than filling them in.
-struct WordingPiece {
-    std::string_view words;  // kept as they stand
-    std::string_view name;   // then this argument; empty after the last words
-};
-
-const std::vector<WordingPiece>& piecesOf(WarningKind kind) {
-    static const std::vector<std::vector<WordingPiece>> split = [] {
-        std::vector<std::vector<WordingPiece>> all(std::size(kWordings));
-        for (std::size_t row = 0; row < std::size(kWordings); ++row) {
-            std::vector<WordingPiece>& pieces = all[row];
-            std::string_view rest = kWordings[row].text;
-            for (;;) {
-                const std::size_t open = rest.find('{');
-                const std::size_t close =
-                    open == std::string_view::npos ? open : rest.find('}', open);
-                if (close == std::string_view::npos) {
-                    pieces.push_back(WordingPiece{rest, {}});
-                    break;
-                }
-                pieces.push_back(
-                    WordingPiece{rest.substr(0, open), rest.substr(open + 1, close - open - 1)});
-                rest.remove_prefix(close + 1);
-            }
+// Each wording split once, in the order of kWordings.
+const std::vector<TemplatePiece>& piecesOf(WarningKind kind) {
+    static const std::vector<std::vector<TemplatePiece>> split = [] {
+        std::vector<std::vector<TemplatePiece>> all;
+        for (const Wording& wording : kWordings) {
+            all.push_back(splitTemplate(wording.text));
         }
         return all;
     }();
@@ -567,33 +551,33 @@ const std::vector<WordingPiece>& piecesOf(WarningKind kind) {
             return split[row];
         }
     }
-    static const std::vector<WordingPiece> none;
+    static const std::vector<TemplatePiece> none;
     return none;
 }
 
 void appendWordingOf(Text& line, const Warning& warning) {
-    const std::vector<WordingPiece>& pieces = piecesOf(warning.kind);
+    const Text folder = warning.kind == WarningKind::missingTextureFolder
+                            ? textureFolderFor(warning.value)
+                            : Text();
     // Room for the whole line at once: a wording is a few hundred bytes, each argument in it at
     // most twice.
     line.reserve(std::int64_t{line.length()} + 320 +
                  2 * (std::int64_t{warning.entry.length()} + warning.first.length() +
-                      warning.file.length() + 2 * std::int64_t{warning.value.length()}));
-    for (const WordingPiece& piece : pieces) {
-        line.append(piece.words.data(), piece.words.size());
-        const std::string_view name = piece.name;
-        if (name.empty()) {
-            continue;
-        }
-        if (name == "entry") {
-            line += warning.entry;
-        } else if (name == "first") {
-            line += warning.first;
-        } else if (name == "value") {
-            line += warning.value;
-        } else if (name == "folder") {
-            appendTextureFolder(line, warning.value);
-        } else {
-            line += warning.file;
-        }
-    }
+                      warning.file.length() + warning.value.length() + folder.length()));
+    fillTemplate(line, piecesOf(warning.kind),
+                 [&warning, &folder](std::string_view name) -> const Text& {
+                     if (name == "entry") {
+                         return warning.entry;
+                     }
+                     if (name == "first") {
+                         return warning.first;
+                     }
+                     if (name == "value") {
+                         return warning.value;
+                     }
+                     if (name == "folder") {
+                         return folder;
+                     }
+                     return warning.file;
+                 });
 }

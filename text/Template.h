@@ -1,24 +1,32 @@
 #pragma once
 
-#include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "text/Text.h"
 
-// Appends `words` to `out` with each {name} in braces replaced by fact(name): the one way a table
-// of wordings (causes, warnings) puts its arguments in their sentences. A '{' without its '}' is
-// kept as it stands.
+// A wording (a cause's, a warning's) with its {name}s, split at them once: a report words a
+// hundred warnings of one kind, and finding the braces in each would cost more than filling them
+// in. A '{' without its '}' is kept as it stands.
+struct TemplatePiece {
+    std::string_view words;  // kept as they stand
+    std::string_view name;   // then this argument; empty after the last words
+};
+std::vector<TemplatePiece> splitTemplate(std::string_view words);
+
+// Appends the wording to `out` with each {name} replaced by fact(name): the one way a table of
+// wordings puts its arguments in their sentences.
+template <typename Fact>
+void fillTemplate(Text& out, const std::vector<TemplatePiece>& pieces, Fact fact) {
+    for (const TemplatePiece& piece : pieces) {
+        out.append(piece.words.data(), piece.words.size());
+        if (!piece.name.empty()) {
+            out += fact(piece.name);
+        }
+    }
+}
+
 template <typename Fact>
 void fillTemplate(Text& out, const char* words, Fact fact) {
-    while (*words != '\0') {
-        const char* open = std::strchr(words, '{');
-        const char* close = open == nullptr ? nullptr : std::strchr(open, '}');
-        if (close == nullptr) {
-            out += Text(words);
-            return;
-        }
-        out.append(words, static_cast<std::size_t>(open - words));
-        out += fact(std::string_view(open + 1, static_cast<std::size_t>(close - open - 1)));
-        words = close + 1;
-    }
+    fillTemplate(out, splitTemplate(words), fact);
 }
