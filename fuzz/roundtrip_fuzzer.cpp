@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+#include "checks/EntryChecks.h"
+#include "platform/Console.h"
 #include "renumber/Renumber.h"
 #include "sections/SectionParser.h"
 #include "sections/SectionWriter.h"
@@ -127,6 +129,34 @@ bool appendTo(void* context, const char* bytes, std::size_t count, Cause&) {
     std::abort();
 }
 
+// What the program shows of a file carries no control character, whatever the file holds: no C0
+// but tab, no DEL, no C1 as UTF-8, and shown text escaped once more is unchanged. Every warning
+// the file earns is worded and escaped.
+void checkShown(const SectionList& list) {
+    TextureFolders folders;
+    folders.listed = true;
+    folders.names = Text("texture.a/");
+    const EntryWarnings warnings = entryWarnings(list, folders, 100);
+    for (const Warning& warning : warnings.shown) {
+        Text line;
+        appendWordingOf(line, warning);
+        const Text shown = withControlsEscaped(line);
+        const std::string_view bytes(shown.c_str(), static_cast<std::size_t>(shown.length()));
+        for (std::size_t i = 0; i < bytes.size(); ++i) {
+            const auto c = static_cast<unsigned char>(bytes[i]);
+            const bool c1 = c == 0xC2 && i + 1 < bytes.size() &&
+                            static_cast<unsigned char>(bytes[i + 1]) <= 0x9F &&
+                            static_cast<unsigned char>(bytes[i + 1]) >= 0x80;
+            if ((c < 0x20 && c != '\t') || c == 0x7F || c1) {
+                fail("a warning shows a control character as it is");
+            }
+        }
+        if (!(withControlsEscaped(shown) == shown)) {
+            fail("a warning shows a control character as it is");
+        }
+    }
+}
+
 // Runs the program's own path; false when the input was refused. The program skips the write
 // when it judges the output equal to the input: that judgement must be exact.
 bool rewrite(std::string_view in, std::string& out) {
@@ -136,6 +166,7 @@ bool rewrite(std::string_view in, std::string& out) {
         return false;
     }
     const RenumberSummary summary = renumberEntries(list);
+    checkShown(list);
     writeSections(list, ByteSink{appendTo, &out}, why);
     const bool judgedUnchanged = list.lineEndsAsWritten && summary.headersChanged == 0;
     releaseSections(list);
