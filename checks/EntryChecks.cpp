@@ -556,28 +556,31 @@ const std::vector<TemplatePiece>& piecesOf(WarningKind kind) {
 }
 
 void appendWordingOf(Text& line, const Warning& warning) {
+    const std::vector<TemplatePiece>& pieces = piecesOf(warning.kind);
     const Text folder = warning.kind == WarningKind::missingTextureFolder
                             ? textureFolderFor(warning.value)
                             : Text();
-    // Room for the whole line at once: a wording is a few hundred bytes, each argument in it at
-    // most twice.
-    line.reserve(std::int64_t{line.length()} + 320 +
-                 2 * (std::int64_t{warning.entry.length()} + warning.first.length() +
-                      warning.file.length() + warning.value.length() + folder.length()));
-    fillTemplate(line, piecesOf(warning.kind),
-                 [&warning, &folder](std::string_view name) -> const Text& {
-                     if (name == "entry") {
-                         return warning.entry;
-                     }
-                     if (name == "first") {
-                         return warning.first;
-                     }
-                     if (name == "value") {
-                         return warning.value;
-                     }
-                     if (name == "folder") {
-                         return folder;
-                     }
-                     return warning.file;
-                 });
+    // Room for the whole line at once: each argument stands in it at most twice.
+    std::int64_t room = std::int64_t{line.length()} + 1 +
+                        2 * (std::int64_t{warning.entry.length()} + warning.first.length() +
+                             warning.file.length() + warning.value.length() + folder.length());
+    for (const TemplatePiece& piece : pieces) {
+        room += static_cast<std::int64_t>(piece.words.size());
+    }
+    line.reserve(room);
+    fillTemplate(line, pieces, [&warning, &folder](std::string_view name) -> const Text& {
+        if (name == "entry") {
+            return warning.entry;
+        }
+        if (name == "first") {
+            return warning.first;
+        }
+        if (name == "value") {
+            return warning.value;
+        }
+        if (name == "folder") {
+            return folder;
+        }
+        return warning.file;
+    });
 }

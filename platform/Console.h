@@ -26,10 +26,6 @@ Text withControlsEscaped(const Text& line);
 // The same, appended to `shown`: a report is built in one buffer.
 void appendControlsEscaped(Text& shown, const Text& line);
 
-// The bytes of `lines`, each with its line end, as they stand before any escape: room enough for
-// a report that holds no control characters.
-std::int64_t lengthOfLines(const std::vector<Text>& lines);
-
 // Whether standard error goes to a terminal or console, where a progress line can be shown.
 bool errorIsConsole();
 

@@ -27,7 +27,6 @@ constexpr const char* kEraseLine = "\r\x1b[K";
 void writeErrorLines(const std::vector<Text>& lines) {
     Text whole = gProgressShown ? Text(kEraseLine) : Text();
     gProgressShown = false;
-    whole.reserve(std::int64_t{whole.length()} + lengthOfLines(lines) + 1);
     for (const Text& line : lines) {
         appendControlsEscaped(whole, line);
         whole += '\n';

@@ -101,14 +101,6 @@ void appendControlsEscaped(Text& shown, const Text& line) {
     shown.append(line.c_str() + kept, at - kept);
 }
 
-std::int64_t lengthOfLines(const std::vector<Text>& lines) {
-    std::int64_t length = 0;
-    for (const Text& line : lines) {
-        length += std::int64_t{line.length()} + 1;
-    }
-    return length;
-}
-
 Text withControlsEscaped(const Text& line) {
     Text shown;
     appendControlsEscaped(shown, line);

@@ -64,7 +64,6 @@ void showProgress(const Text& line) {
 
 void writeErrorLines(const std::vector<Text>& lines) {
     Text whole;
-    whole.reserve(lengthOfLines(lines) + 1);
     for (const Text& line : lines) {
         appendControlsEscaped(whole, line);
         whole += '\n';
