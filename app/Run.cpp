@@ -59,20 +59,19 @@ struct Outcome {
 
 // Opens the file, loads its sections, renumbers the entries and, where that changed anything,
 // puts the result in the file's place. Any failure stops the run before the file is touched.
+// `statusOncePlaced` is the exit status the run has earned once this file is as it should be, or
+// -1 while files remain: a signal then still ends the run with a status that is not success.
 //
 // The exceptions the program meets are caught here, once: std::bad_alloc, from an allocation
 // that fails (a Text's buffer or a section), refused like any other limit; and a ProgramFault, a
 // fault in the program itself. Either way what is open is closed and the temporary file removed,
 // and the cause is the run's, unless the file is in place already: then the run has succeeded,
 // and a fault is still named in a line of its own.
-Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settings,
-                 MemoryBudget& memory) {
-    Outcome outcome;
-    outcome.dryRun = settings.dryRun;
-    Replacement file;
+void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList& sections,
+              const Settings& settings, MemoryBudget& memory, int statusOncePlaced) {
     try {
         if (!openOriginal(path.c_str(), file, outcome.why)) {
-            return outcome;
+            return;
         }
         // What each file's sections may take; they are freed before the next file is loaded.
         const std::int64_t budget = memory.forInputOf(file.expectedSize);
@@ -81,7 +80,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
         asFound.size = file.expectedSize;
         asFound.lastWriteTicks = file.originalLastWriteTicks;
         if (!loadSections(originalBytes(file), sections, outcome.why, budget)) {
-            return outcome;
+            return;
         }
         std::vector<Text> before;
         if (settings.dryRun) {
@@ -107,42 +106,45 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
             // Everything but the writing: no file, list or backup is touched.
             outcome.done = true;
             outcome.written = !nothingToDo;
-            return outcome;
+            return;
         }
         if (nothingToDo) {
             // Nothing to do: the file keeps its time, identity and links. The package's list may
             // still be stale from an earlier run or a hand edit, or miss what was pasted in.
             outcome.done = true;
-            settleExitStatus(0);  // the file is as it should be, whatever becomes of the list
+            if (statusOncePlaced >= 0) {
+                settleExitStatus(statusOncePlaced);  // whatever becomes of the list
+            }
             asFound.holdsEntries = outcome.summary.entries != 0;
             outcome.listed = true;
             outcome.state = asFound;
-            return outcome;
+            return;
         }
         SealedFacts sealed;
-        if (settings.backup) {
-            file.backup = path + Text(".bak");
-        }
+        file.keepBackup = settings.backup;
         if (!beginReplacement(file, outcome.why) ||
             !saveSections(sections, replacementBytes(file), outcome.why) ||
             !sealReplacement(file, sealed, outcome.why)) {
-            return outcome;
+            return;
         }
         // Once the file is in place the run has succeeded, even if a signal ends it before its
         // package's list is brought up to date: the list is then left as it was, and the next run
         // mends it.
-        if (!commitReplacement(file, outcome.why, 0)) {
-            return outcome;
+        if (!commitReplacement(file, outcome.why, statusOncePlaced)) {
+            return;
         }
         outcome.done = outcome.written = true;
         outcome.listed = true;
         outcome.state.size = sealed.size;
         outcome.state.lastWriteTicks = sealed.lastWriteTicks;
         outcome.state.rewritten = true;
-        // Beside the file, whose full path the line already starts with; or wherever it stayed.
-        outcome.backup = file.backupLeftAs == file.backup
-                             ? Text(file.backup.c_str() + nameStart(file.backup))
-                             : file.backupLeftAs;
+        // Beside the file, whose full path the line already starts with; beside the file that a
+        // link leads to, by its full path; or wherever it stayed.
+        if (file.backupLeftAs == path + Text(".bak")) {
+            outcome.backup = Text(file.backupLeftAs.c_str() + nameStart(file.backupLeftAs));
+        } else if (!file.backupLeftAs.empty()) {
+            outcome.backup = fullPathOf(file.backupLeftAs);
+        }
         if (!file.attributesNotKept.empty()) {
             outcome.notes.push_back(fullPathOf(path) +
                                     Text(": the system did not let the new file keep these "
@@ -163,6 +165,20 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
         } else {
             outcome.why = fault.cause();
         }
+    }
+}
+
+Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settings,
+                 MemoryBudget& memory, int statusOncePlaced) {
+    Outcome outcome;
+    outcome.dryRun = settings.dryRun;
+    Replacement file;
+    tidyInto(outcome, file, path, sections, settings, memory, statusOncePlaced);
+    if (!file.leftovers.empty()) {
+        outcome.notes.push_back(fullPathOf(path) +
+                                Text(": the folder did not let the program remove these files "
+                                     "of its own, which may be deleted: ") +
+                                file.leftovers);
     }
     return outcome;
 }
@@ -328,14 +344,14 @@ struct RunState {
 // Tidies file `index` of the run, brings its package's list up to date once the last of the
 // package's files is done, and says what became of it; true when it is tidy now.
 bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings,
-                   PackageLists& packages, RunState& run) {
+                   PackageLists& packages, RunState& run, int statusOncePlaced) {
     const std::vector<Text>& files = found.files;
     const Text& path = files[index];
     const bool severalFiles = files.size() > 1;
     std::size_t& warningsLeft = run.warningsLeft;
     Totals& totals = run.totals;
     SectionList sections;
-    Outcome outcome = tidyFile(path, sections, settings, run.memory);
+    Outcome outcome = tidyFile(path, sections, settings, run.memory, statusOncePlaced);
     std::vector<Text> lines;  // what is said of the file, written at once
     try {
         if (outcome.listed) {
@@ -452,7 +468,10 @@ int runProgram(const std::vector<Text>& arguments) {
                              toDecimal(static_cast<std::int32_t>(files)) + Text(": ") +
                              fullPathOf(found.files[i]));
             }
-            allDone = tidyAndReport(found, i, settings, packages, run) && allDone;
+            // Only the last file's placing settles the run's status: until then a signal that
+            // ends the run leaves files untouched, and must not read as success.
+            const int onceLastIsPlaced = i + 1 == files ? (allDone ? 0 : 1) : -1;
+            allDone = tidyAndReport(found, i, settings, packages, run, onceLastIsPlaced) && allDone;
         }
         if (progress) {
             showProgress(Text());

@@ -27,6 +27,7 @@ struct ReplacementState {
     bool keptAsideIsOriginal = false;  // the file as it was read, rather than another's save
     Text backup;                       // where what the replace takes out goes; empty for none
     Text backupLeftAs;                 // where it went
+    Text leftovers;                    // files of our own that could not be removed
 };
 
 namespace {
@@ -87,11 +88,49 @@ Text finish(Replacement& replacement) {
             leftBehind = state->temporary;  // a folder that lets files in but not out
             forgetTemporary(*state);
         }
+        replacement.leftovers = std::move(state->leftovers);
         delete state;
         replacement.state = nullptr;
     }
     replacement.step = ReplacementStep::none;
     return leftBehind;
+}
+
+// Notes a file of our own that the folder would not let go, for the user to delete.
+void noteLeftover(ReplacementState& state, const Text& path) {
+    if (!state.leftovers.empty()) {
+        state.leftovers += Text(", ");
+    }
+    state.leftovers += path;
+}
+
+// Creates a new, empty file of our own beside the file to replace, registered as live from the
+// moment it exists: named after it, ".tmp-", the process number and the first free count.
+Done createBeside(os::Files& files, const Text& target, Text& name, int& slot, SystemError& error) {
+    Done created = Done::taken;
+    const Text stem = target + Text(".tmp-") + toDecimal(os::processNumber()) + Text("-");
+    for (std::int32_t attempt = 0; attempt < 100 && created == Done::taken; ++attempt) {
+        const Text candidate = stem + toDecimal(attempt);
+        os::HeldBack held;  // the file and its registration come into being together
+        created = os::calls().createTemporary(files, candidate, error);
+        if (created == Done::yes) {
+            name = candidate;
+            slot = os::registerLive(candidate);
+        }
+    }
+    return created;
+}
+
+// Removes a file of our own and drops it from the live list; named for the user when it stays.
+void removeOwn(ReplacementState& state, const Text& path, int& slot) {
+    os::HeldBack held;
+    SystemError ignored = 0;
+    const Done removed = os::calls().remove(path, ignored);
+    if (removed != Done::yes && removed != Done::missing) {
+        noteLeftover(state, path);
+    }
+    os::dropLive(slot);
+    slot = -1;
 }
 
 // Ends the replacement and says why; and, where the folder let the temporary file be made but
@@ -236,34 +275,100 @@ Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
     return theFileRead && placing != Done::taken ? Placed::failed : Placed::fileChanged;
 }
 
+// Where the system can only rename over a name, the backup is a copy of the file read, in a file
+// of our own beside it, flushed to disk before anything is renamed: taking the file itself out
+// first would leave its name standing for nothing until the new file took it. The file is read
+// again from its start, and the copy must come to the size it had when it was read.
+Placed copyTheFileRead(ReplacementState& state, Text& copy, int& slot, SystemError& error) {
+    const os::Calls& call = os::calls();
+    os::Files* files = call.createFiles();
+    Placed made = Placed::failed;
+    if (createBeside(*files, state.target, copy, slot, error) == Done::yes) {
+        switch (call.rewindOriginal(*state.files, state.target, error)) {
+            case Done::yes:
+                made = Placed::placed;
+                break;
+            case Done::missing:
+            case Done::taken:
+                made = Placed::fileChanged;
+                break;
+            default:
+                break;
+        }
+    }
+    std::vector<char> buffer(made == Placed::placed ? 1 << 16 : 0);
+    std::int64_t total = 0;
+    while (made == Placed::placed) {
+        std::size_t got = 0;
+        if (!call.readOriginal(*state.files, buffer.data(), buffer.size(), got, error)) {
+            made = Placed::failed;
+            break;
+        }
+        total += static_cast<std::int64_t>(got);
+        if (total > state.read.size || (got == 0 && total != state.read.size)) {
+            made = Placed::fileChanged;
+            break;
+        }
+        if (got == 0) {
+            break;
+        }
+        for (std::size_t done = 0; done < got;) {
+            std::size_t written = 0;
+            if (!call.writeTemporary(*files, buffer.data() + done, got - done, written, error)) {
+                made = Placed::failed;
+                break;
+            }
+            done += written;
+        }
+    }
+    if (made == Placed::placed &&
+        (!call.flushTemporary(*files, error) || !call.closeTemporary(*files, error))) {
+        made = Placed::failed;
+    }
+    call.destroyFiles(files);
+    if (made != Placed::placed && !copy.empty()) {
+        removeOwn(state, copy, slot);
+        copy.clear();
+    }
+    return made;
+}
+
 // Where the system can neither swap names nor rename without replacing: the last check, then one
 // rename over the file. A save that another program makes between the two is lost; the file read
-// never is. With a backup, the file read is first renamed to it and checked there, and put back
-// should it not be the file read after all.
+// never is. With a backup, a copy of the file read is made first, and the last check follows it.
 Placed placeByRenaming(ReplacementState& state, SystemError& error) {
     const os::Calls& call = os::calls();
     bool unknown = false;
-    reachMomentForTests(TestMoment::beforeSwap);
-    SystemError ignored = 0;
+    Text copy;
+    int copySlot = -1;
     if (!state.backup.empty()) {
-        if (call.renameOver(state.target, state.backup, error) != Done::yes) {
-            return Placed::failed;
+        const Placed copied = copyTheFileRead(state, copy, copySlot, error);
+        if (copied != Placed::placed) {
+            return copied;
         }
-        reachMomentForTests(TestMoment::afterSwap);
-        if (!theFileReadAt(state, state.backup, false, unknown, ignored)) {
-            call.renameOver(state.backup, state.target, ignored);
-            return Placed::fileChanged;
+        // The copy took time: the name must still stand for the file read, unchanged.
+        if (!theFileReadAt(state, state.target, true, unknown, error)) {
+            removeOwn(state, copy, copySlot);
+            return unknown ? Placed::failed : Placed::fileChanged;
         }
-        state.backupLeftAs = state.backup;
     }
+    reachMomentForTests(TestMoment::beforeSwap);
     if (call.renameOver(state.temporary, state.target, error) != Done::yes) {
-        if (!state.backup.empty()) {
-            call.renameOver(state.backup, state.target, ignored);
-            state.backupLeftAs.clear();
+        if (!copy.empty()) {
+            removeOwn(state, copy, copySlot);
         }
         return Placed::failed;
     }
     forgetTemporary(state);
+    if (!copy.empty()) {
+        // The new file is in place: from here the copy is the user's old content, which no
+        // handler may remove; where it cannot take the backup's name it stays, and is named.
+        SystemError ignored = 0;
+        os::HeldBack held;
+        state.backupLeftAs =
+            call.renameOver(copy, state.backup, ignored) == Done::yes ? state.backup : copy;
+        os::dropLive(copySlot);
+    }
     call.syncFolderOf(state.target);
     return Placed::placed;
 }
@@ -304,8 +409,8 @@ bool learnRenames(ReplacementState& state, Renames& renames) {
         }
     }
     call.destroyFiles(files);
-    if (made) {
-        call.remove(probe, error);
+    if (made && call.remove(probe, error) != Done::yes) {
+        noteLeftover(state, probe);  // a folder that lets files in but not out
     }
     os::dropLive(slot);
     if (made && intact) {
@@ -356,7 +461,9 @@ Replacement::~Replacement() {
 bool openOriginal(const char* path, Replacement& replacement, Cause& why) {
     abandonReplacement(replacement);
     replacement.attributesNotKept.clear();
+    replacement.backup.clear();
     replacement.backupLeftAs.clear();
+    replacement.leftovers.clear();
     replacement.state = new ReplacementState;
     ReplacementState& state = *replacement.state;
     state.files = os::calls().createFiles();
@@ -427,12 +534,22 @@ bool beginReplacement(Replacement& replacement, Cause& why) {
         return fail(replacement, why, CauseKind::readOnly);
     }
     SystemError error = 0;
-    state.backup = replacement.backup;
+    // Beside the file itself, never in the folder of a link to it: a private file's old content
+    // must not turn up in a folder that others may read.
+    state.backup = replacement.keepBackup ? state.target + Text(".bak") : Text();
+    replacement.backup = state.backup;
     if (!state.backup.empty()) {
         os::Identity there;
         const Done found = call.identityAt(state.backup, there, error);
         if (found == Done::failed) {
             return fail(replacement, why, cannot(CauseKind::cannotExamineBackup, error));
+        }
+        // A hard link to the file: renaming the file over it would do nothing, and the old
+        // content would be lost with the name.
+        if (found == Done::yes && sameFile(there, state.read)) {
+            Cause cause = causeOf(CauseKind::backupIsTheFile);
+            cause.path = state.backup;
+            return fail(replacement, why, std::move(cause));
         }
         if (found == Done::yes && (!there.regular || there.readOnly)) {
             Cause cause = causeOf(CauseKind::backupNameTaken);
@@ -440,17 +557,8 @@ bool beginReplacement(Replacement& replacement, Cause& why) {
             return fail(replacement, why, std::move(cause));
         }
     }
-    Done created = Done::taken;
-    const Text stem = state.target + Text(".tmp-") + toDecimal(os::processNumber()) + Text("-");
-    for (std::int32_t attempt = 0; attempt < 100 && created == Done::taken; ++attempt) {
-        const Text name = stem + toDecimal(attempt);
-        os::HeldBack held;  // the file and its registration come into being together
-        created = call.createTemporary(*state.files, name, error);
-        if (created == Done::yes) {
-            state.temporary = name;
-            state.liveSlot = os::registerLive(name);
-        }
-    }
+    const Done created =
+        createBeside(*state.files, state.target, state.temporary, state.liveSlot, error);
     if (created != Done::yes ||
         call.identityAt(state.temporary, state.written, error) != Done::yes) {
         return fail(replacement, why, cannot(CauseKind::cannotCreateTemporary, error));

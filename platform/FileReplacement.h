@@ -45,7 +45,10 @@
 //        for cameras and other systems, some network shares), the file is checked, then replaced
 //        by a rename: a save that another program makes in the instant between the two is lost.
 //      What the replace takes out is the file read: with a backup asked for, it is renamed to the
-//      backup's name rather than removed, so that the backup is the very file the user had.
+//      backup's name rather than removed, so that the backup is the very file the user had. Where
+//      the system can only rename over a name, taking the file out first would leave its name
+//      standing for nothing until the new file arrives: the backup is then a flushed copy of the
+//      file read, made while the file keeps its name.
 //      Two files that belong together are each sealed, then committed one right after the other.
 //   On a failure in any step, or when the caller gives up (abandonReplacement(), or a Replacement
 //   going out of scope unfinished), everything open is closed, the temporary file is removed and
@@ -77,13 +80,19 @@ struct Replacement {
     std::int64_t bytesRead = 0;
     ReplacementState* state = nullptr;
     Text attributesNotKept;  // extended attributes the system would not set on the new file
-    // Where the content that the replace takes out is kept, replacing what stands there; empty
-    // for none. Set before beginReplacement(), which refuses a name that holds anything but a
-    // file that may be replaced.
+    // Whether the content that the replace takes out is kept, as the file's name with ".bak", in
+    // the folder where the file really is (a link resolved), replacing what stands there. Set
+    // before beginReplacement(), which refuses a name that holds anything but a file that may be
+    // replaced, or that is another name of the file itself.
+    bool keepBackup = false;
+    // Where the backup goes, once beginReplacement() has named it.
     Text backup;
     // After a commit with a backup: where the old content is, `backup` or, when it could not be
     // renamed there, the name it was taken out under.
     Text backupLeftAs;
+    // Files of the program's own that the folder let it make but not remove (a folder that only
+    // lets files be added), whatever became of the replacement, so that the user can delete them.
+    Text leftovers;
 };
 
 bool openOriginal(const char* path, Replacement& replacement, Cause& why);

@@ -26,8 +26,10 @@ Text systemMessage(SystemError error);
 
 // What stands at a name, the name itself rather than what a link there names.
 struct Identity {
-    bool regular = false;   // a regular file, not a link, folder or device
-    bool readOnly = false;  // Windows' attribute, which keeps a rename from replacing it
+    bool regular = false;  // a regular file, not a link, folder or device
+    // Windows' attribute, which keeps a rename from replacing it; elsewhere, no write permission
+    // for anyone, which the program honours in the same way
+    bool readOnly = false;
     std::uint64_t device = 0;
     std::uint64_t file = 0;  // the file's number on its device
     std::int64_t size = 0;
@@ -54,6 +56,10 @@ void destroyFiles(Files* files);  // closes whatever is still open
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error);
 bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t& got,
                   SystemError& error);
+// Makes the next readOriginal() deliver the file from its start again: the file opened, or where
+// the platform let it go once it was read, the file at `target`, which must be the very file
+// opened (Done::taken when another file stands there now).
+Done rewindOriginal(Files& files, const Text& target, SystemError& error);
 // Whether the file may be replaced: a file without any write permission counts as read-only
 // even for a user whose privileges would override it.
 bool isReadOnly(Files& files, const Text& target);
@@ -102,6 +108,7 @@ struct Calls {
     decltype(&native::destroyFiles) destroyFiles = native::destroyFiles;
     decltype(&native::openOriginal) openOriginal = native::openOriginal;
     decltype(&native::readOriginal) readOriginal = native::readOriginal;
+    decltype(&native::rewindOriginal) rewindOriginal = native::rewindOriginal;
     decltype(&native::isReadOnly) isReadOnly = native::isReadOnly;
     decltype(&native::createTemporary) createTemporary = native::createTemporary;
     decltype(&native::keepOwner) keepOwner = native::keepOwner;

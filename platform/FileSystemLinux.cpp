@@ -44,6 +44,7 @@ std::int64_t ticksOf(const struct timespec& time) {
 Identity identityOf(const struct stat& st) {
     Identity identity;
     identity.regular = S_ISREG(st.st_mode);
+    identity.readOnly = (st.st_mode & 0222) == 0;
     identity.device = static_cast<std::uint64_t>(st.st_dev);
     identity.file = static_cast<std::uint64_t>(st.st_ino);
     identity.size = static_cast<std::int64_t>(st.st_size);
@@ -190,6 +191,16 @@ bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t&
             return false;
         }
     }
+}
+
+// The file stays open until the replacement ends, so it is read again through the same
+// descriptor, whatever has come to stand at its name since.
+Done rewindOriginal(Files& files, const Text&, SystemError& error) {
+    if (lseek(files.original, 0, SEEK_SET) != 0) {
+        error = errno;
+        return Done::failed;
+    }
+    return Done::yes;
 }
 
 bool isReadOnly(Files& files, const Text& target) {

@@ -229,6 +229,40 @@ bool readOriginal(Files& files, char* buffer, std::size_t capacity, std::size_t&
     return true;
 }
 
+// The file was let go once it was read, so that others could save over it: it is opened again by
+// name, and taken only if it is still the very file that was read.
+Done rewindOriginal(Files& files, const Text& target, SystemError& error) {
+    if (files.original == INVALID_HANDLE_VALUE) {
+        const HANDLE again =
+            CreateFileW(wide(target).c_str(), GENERIC_READ,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                        OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (again == INVALID_HANDLE_VALUE) {
+            error = GetLastError();
+            return error == ERROR_FILE_NOT_FOUND ? Done::missing : Done::failed;
+        }
+        BY_HANDLE_FILE_INFORMATION now{};
+        if (!GetFileInformationByHandle(again, &now)) {
+            error = GetLastError();
+            CloseHandle(again);
+            return Done::failed;
+        }
+        if (now.dwVolumeSerialNumber != files.read.dwVolumeSerialNumber ||
+            now.nFileIndexHigh != files.read.nFileIndexHigh ||
+            now.nFileIndexLow != files.read.nFileIndexLow) {
+            CloseHandle(again);
+            return Done::taken;
+        }
+        files.original = again;
+    }
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(files.original, start, nullptr, FILE_BEGIN)) {
+        error = GetLastError();
+        return Done::failed;
+    }
+    return Done::yes;
+}
+
 // The attribute is checked here rather than left to the replace, which some hosts let through.
 bool isReadOnly(Files& files, const Text&) {
     return (files.read.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;

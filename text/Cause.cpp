@@ -52,6 +52,9 @@ constexpr Row kRows[] = {
     {CauseKind::backupNameTaken, Shape::clause,
      "cannot keep the old content as {path}: that name holds something other than a file that may "
      "be replaced; nothing was written"},
+    {CauseKind::backupIsTheFile, Shape::clause,
+     "cannot keep the old content as {path}: that name is another name of this very file, so the "
+     "old content would be lost with it; nothing was written"},
     {CauseKind::changed, Shape::predicate,
      "changed while it was being processed; nothing was written, run the program again"},
     {CauseKind::changedSaveLeftAside, Shape::predicate,

@@ -34,6 +34,7 @@ enum class CauseKind : std::uint8_t {
     readOnly,
     belongsToAnotherUser,
     backupNameTaken,  // `path`: the backup's name, which holds what may not be replaced
+    backupIsTheFile,  // `path`: the backup's name, another name of the very file
     changed,
     changedSaveLeftAside,      // `path`: where another program's save was left
     changedOriginalLeftAside,  // `path`: where the file as it was read was left

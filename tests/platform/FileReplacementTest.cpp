@@ -126,6 +126,117 @@ TEST(Replacement, RewritesTheFileBehindASymbolicLinkAndKeepsTheLink) {
     EXPECT_EQ(filesIn(folder / "real"), std::vector<std::string>{"aircraft.cfg"});
 }
 
+// The backup goes beside the file itself, never into the folder of a link to it, where others may
+// read what was private; and a link that leads to the backup's own name still gets a backup.
+TEST(Replacement, KeepsTheBackupBesideTheFileALinkLeadsTo) {
+    struct Row {
+        const char* real;  // where the file is, from the case's folder
+        const char* link;  // the link to it that is given
+    };
+    for (const Row& row :
+         {Row{"real/aircraft.cfg", "aircraft.cfg"}, Row{"aircraft.cfg.bak", "aircraft.cfg"}}) {
+        TempFolder folder;
+        fs::create_directory(folder / "real");
+        writeBytes(folder / row.real, kOld);
+        std::error_code refused;  // Windows lets only some users make links
+        fs::create_symlink(fs::path(row.real), folder / row.link, refused);
+        if (refused) {
+            GTEST_SKIP() << "cannot make a symbolic link here: " << refused.message();
+        }
+        Interference backup;
+        backup.backup = folder / (std::string(row.real) + ".bak");
+        ASSERT_EQ(replaceWith(folder / row.link, kNew, backup).kind, CauseKind::none) << row.real;
+        EXPECT_TRUE(fs::is_symlink(folder / row.link)) << row.real;
+        EXPECT_EQ(readBytes(folder / row.real), kNew) << row.real;
+        EXPECT_EQ(readBytes(folder / (std::string(row.real) + ".bak")), kOld) << row.real;
+        EXPECT_FALSE(fs::exists(folder / (std::string(row.link) + ".bak")) &&
+                     fs::path(row.link).string() + ".bak" != row.real)
+            << row.real;
+    }
+}
+
+// A backup name that holds a file whose loss the user would not expect refuses the rewrite before
+// anything is written: a read-only file, and another name of the file itself, which renaming the
+// file over would leave as it is, losing the old content and leaving the moved file behind.
+TEST(Replacement, RefusesABackupNameThatWouldLoseWhatItHolds) {
+    enum class Backup { readOnly, hardLink };
+    for (const Backup kind : {Backup::readOnly, Backup::hardLink}) {
+        TempFolder folder;
+        const fs::path target = folder / "aircraft.cfg";
+        const fs::path bak = folder / "aircraft.cfg.bak";
+        writeBytes(target, kOld);
+        if (kind == Backup::readOnly) {
+            writeBytes(bak, "kept");
+            fs::permissions(
+                bak, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                fs::perm_options::remove);
+        } else {
+            std::error_code refused;
+            fs::create_hard_link(target, bak, refused);
+            if (refused) {
+                continue;  // a file system without hard links cannot hold this one
+            }
+        }
+        Interference backup;
+        backup.backup = bak;
+        EXPECT_EQ(replaceWith(target, kNew, backup).kind, kind == Backup::readOnly
+                                                              ? CauseKind::backupNameTaken
+                                                              : CauseKind::backupIsTheFile);
+        EXPECT_EQ(readBytes(target), kOld);
+        EXPECT_EQ(readBytes(bak), kind == Backup::readOnly ? "kept" : kOld);
+        EXPECT_EQ(filesIn(folder.path()),
+                  (std::vector<std::string>{"aircraft.cfg", "aircraft.cfg.bak"}));
+        fs::permissions(bak, fs::perms::owner_write, fs::perm_options::add);
+    }
+}
+
+// Where the system can only rename over a name, the name stands for the old file or the new one
+// at every step, backup or not, and the backup is the old content.
+const fs::path* gMustStand = nullptr;
+bool gStoodThroughout = true;
+TEST(Replacement, WithOnlyARenameTheNameNeverStandsForNothing) {
+    for (const bool withBackup : {false, true}) {
+        TempFolder folder;
+        const fs::path target = folder / "aircraft.cfg";
+        writeBytes(target, kOld);
+        Interference renameOnly;
+        renameOnly.renames = Interference::Renames::renameOnly;
+        if (withBackup) {
+            renameOnly.backup = folder / "aircraft.cfg.bak";
+        }
+        gMustStand = &target;
+        gStoodThroughout = true;
+        CallsDouble::eachCall = [] {
+            gStoodThroughout = gStoodThroughout && fs::exists(*gMustStand);
+        };
+        ASSERT_EQ(replaceWith(target, kNew, renameOnly).kind, CauseKind::none);
+        CallsDouble::eachCall = nullptr;
+        EXPECT_TRUE(gStoodThroughout) << withBackup;
+        EXPECT_EQ(readBytes(target), kNew);
+        if (withBackup) {
+            EXPECT_EQ(readBytes(folder / "aircraft.cfg.bak"), kOld);
+        }
+        EXPECT_EQ(filesIn(folder.path()).size(), withBackup ? 2u : 1u);
+    }
+}
+
+// The files that learn which renames the system offers are the program's own; one that a folder
+// would not let go (a folder that only lets files be added) is named for the user to delete.
+TEST(Replacement, AProbeFileThatCannotBeRemovedIsNamed) {
+    TempFolder folder;
+    const fs::path target = folder / "aircraft.cfg";
+    writeBytes(target, kOld);
+    std::string leftovers;
+    Interference stuck;
+    stuck.fault = Fault::removeProbe;
+    stuck.leftovers = &leftovers;
+    EXPECT_EQ(replaceWith(target, kNew, stuck).kind, CauseKind::none);
+    EXPECT_EQ(readBytes(target), kNew);
+    const std::vector<std::string> names = filesIn(folder.path());
+    ASSERT_EQ(names.size(), 2u);
+    EXPECT_EQ(leftovers, (folder / names[1]).string());
+}
+
 // A step out of order is the program's mistake, and must not read like a file-system failure.
 TEST(Replacement, StepsOutOfOrderAreTheProgramsFault) {
     TempFolder folder;

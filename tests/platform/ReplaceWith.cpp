@@ -1,5 +1,7 @@
 #include "tests/platform/ReplaceWith.h"
 
+#include <string>
+
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "platform/FileSystemTestHook.h"
@@ -77,8 +79,12 @@ os::Calls doubled() {
                                            : real().renameOver(from, to, error);
     };
     calls.remove = [](const Text& path, os::SystemError& error) {
-        return failsNow(Fault::remove) ? (error = kInjected, Done::failed)
-                                       : real().remove(path, error);
+        const std::string name = path.c_str();
+        const bool probe = name.size() > 2 && (name.compare(name.size() - 2, 2, ".a") == 0 ||
+                                               name.compare(name.size() - 2, 2, ".b") == 0);
+        return failsNow(probe ? Fault::removeProbe : Fault::remove)
+                   ? (error = kInjected, Done::failed)
+                   : real().remove(path, error);
     };
     return calls;
 }
@@ -116,10 +122,12 @@ Cause replaceWith(const std::filesystem::path& target, const std::string& conten
         first = false;
     } while (got > 0);
     const CallsDouble renames(interference.renames, interference.fault, interference.callsBefore);
-    replacement.backup =
-        interference.backup.empty() ? Text() : Text(interference.backup.string().c_str());
+    replacement.keepBackup = !interference.backup.empty();
     if (!beginReplacement(replacement, why) ||
         !writeReplacement(replacement, content.data(), content.size(), why)) {
+        if (interference.leftovers != nullptr) {
+            *interference.leftovers = replacement.leftovers.c_str();
+        }
         return why;
     }
     if (interference.beforeCommit) {
@@ -131,6 +139,9 @@ Cause replaceWith(const std::filesystem::path& target, const std::string& conten
     atMomentForTests = nullptr;
     if (interference.backupLeftAs != nullptr) {
         *interference.backupLeftAs = replacement.backupLeftAs.c_str();
+    }
+    if (interference.leftovers != nullptr) {
+        *interference.leftovers = replacement.leftovers.c_str();
     }
     return done ? Cause() : why;
 }

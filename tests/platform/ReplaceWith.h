@@ -20,6 +20,7 @@ enum class Fault {
     renameIfFree,
     renameOver,
     remove,
+    removeProbe,  // only the removal of the files that learn what renames the system offers
     identity
 };
 
@@ -36,6 +37,8 @@ struct Interference {
     // Where the content taken out is to be kept, and where it was left.
     std::filesystem::path backup = {};
     std::string* backupLeftAs = nullptr;
+    // Where the files of its own that the replacement could not remove are named.
+    std::string* leftovers = nullptr;
     // A primitive that fails, after this many calls of it succeed.
     enum Fault fault = {};
     int callsBefore = 0;
