@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "tests/app/Console.h"
 #include "tests/support/Platform.h"
@@ -350,6 +351,39 @@ TEST(Package, AListTooLargeIsANote) {
         std::string unchanged = row.list;
         unchanged.resize(row.size, '\0');
         EXPECT_TRUE(readBytes(folder / "layout.json") == unchanged) << row.name;
+    }
+}
+
+// A signal part way through a run over several files ends it with a status that is not success,
+// however the files before it went: the files after it were never touched. Neither a file placed
+// nor one found tidy may settle the status for the files that follow.
+TEST(Signals, ASignalBeforeTheLastFileIsDoneIsNoSuccess) {
+    struct Row {
+        std::vector<std::string> arguments;
+        std::vector<std::string> untidy;  // in the folder "coll"; "a" is there too, tidy or not
+        bool aIsTidy;
+    };
+    for (const Row& row : {Row{{"coll"}, {"a", "b", "c"}, false},
+                           Row{{"missing", "coll/a", "coll/b"}, {"b"}, true}}) {
+        TempFolder folder;
+        for (const char* name : {"a", "b", "c"}) {
+            fs::create_directories(folder / "coll" / name);
+        }
+        writeBytes(folder / "coll" / "a" / "aircraft.cfg",
+                   row.aIsTidy ? "[fltsim.0]\r\n" : "[fltsim.3]\r\n");
+        for (const char* name : {"b", "c"}) {
+            writeBytes(folder / "coll" / name / "aircraft.cfg", "[fltsim.3]\r\n");
+        }
+        RunOptions options;
+        options.arguments = row.arguments;
+        options.environment = {std::string("LD_PRELOAD=") + CFGRENUM_DENY_ATTRIBUTE,
+                               "CFGRENUM_TEST_TERMINATE_AT=b/aircraft.cfg.tmp-"};
+        const RunResult run = runCfgrenum(folder.path(), options);
+        EXPECT_EQ(run.status, 128 + SIGTERM) << row.arguments[0] << "\n" << run.err;
+        EXPECT_EQ(readBytes(folder / "coll" / "a" / "aircraft.cfg"), "[fltsim.0]\r\n");
+        EXPECT_EQ(readBytes(folder / "coll" / "b" / "aircraft.cfg"), "[fltsim.3]\r\n");
+        EXPECT_EQ(filesIn(folder / "coll" / "b"), std::vector<std::string>{"aircraft.cfg"});
+        EXPECT_EQ(readBytes(folder / "coll" / "c" / "aircraft.cfg"), "[fltsim.3]\r\n");
     }
 }
 
