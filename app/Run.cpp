@@ -251,6 +251,12 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
     return warnings;
 }
 
+// Warnings past a cap are counted, so that the user knows there are more to mend.
+Text moreWarnings(std::size_t more) {
+    return Text("and ") + toDecimal(static_cast<std::int32_t>(more)) +
+           Text(more == 1 ? " more warning like these" : " more warnings like these");
+}
+
 // Every line on standard error names the file by its full path, so that the user can find it.
 void report(const Text& path, const Outcome& outcome, const EntryWarnings& warnings,
             std::vector<Text>& lines) {
@@ -262,9 +268,7 @@ void report(const Text& path, const Outcome& outcome, const EntryWarnings& warni
         lines.push_back(std::move(line));
     }
     if (warnings.total > warnings.shown.size()) {
-        const std::size_t more = warnings.total - warnings.shown.size();
-        lines.push_back(prefix + Text("and ") + toDecimal(static_cast<std::int32_t>(more)) +
-                        Text(more == 1 ? " more warning like these" : " more warnings like these"));
+        lines.push_back(prefix + moreWarnings(warnings.total - warnings.shown.size()));
     }
     lines.insert(lines.end(), outcome.notes.begin(), outcome.notes.end());
 }
@@ -282,43 +286,82 @@ struct TitleOrigin {
 };
 using TitlesInRun = std::unordered_map<std::string, TitleOrigin>;
 
+// What one title kept in the table costs, about: the node and its bucket, the folded title, and
+// the file's path and entry's name that its origin keeps.
+std::int64_t costOfTitle(std::size_t titleLength, const Text& file, const Text& entry) {
+    constexpr std::int64_t kNodeAndBucket = 96;
+    return kNodeAndBucket + static_cast<std::int64_t>(titleLength) + file.length() +
+           entry.length() + 16;
+}
+
+// The titles of a run, and what they take of the memory the run may use.
+struct RunTitles {
+    TitlesInRun table;
+    std::int64_t bytes = 0;
+    bool leftOut = false;  // they did not fit, and are compared no more
+};
+
 // Warns of each entry whose title an entry of an earlier file of the run has; the file's own
 // repeats are its own check's. A collection repeats its titles thousands of times, so a title met
 // before costs a lookup and nothing more: no copy is made, and the entry's name is looked up only
-// for a title met first or one to warn of.
-void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, TitlesInRun& titles,
-                              std::size_t& warningsLeft, std::vector<Text>& lines) {
+// for a title met first or one to warn of. Past the run's cap, such warnings are only counted, in
+// `hidden`. The table counts against the run's memory, less the `held` bytes of the file's own
+// sections; when it would not fit, titles are compared no more, and one note says so.
+void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, RunTitles& titles,
+                              MemoryBudget& memory, std::int64_t held, std::size_t& warningsLeft,
+                              std::size_t& hidden, std::vector<Text>& lines) {
+    if (titles.leftOut) {
+        return;
+    }
     const Text file = fullPathOf(path);
-    std::string folded;  // reused from title to title
-    for (const Section* section = sections.head; section != nullptr; section = section->next) {
-        const EntryValue title = valuesIn(section->body).title;
-        if (!title.set || title.chars.empty()) {
-            continue;
+    try {
+        std::string folded;  // reused from title to title
+        for (const Section* section = sections.head; section != nullptr; section = section->next) {
+            const EntryValue title = valuesIn(section->body).title;
+            if (!title.set || title.chars.empty()) {
+                continue;
+            }
+            folded.assign(title.chars.data(), title.chars.size());
+            foldAsciiCase(&folded[0], folded.size());
+            const auto first = titles.table.find(folded);
+            if (first != titles.table.end() && first->second.file == file) {
+                continue;
+            }
+            if (first != titles.table.end() && warningsLeft == 0) {
+                ++hidden;
+                continue;
+            }
+            const Text entry = entryName(section->header);
+            if (entry.empty()) {
+                continue;  // not an aircraft entry: the simulator lists no title of it
+            }
+            if (first == titles.table.end()) {
+                const std::int64_t cost = costOfTitle(folded.size(), file, entry);
+                if (titles.bytes + cost > memory.forInputOf(titles.bytes + cost) - held) {
+                    throw std::bad_alloc();
+                }
+                titles.table.emplace(folded, TitleOrigin{file, entry});
+                titles.bytes += cost;
+                continue;
+            }
+            --warningsLeft;
+            Warning warning;
+            warning.kind = WarningKind::sameTitleInAnotherFile;
+            warning.entry = entry;
+            warning.first = first->second.entry;
+            warning.file = first->second.file;
+            warning.value = Text(std::string(title.chars).c_str());
+            Text line = file + Text(": ");
+            appendWordingOf(line, warning);
+            lines.push_back(std::move(line));
         }
-        folded.assign(title.chars.data(), title.chars.size());
-        foldAsciiCase(&folded[0], folded.size());
-        const auto first = titles.find(folded);
-        if (first != titles.end() && (first->second.file == file || warningsLeft == 0)) {
-            continue;
-        }
-        const Text entry = entryName(section->header);
-        if (entry.empty()) {
-            continue;  // not an aircraft entry: the simulator lists no title of it
-        }
-        if (first == titles.end()) {
-            titles.emplace(folded, TitleOrigin{file, entry});
-            continue;
-        }
-        --warningsLeft;
-        Warning warning;
-        warning.kind = WarningKind::sameTitleInAnotherFile;
-        warning.entry = entry;
-        warning.first = first->second.entry;
-        warning.file = first->second.file;
-        warning.value = Text(std::string(title.chars).c_str());
-        Text line = file + Text(": ");
-        appendWordingOf(line, warning);
-        lines.push_back(std::move(line));
+    } catch (const std::bad_alloc&) {
+        TitlesInRun().swap(titles.table);  // gives its memory back for the rest of the run
+        titles.bytes = 0;
+        titles.leftOut = true;
+        lines.push_back(file +
+                        Text(": too little memory is left to compare the titles of more files, so "
+                             "from this file on, titles that two files share are not warned of"));
     }
 }
 
@@ -337,7 +380,7 @@ Text counted(std::int32_t count, const char* one, const char* many) {
 struct RunState {
     MemoryBudget memory;
     std::size_t warningsLeft = kMostWarningsInARun;
-    TitlesInRun titles;
+    RunTitles titles;
     Totals totals;
 };
 
@@ -374,8 +417,10 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
         }
         warningsLeft -= warnings.shown.size();
         std::vector<Text> titleLines;
+        std::size_t titlesHidden = 0;
         if (outcome.done && severalFiles) {
-            warnOfTitlesInOtherFiles(path, sections, run.titles, warningsLeft, titleLines);
+            warnOfTitlesInOtherFiles(path, sections, run.titles, run.memory, outcome.memoryHeld,
+                                     warningsLeft, titlesHidden, titleLines);
         }
         // Nothing reads the sections past here: the report takes their memory over rather than
         // memory the process has yet to touch.
@@ -385,6 +430,9 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             lines.push_back(fullPathOf(path) + Text(": ") + change);
         }
         lines.insert(lines.end(), titleLines.begin(), titleLines.end());
+        if (titlesHidden > 0) {
+            lines.push_back(fullPathOf(path) + Text(": ") + moreWarnings(titlesHidden));
+        }
     } catch (const ProgramFault& fault) {
         // The file is as the outcome says; only the rest of what there was to say is lost.
         lines.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
@@ -490,6 +538,19 @@ int runProgram(const std::vector<Text>& arguments) {
     std::cout << (allDone ? "All aircraft renumbered and written successfully\n"
                           : "an error occured while trying to process the files\n");
     // A console opened by double-click closes with the program, so the result waits for a key.
+    std::cout << "Hit any key to continue\n" << std::flush;
+    waitForKey();
+    return status;
+}
+
+int endAfterUnexpectedFault(const char* what) {
+    const int earned = settledExitStatus();
+    const int status = earned >= 0 ? earned : 1;
+    writeErrorLine(Text("cfgrenum: the run was cut short by a fault in the program (") +
+                   Text(what) +
+                   Text("); a file that no line above reports as done may not have been"));
+    std::cout << (status == 0 ? "All aircraft renumbered and written successfully\n"
+                              : "an error occured while trying to process the files\n");
     std::cout << "Hit any key to continue\n" << std::flush;
     waitForKey();
     return status;

@@ -13,3 +13,6 @@ void prepareProcess();
 // a signal or console event that ends the program ends it with `status`, so that the status still
 // tells what became of the file.
 void settleExitStatus(int status);
+
+// The status settled so far, or -1 when none has been.
+int settledExitStatus();

@@ -131,3 +131,7 @@ void prepareProcess() {
 void settleExitStatus(int status) {
     os::gEarnedStatus = status;
 }
+
+int settledExitStatus() {
+    return os::gEarnedStatus;
+}

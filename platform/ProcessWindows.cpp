@@ -70,3 +70,7 @@ void prepareProcess() {
 void settleExitStatus(int status) {
     InterlockedExchange(&os::gEarnedStatus, status);
 }
+
+int settledExitStatus() {
+    return static_cast<int>(InterlockedCompareExchange(&os::gEarnedStatus, 0, 0));
+}

@@ -336,4 +336,56 @@ TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
+// A collection whose files share their titles: past the run's cap of 300 warnings, those of titles
+// shared with another file are counted as any other, not dropped without a word.
+TEST(Warnings, TitlesSharedPastTheRunsCapAreCounted) {
+    TempFolder folder;
+    std::string entries;
+    for (int i = 0; i < 150; ++i) {
+        entries +=
+            "[fltsim." + std::to_string(i) + "]\r\ntitle=Livery " + std::to_string(i) + "\r\n";
+    }
+    for (const char* name : {"a", "b", "c", "d"}) {
+        fs::create_directories(folder / "coll" / name);
+        writeBytes(folder / "coll" / name / "aircraft.cfg", entries);
+    }
+    RunOptions options;
+    options.arguments = {"coll"};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find(shownPath(folder / "coll" / "d" / "aircraft.cfg") +
+                           ": and 150 more warnings like these\n"),
+              std::string::npos)
+        << run.err;
+}
+
+// The titles a run compares across its files take memory too: where they would pass what the
+// program may take, they are compared no more, one line says so, and every file is still tidied.
+TEST(Warnings, TitlesThatDoNotFitInMemoryAreLeftOutWithANote) {
+    if (!kPosix || kSanitized) {
+        GTEST_SKIP() << "needs a POSIX memory limit, which a sanitizer's shadow memory exceeds";
+    }
+    TempFolder folder;
+    for (int file = 0; file < 30; ++file) {
+        std::string entries;
+        for (int i = 0; i < 1000; ++i) {
+            entries += "[fltsim.1]\r\ntitle=" + std::to_string(file) + "-" + std::to_string(i) +
+                       std::string(1000, 't') + "\r\n";
+        }
+        const fs::path inside = folder / "coll" / std::to_string(100 + file);
+        fs::create_directories(inside);
+        writeBytes(inside / "aircraft.cfg", entries);
+    }
+    RunOptions options;
+    options.arguments = {"coll"};
+    options.memoryLimit = 24L << 20;
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0) << run.err.substr(0, 2000);
+    EXPECT_EQ(run.out.rfind("All aircraft renumbered and written successfully\n", 0), 0u);
+    EXPECT_NE(run.err.find("too little memory is left to compare the titles"), std::string::npos);
+    EXPECT_NE(run.err.find("cfgrenum: 30 files renumbered, 0 already tidy, 0 refused"),
+              std::string::npos)
+        << run.err.substr(0, 2000);
+}
+
 }  // namespace
