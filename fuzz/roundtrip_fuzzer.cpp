@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "checks/EntryChecks.h"
-#include "platform/Console.h"
+#include "text/ControlsEscaped.h"
 #include "renumber/Renumber.h"
 #include "sections/SectionParser.h"
 #include "sections/SectionWriter.h"

@@ -381,15 +381,3 @@ bool parseJson(const std::string& document, JsonValue& root, Cause& why, std::si
     root = JsonValue();
     return Reader(document, why, memoryBudget).document(root);
 }
-
-bool isPlainCount(const JsonValue& value) {
-    if (value.kind != JsonValue::Kind::number || value.text.empty()) {
-        return false;
-    }
-    for (char c : value.text) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
-}

@@ -38,6 +38,3 @@ bool parseJson(const std::string& document, JsonValue& root, Cause& why);
 // that must live within its memory says how much the values may take. Past it, parsing stops with
 // the cause tooLargeForMemory, and `root` holds only what was parsed so far.
 bool parseJson(const std::string& document, JsonValue& root, Cause& why, std::size_t memoryBudget);
-
-// Whether a number is written as a plain integer that is not negative: digits only.
-bool isPlainCount(const JsonValue& value);

@@ -80,24 +80,19 @@ void readAttributes(Files& files) {
     }
 }
 
+// The errors with which a file system says it has no such rename, rather than that it failed.
+bool meansUnsupported(int code) {
+    return code == ENOSYS || code == EINVAL || code == ENOTSUP || code == EOPNOTSUPP;
+}
+
 // What a failed rename's errno means to the protocol.
 Done renameFailure(SystemError& error) {
-    error = static_cast<SystemError>(errno);
-    switch (errno) {
-        case ENOENT:
-            return Done::missing;
-        case EEXIST:
-            return Done::taken;
-        case ENOSYS:
-        case EINVAL:
-        case ENOTSUP:
-#if EOPNOTSUPP != ENOTSUP
-        case EOPNOTSUPP:
-#endif
-            return Done::unsupported;
-        default:
-            return Done::failed;
+    const int code = errno;
+    error = static_cast<SystemError>(code);
+    if (code == ENOENT || code == EEXIST) {
+        return code == ENOENT ? Done::missing : Done::taken;
     }
+    return meansUnsupported(code) ? Done::unsupported : Done::failed;
 }
 
 }  // namespace

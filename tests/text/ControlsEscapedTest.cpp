@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/Console.h"
+#include "text/ControlsEscaped.h"
 
 namespace {
 

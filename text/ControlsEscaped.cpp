@@ -2,41 +2,10 @@
 #include <cstdint>
 #include <cstring>
 
-#include "platform/Console.h"
+#include "text/ControlsEscaped.h"
+#include "text/Utf8.h"
 
 namespace {
-
-// The length of the well-formed UTF-8 sequence that starts at `at`, or 0 where none does: the
-// lead byte must announce the length, and the second byte must keep the sequence shortest,
-// below U+110000 and off the surrogates.
-std::size_t utf8LengthAt(const unsigned char* at, std::size_t left) {
-    const unsigned char lead = at[0];
-    std::size_t length = 0;
-    unsigned char low = 0x80;
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : low;
-        high = lead == 0xED ? 0x9F : high;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : low;
-        high = lead == 0xF4 ? 0x8F : high;
-    } else {
-        return 0;
-    }
-    if (left < length || at[1] < low || at[1] > high) {
-        return 0;
-    }
-    for (std::size_t i = 2; i < length; ++i) {
-        if (at[i] < 0x80 || at[i] > 0xBF) {
-            return 0;
-        }
-    }
-    return length;
-}
 
 void appendEscaped(Text& shown, unsigned char code) {
     const char* const digits = "0123456789abcdef";
@@ -77,7 +46,7 @@ void appendControlsEscaped(Text& shown, const Text& line) {
             ++at;
             continue;
         }
-        const std::size_t sequence = byte < 0x80 ? 1 : utf8LengthAt(bytes + at, size - at);
+        const std::size_t sequence = byte < 0x80 ? 1 : utf8SequenceAt(bytes + at, size - at);
         const std::size_t length = sequence == 0 ? 1 : sequence;
         int control = -1;
         if (byte < 0x80) {
