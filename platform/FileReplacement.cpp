@@ -5,13 +5,9 @@
 #include <vector>
 
 #include "platform/FileSystem.h"
-#include "platform/FileSystemTestHook.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
 #include "text/Decimal.h"
-
-void (*atMomentForTests)(TestMoment moment, void* context) = nullptr;
-void* momentContextForTests = nullptr;
 
 using os::Done;
 using os::SystemError;
@@ -196,7 +192,7 @@ void disposeOfTheFileRead(ReplacementState& state, const Text& out) {
 Placed placeBySwap(ReplacementState& state, SystemError& error) {
     const os::Calls& call = os::calls();
     bool unknown = false;
-    reachMomentForTests(TestMoment::beforeSwap);
+    os::calls().reached(os::Moment::beforeSwap);
     switch (call.exchange(state.temporary, state.target, error)) {
         case Done::yes:
             break;
@@ -207,7 +203,7 @@ Placed placeBySwap(ReplacementState& state, SystemError& error) {
         default:
             return Placed::failed;
     }
-    reachMomentForTests(TestMoment::afterSwap);
+    os::calls().reached(os::Moment::afterSwap);
     // The temporary name now holds what stood at the target: it must be what was read.
     SystemError ignored = 0;
     if (theFileReadAt(state, state.temporary, false, unknown, ignored)) {
@@ -245,7 +241,7 @@ Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
         return Placed::failed;
     }
     const Text aside = state.temporary + Text(".old");
-    reachMomentForTests(TestMoment::beforeSwap);
+    os::calls().reached(os::Moment::beforeSwap);
     switch (call.renameIfFree(*state.files, state.target, aside, error)) {
         case Done::yes:
             break;
@@ -254,7 +250,7 @@ Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
         default:
             return Placed::failed;
     }
-    reachMomentForTests(TestMoment::afterSwap);
+    os::calls().reached(os::Moment::afterSwap);
     SystemError ignored = 0;
     const bool theFileRead = theFileReadAt(state, aside, false, unknown, ignored);
     const Done placing = theFileRead
@@ -352,7 +348,7 @@ Placed placeByRenaming(ReplacementState& state, SystemError& error) {
             return unknown ? Placed::failed : Placed::fileChanged;
         }
     }
-    reachMomentForTests(TestMoment::beforeSwap);
+    os::calls().reached(os::Moment::beforeSwap);
     if (call.renameOver(state.temporary, state.target, error) != Done::yes) {
         if (!copy.empty()) {
             removeOwn(state, copy, copySlot);
@@ -445,12 +441,21 @@ Text contentLeftAside(const Text& path) {
 
 }  // namespace
 
-os::Calls& os::calls() {
-    static Calls table;  // the system's own primitives until a test puts others in
-    return table;
+namespace {
+
+os::Calls& table() {
+    static os::Calls calls;  // the system's own primitives until others are put in
+    return calls;
 }
 
-void forgetProbedDevicesForTests() {
+}  // namespace
+
+const os::Calls& os::calls() {
+    return table();
+}
+
+void os::useCalls(const Calls& calls) {
+    table() = calls;
     gProbed.clear();
 }
 
@@ -629,7 +634,7 @@ bool commitReplacement(Replacement& replacement, Cause& why, int statusOncePlace
     if (replacement.step != ReplacementStep::sealed) {
         return misused(replacement, why);
     }
-    reachMomentForTests(TestMoment::beforePlacing);
+    os::calls().reached(os::Moment::beforePlacing);
     ReplacementState& state = *replacement.state;
     SystemError error = 0;
     Renames renames;

@@ -47,8 +47,19 @@ struct FileFacts {
 
 enum class Done { yes, missing, taken, unsupported, failed };
 
+// The moments of a replacement between two of its steps, where another program may change the
+// folder: the system does nothing there, but a double of this table can make such a change at
+// exactly that step, without racing the program.
+enum class Moment {
+    beforePlacing,  // right before the temporary file is put in place
+    beforeSwap,     // after the last check of the name, right before a swap of names
+    afterSwap,      // right after the swap, before what it took out is checked
+};
+
 // The primitives, one implementation per platform.
 namespace native {
+
+inline void reached(Moment) {}
 
 Files* createFiles();
 void destroyFiles(Files* files);  // closes whatever is still open
@@ -124,13 +135,18 @@ struct Calls {
     decltype(&native::remove) remove = native::remove;
     decltype(&native::syncFolderOf) syncFolderOf = native::syncFolderOf;
     decltype(&native::namesIn) namesIn = native::namesIn;
+    decltype(&native::reached) reached = native::reached;
 };
 
 // The process's number, which temporary files are named with.
 std::int32_t processNumber();
 
-// The table the protocol calls: the system's own primitives unless a test has put others in.
-Calls& calls();
+// The table the protocol calls: the system's own primitives unless others were put in.
+const Calls& calls();
+
+// Puts `table` in the system's place (a double, or the system's own again). What each file system
+// offers, learnt once for each device through the table, is learnt again through the new one.
+void useCalls(const Calls& table);
 
 // The temporary files in existence, where a handler that ends the program can find and remove
 // them: registered when made, dropped when placed or removed. Call inside a HeldBack.

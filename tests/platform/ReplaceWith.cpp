@@ -4,7 +4,6 @@
 
 #include "platform/FileReplacement.h"
 #include "platform/FileSystem.h"
-#include "platform/FileSystemTestHook.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
@@ -29,6 +28,22 @@ constexpr os::SystemError kInjected = 5;  // EIO on POSIX, ERROR_ACCESS_DENIED o
 const os::Calls& real() {
     static const os::Calls system;
     return system;
+}
+
+// The interference of the replacement under way, reached at its moments.
+const Interference* gInterference = nullptr;
+
+void callInterference(os::Moment moment) {
+    if (gInterference == nullptr) {
+        return;
+    }
+    const std::function<void()>& step =
+        moment == os::Moment::beforePlacing ? gInterference->atTheLastMoment
+        : moment == os::Moment::beforeSwap  ? gInterference->beforeSwap
+                                            : gInterference->afterSwap;
+    if (step) {
+        step();
+    }
 }
 
 os::Calls doubled() {
@@ -86,18 +101,8 @@ os::Calls doubled() {
                    ? (error = kInjected, Done::failed)
                    : real().remove(path, error);
     };
+    calls.reached = callInterference;
     return calls;
-}
-
-void callInterference(TestMoment moment, void* context) {
-    const auto& interference = *static_cast<const Interference*>(context);
-    const std::function<void()>& step = moment == TestMoment::beforePlacing
-                                            ? interference.atTheLastMoment
-                                        : moment == TestMoment::beforeSwap ? interference.beforeSwap
-                                                                           : interference.afterSwap;
-    if (step) {
-        step();
-    }
 }
 
 }  // namespace
@@ -133,10 +138,9 @@ Cause replaceWith(const std::filesystem::path& target, const std::string& conten
     if (interference.beforeCommit) {
         interference.beforeCommit();
     }
-    atMomentForTests = callInterference;
-    momentContextForTests = const_cast<Interference*>(&interference);
+    gInterference = &interference;
     const bool done = commitReplacement(replacement, why);
-    atMomentForTests = nullptr;
+    gInterference = nullptr;
     if (interference.backupLeftAs != nullptr) {
         *interference.backupLeftAs = replacement.backupLeftAs.c_str();
     }
@@ -150,14 +154,12 @@ CallsDouble::CallsDouble(Interference::Renames renames, Fault fault, int callsBe
     gRenames = renames;
     gFault = fault;
     gCallsBefore = callsBefore;
-    os::calls() = doubled();
-    forgetProbedDevicesForTests();
+    os::useCalls(doubled());
 }
 
 CallsDouble::~CallsDouble() {
-    os::calls() = os::Calls();
+    os::useCalls(os::Calls());
     eachCall = nullptr;
-    forgetProbedDevicesForTests();
 }
 
 void waitForTheFileClock(const std::filesystem::path& file) {
