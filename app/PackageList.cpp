@@ -116,11 +116,6 @@ Text noteOn(const Text& list, const Text& text) {
     return list + Text(": ") + text;
 }
 
-// A file's size, which may pass what toDecimal takes.
-Text decimal(std::int64_t n) {
-    return Text(std::to_string(n).c_str());
-}
-
 // The cause as a clause in a sentence about the list: "(it is read-only, so it was not replaced)".
 Text because(const Cause& cause) {
     return Text(" (") + wordedInSentence(cause) + Text(")");
@@ -141,7 +136,8 @@ Text unreadable(const Text& list, const Cause& cause) {
 Text stillWrong(const Update& update, const Cause& cause) {
     return noteOn(update.list, Text("the entry for ") + update.entry + Text(" records ") +
                                    update.recordedSize + Text(" bytes, not the file's ") +
-                                   decimal(update.state.size) + because(cause) + Text(kGenerator));
+                                   decimalOf(update.state.size) + because(cause) +
+                                   Text(kGenerator));
 }
 
 // The note when the prepared list cannot be put in place.
@@ -155,10 +151,10 @@ Text updated(const Update& update) {
     return noteOn(update.list, update.state.rewritten
                                    ? Text("the entry for ") + update.entry +
                                          Text(" now records the rewritten file's size (") +
-                                         decimal(update.state.size) + Text(" bytes) and time")
+                                         decimalOf(update.state.size) + Text(" bytes) and time")
                                    : Text("the entry for ") + update.entry + Text(" recorded ") +
                                          update.recordedSize + Text(" bytes, not the file's ") +
-                                         decimal(update.state.size) +
+                                         decimalOf(update.state.size) +
                                          Text("; it now records the file's size and time"));
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "text/Decimal.h"
 #include "text/Template.h"
 
 namespace {
@@ -175,10 +176,6 @@ constexpr bool tableIsWhole() {
 }
 static_assert(tableIsWhole(), "every cause needs its row, in CauseKind's order");
 
-Text decimal(std::int64_t n) {
-    return Text(std::to_string(n).c_str());
-}
-
 // `words` with each fact in braces replaced by the cause's.
 void fill(Text& out, const char* words, const Cause& cause) {
     fillTemplate(out, words, [&cause](std::string_view fact) {
@@ -192,13 +189,13 @@ void fill(Text& out, const char* words, const Cause& cause) {
             return Text(cause.name);
         }
         if (fact == "at") {
-            return decimal(cause.at);
+            return decimalOf(cause.at);
         }
         if (fact == "index") {
-            return decimal(cause.index);
+            return decimalOf(cause.index);
         }
         if (fact == "largest") {
-            return decimal(cause.largest);
+            return decimalOf(cause.largest);
         }
         return cause.leftBehind;
     });

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
 
 std::int32_t digitCount(std::int32_t n) {
     if (n == INT32_MIN) {
@@ -39,4 +40,8 @@ std::size_t writeDecimal(std::int32_t n, char* out) {
 Text toDecimal(std::int32_t n) {
     char digits[kLongestDecimal];
     return Text(digits, writeDecimal(n, digits));
+}
+
+Text decimalOf(std::int64_t n) {
+    return Text(std::to_string(n).c_str());
 }

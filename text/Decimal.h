@@ -19,3 +19,6 @@ std::size_t writeDecimal(std::int32_t n, char* out);
 
 // The decimal numeral of n, without leading zeros or fill; a negative n gets a leading '-'.
 Text toDecimal(std::int32_t n);
+
+// The same for a number that may pass 32 bits: a file's size, a byte's place in a file.
+Text decimalOf(std::int64_t n);
