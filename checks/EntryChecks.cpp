@@ -386,6 +386,44 @@ constexpr Wording kWordings[] = {
      "one of them; give one of them a title of its own"},
 };
 
+constexpr const char* kArguments[] = {"entry", "first", "file", "value", "folder"};
+
+// Whether `text` goes on with `name` and a closing brace at `at`.
+constexpr bool namesArgument(const char* text, std::size_t at, const char* name) {
+    std::size_t i = 0;
+    for (; name[i] != '\0'; ++i) {
+        if (text[at + i] != name[i]) {
+            return false;
+        }
+    }
+    return text[at + i] == '}';
+}
+
+// The table has a row for every kind, in order, and each brace opens an argument that a Warning
+// gives: a new kind or a misspelt argument fails the build rather than a user's run.
+constexpr bool wordingsAreWhole() {
+    if (std::size(kWordings) != kWarningKinds) {
+        return false;
+    }
+    for (std::size_t row = 0; row < kWarningKinds; ++row) {
+        if (static_cast<std::size_t>(kWordings[row].kind) != row) {
+            return false;
+        }
+        const char* text = kWordings[row].text;
+        for (std::size_t at = 0; text[at] != '\0'; ++at) {
+            bool known = text[at] != '{';
+            for (const char* name : kArguments) {
+                known = known || namesArgument(text, at + 1, name);
+            }
+            if (!known) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(wordingsAreWhole(), "every warning needs its wording, in WarningKind's order");
+
 }  // namespace
 
 EntryValues valuesIn(const Text& body) {
@@ -537,7 +575,7 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
     return warnings;
 }
 
-// Each wording split once, in the order of kWordings.
+// Each wording split once, in the order of kWordings, which is WarningKind's.
 const std::vector<TemplatePiece>& piecesOf(WarningKind kind) {
     static const std::vector<std::vector<TemplatePiece>> split = [] {
         std::vector<std::vector<TemplatePiece>> all;
@@ -546,13 +584,7 @@ const std::vector<TemplatePiece>& piecesOf(WarningKind kind) {
         }
         return all;
     }();
-    for (std::size_t row = 0; row < std::size(kWordings); ++row) {
-        if (kWordings[row].kind == kind) {
-            return split[row];
-        }
-    }
-    static const std::vector<TemplatePiece> none;
-    return none;
+    return split[static_cast<std::size_t>(kind)];
 }
 
 void appendWordingOf(Text& line, const Warning& warning) {

@@ -49,6 +49,9 @@ enum class WarningKind {
     sameTitleInAnotherFile,
 };
 
+constexpr std::size_t kWarningKinds =
+    static_cast<std::size_t>(WarningKind::sameTitleInAnotherFile) + 1;
+
 struct Warning {
     WarningKind kind = WarningKind::noTitle;
     Text entry;  // the entry's bracketed name, such as "[fltsim.3]"
