@@ -10,6 +10,7 @@
 #include "platform/Folders.h"
 #include "platform/Paths.h"
 #include "text/AsciiCase.h"
+#include "text/Decimal.h"
 
 namespace {
 
@@ -39,10 +40,11 @@ struct FolderLook {
     std::vector<Text> below;  // folders, not links to them, by name, in the folder's order
 };
 
-// Lists `folder` once, and keeps the folders below it only when asked to. Where several names
-// differ only in letter case (a case-sensitive file system), the first in byte order is taken,
-// whatever the folder's own order.
-bool look(const Text& folder, FolderLook& found, Text& reason, bool keepBelow = true) {
+// Lists `folder`, held as `held`, once, and keeps the folders below it only when asked to. Where
+// several names differ only in letter case (a case-sensitive file system), the first in byte
+// order is taken, whatever the folder's own order.
+bool look(const Text& folder, const HeldFolder& held, FolderLook& found, Text& reason,
+          bool keepBelow = true) {
     const std::size_t prefixLength = std::strlen(kTextureFolderPrefix);
     auto visit = [&](const ListedEntry& entry) {
         for (std::size_t i = 0; i < 2; ++i) {
@@ -62,7 +64,7 @@ bool look(const Text& folder, FolderLook& found, Text& reason, bool keepBelow = 
             found.below.emplace_back(entry.name);
         }
     };
-    if (!listFolder(folder, visit, reason)) {
+    if (!listFolder(held, visit, reason)) {
         return false;
     }
     found.textures.listed = true;
@@ -90,9 +92,11 @@ Text lineAbout(const Text& path, const char* what, const Text& reason) {
     return lineAbout(path, what) + reason;
 }
 
-// Every file to tidy in the folders below `folder`, which `here` tells of, `levels` folders down
-// at the most.
-void walkBelow(const Text& folder, FolderLook& here, int levels, ItemFiles& found) {
+// Every file to tidy in the folders below `folder`, which `here` tells of and `held` holds,
+// `levels` folders down at the most. Each folder is entered through the one above it, never by
+// its path, so that a folder that became a link after its parent was listed is passed over.
+void walkBelow(const Text& folder, const HeldFolder& held, FolderLook& here, int levels,
+               ItemFiles& found) {
     if (levels == 0) {
         return;
     }
@@ -101,15 +105,24 @@ void walkBelow(const Text& folder, FolderLook& here, int levels, ItemFiles& foun
               [](const Text& a, const Text& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });
     for (const Text& name : here.below) {
         const Text inside = joined(folder, name.c_str());
+        HeldFolder below;
         FolderLook there;
         Text reason;
-        if (!look(inside, there, reason)) {
+        const Hold hold = holdFolderIn(held, name.c_str(), below, reason);
+        if (hold == Hold::notAFolder) {
+            found.notes.push_back(
+                lineAbout(inside,
+                          "was a folder when the folder above it was listed but is not one now (a "
+                          "link or a file took its place), so it was passed over"));
+            continue;
+        }
+        if (hold == Hold::failed || !look(inside, below, there, reason)) {
             found.notes.push_back(lineAbout(
                 inside, "cannot look inside this folder, so it was passed over: ", reason));
             continue;
         }
         takeFile(inside, there, found);
-        walkBelow(inside, there, levels - 1, found);
+        walkBelow(inside, below, there, levels - 1, found);
     }
 }
 
@@ -117,9 +130,10 @@ void walkBelow(const Text& folder, FolderLook& here, int levels, ItemFiles& foun
 
 ItemFiles fileIn(const Text& folder) {
     ItemFiles found;
+    HeldFolder held;
     FolderLook here;
     Text reason;
-    if (look(folder, here, reason, false)) {
+    if (holdFolder(folder, held, reason) && look(folder, held, here, reason, false)) {
         takeFile(folder, here, found);
     }
     return found;
@@ -128,6 +142,10 @@ ItemFiles fileIn(const Text& folder) {
 ItemFiles filesOfItems(const std::vector<Text>& items) {
     ItemFiles found;
     for (const Text& item : items) {
+        if (item.empty()) {
+            found.refusals.push_back(Text("\"\": is an empty name, so nothing was touched"));
+            continue;
+        }
         Standing standing = Standing::missing;
         Text reason;
         if (!examinePath(item, standing, reason)) {
@@ -153,17 +171,19 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
                 break;
             case Standing::folder: {
                 const std::size_t before = found.files.size();
+                HeldFolder held;
                 FolderLook here;
-                Text reason;
-                if (!look(item, here, reason)) {
+                if (!holdFolder(item, held, reason) || !look(item, held, here, reason)) {
                     found.notes.push_back(lineAbout(
                         item, "cannot look inside this folder, so it was passed over: ", reason));
                 } else if (!takeFile(item, here, found)) {
-                    walkBelow(item, here, kDeepest, found);
+                    walkBelow(item, held, here, kDeepest, found);
                 }
                 if (found.files.size() == before) {
-                    found.refusals.push_back(lineAbout(
-                        item, "holds no aircraft.cfg or sim.cfg, at any depth up to 8 folders"));
+                    const Text deepest =
+                        Text("holds no aircraft.cfg or sim.cfg, at any depth up to ") +
+                        toDecimal(kDeepest) + Text(" folders");
+                    found.refusals.push_back(lineAbout(item, deepest.c_str()));
                 }
                 break;
             }

@@ -353,4 +353,51 @@ TEST(Package, AListTooLargeIsANote) {
     }
 }
 
+// A folder that a link to somewhere else replaces after the folder above it was listed is not
+// entered: the file outside the folder given stays as it was, and the folder is named.
+TEST(Walk, AFolderSwappedForALinkIsNotEntered) {
+    if (kSanitized) {
+        GTEST_SKIP() << "a sanitizer's runtime must come first, before any preloaded library";
+    }
+    TempFolder folder;
+    const fs::path planes = fs::canonical(folder.path()) / "Collection" / "Planes";
+    fs::create_directories(planes / "Alpha");
+    fs::create_directories(planes / "Beta");
+    fs::create_directory(folder / "outside");
+    writeBytes(planes / "Alpha/aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+    writeBytes(planes / "Beta/aircraft.cfg", "[fltsim.4]\r\ntitle=B\r\n");
+    writeBytes(folder / "outside/aircraft.cfg", "[fltsim.5]\r\ntitle=O\r\n");
+    RunOptions options;
+    options.arguments = {"Collection"};
+    options.environment = {std::string("LD_PRELOAD=") + CFGRENUM_SWAP_FOLDER,
+                           "CFGRENUM_SWAP_LISTED=" + planes.string(), "CFGRENUM_SWAP_NAME=Alpha",
+                           "CFGRENUM_SWAP_TO=" + (folder / "outside").string()};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    ASSERT_TRUE(fs::is_symlink(planes / "Alpha")) << "the folder was not swapped: " << run.err;
+    EXPECT_EQ(readBytes(folder / "outside/aircraft.cfg"), "[fltsim.5]\r\ntitle=O\r\n");
+    EXPECT_FALSE(fs::exists(folder / "outside/aircraft.cfg.bak"));
+    EXPECT_EQ(readBytes(planes / "Alpha.moved/aircraft.cfg"), "[fltsim.3]\r\ntitle=A\r\n");
+    EXPECT_EQ(readBytes(planes / "Beta/aircraft.cfg"), "[fltsim.0]\r\ntitle=B\r\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find(shownPath(folder / "Collection/Planes/Alpha") +
+                           ": was a folder when the folder above it was listed but is not one now "
+                           "(a link or a file took its place), so it was passed over\n"),
+              std::string::npos)
+        << run.err;
+}
+
+// An empty argument names nothing: it is refused on its own, and the current folder's file is
+// not taken for it.
+TEST(Failure, AnEmptyArgumentIsRefused) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+    RunOptions options;
+    options.arguments = {""};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "\"\": is an empty name, so nothing was touched\n");
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.3]\r\ntitle=A\r\n");
+}
+
 }  // namespace
