@@ -32,12 +32,78 @@ bool isATidyableName(const char* name) {
     return false;
 }
 
-// What one listing of a folder tells: the file to tidy there, the texture folders beside it, and
-// the folders below it.
+// What an interrupted run may have left beside a file, by its name: the replacement names its
+// temporary files after the file, ".tmp-", the process number and a count; moves the old content
+// aside under that name and ".old" where names cannot be swapped; probes renames with ".a" and
+// ".b" after it; and keeps a backup as ".bak", which stands alone when the run was ended after the
+// file was moved to it and before the new one took its name.
+enum class Leftover { none, contentAside, backup, temporary };
+
+bool isCount(const char* text, std::size_t length) {
+    if (length == 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What `name` is as a leftover of one of kFileNames (its index in `kind`), and where the file's
+// own name ends in it (`stem`).
+Leftover leftoverOf(const char* name, std::size_t length, std::size_t& kind, std::size_t& stem) {
+    for (kind = 0; kind < 2; ++kind) {
+        stem = std::strlen(kFileNames[kind]);
+        if (length > stem && equalIgnoringAsciiCase(name, kFileNames[kind], stem)) {
+            break;
+        }
+    }
+    if (kind == 2) {
+        return Leftover::none;
+    }
+    const char* rest = name + stem;
+    const std::size_t restLength = length - stem;
+    if (std::strcmp(rest, ".bak") == 0) {
+        return Leftover::backup;
+    }
+    constexpr std::size_t kTmp = 5;  // ".tmp-"
+    if (restLength <= kTmp || std::strncmp(rest, ".tmp-", kTmp) != 0) {
+        return Leftover::none;
+    }
+    const char* number = rest + kTmp;
+    const char* dash = std::strchr(number, '-');
+    if (dash == nullptr || !isCount(number, static_cast<std::size_t>(dash - number))) {
+        return Leftover::none;
+    }
+    const char* count = dash + 1;
+    const char* dot = std::strchr(count, '.');
+    const std::size_t countLength =
+        dot == nullptr ? std::strlen(count) : static_cast<std::size_t>(dot - count);
+    if (!isCount(count, countLength)) {
+        return Leftover::none;
+    }
+    if (dot == nullptr || std::strcmp(dot, ".a") == 0 || std::strcmp(dot, ".b") == 0) {
+        return Leftover::temporary;
+    }
+    return std::strcmp(dot, ".old") == 0 ? Leftover::contentAside : Leftover::none;
+}
+
+struct FoundLeftover {
+    Text name;
+    Leftover what = Leftover::none;
+    std::size_t kind = 0;
+    std::size_t stem = 0;
+};
+
+// What one listing of a folder tells: the file to tidy there, the texture folders beside it, the
+// folders below it, and what interrupted runs left there.
 struct FolderLook {
     Text file[2];  // the name that each of kFileNames has here, if any
     TextureFolders textures;
     std::vector<Text> below;  // folders, not links to them, by name, in the folder's order
+    std::vector<FoundLeftover> leftovers;
 };
 
 // Lists `folder`, held as `held`, once, and keeps the folders below it only when asked to. Where
@@ -62,6 +128,12 @@ bool look(const Text& folder, const HeldFolder& held, FolderLook& found, Text& r
         }
         if (keepBelow && entry.kind == EntryKind::folder) {
             found.below.emplace_back(entry.name);
+        }
+        FoundLeftover leftover;
+        leftover.what = leftoverOf(entry.name, entry.length, leftover.kind, leftover.stem);
+        if (leftover.what != Leftover::none && entry.kind != EntryKind::folder) {
+            leftover.name = Text(entry.name);
+            found.leftovers.push_back(std::move(leftover));
         }
     };
     if (!listFolder(held, visit, reason)) {
@@ -92,11 +164,58 @@ Text lineAbout(const Text& path, const char* what, const Text& reason) {
     return lineAbout(path, what) + reason;
 }
 
+// One line for each leftover in `folder` that `found` tells of, by name: whether the file it was
+// left by is there decides whether it must be put back or may go. Only those of `onlyKind`, when
+// it is one of kFileNames.
+void nameLeftovers(const Text& folder, FolderLook& found, std::vector<Text>& lines,
+                   std::size_t onlyKind = 2) {
+    std::sort(found.leftovers.begin(), found.leftovers.end(),
+              [](const FoundLeftover& a, const FoundLeftover& b) {
+                  return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+              });
+    for (const FoundLeftover& leftover : found.leftovers) {
+        if (onlyKind < 2 && leftover.kind != onlyKind) {
+            continue;
+        }
+        const Text file(leftover.name.c_str(), leftover.stem);
+        const bool fileThere = !found.file[leftover.kind].empty();
+        const Text path = fullPathOf(joined(folder, leftover.name.c_str()));
+        switch (leftover.what) {
+            case Leftover::none:
+                break;
+            case Leftover::contentAside:
+                lines.push_back(
+                    fileThere
+                        ? path + Text(": a run that was ended while it replaced ") + file +
+                              Text(" left the old content here; ") + file +
+                              Text(" is in place, so this file may be deleted once that is checked")
+                        : path + Text(": a run that was ended while it replaced ") + file +
+                              Text(" left its content here; rename this file to ") + file +
+                              Text(" to put it back"));
+                break;
+            case Leftover::backup:
+                if (!fileThere) {
+                    lines.push_back(path + Text(": ") + file +
+                                    Text(" is missing, and this backup holds its content, as a run "
+                                         "that was ended while it replaced the file left it; "
+                                         "rename this file to ") +
+                                    file + Text(" to put it back"));
+                }
+                break;
+            case Leftover::temporary:
+                lines.push_back(path +
+                                Text(": a temporary file that a run that was ended left behind; it "
+                                     "may be deleted"));
+                break;
+        }
+    }
+}
+
 // Every file to tidy in the folders below `folder`, which `here` tells of and `held` holds,
 // `levels` folders down at the most. Each folder is entered through the one above it, never by
 // its path, so that a folder that became a link after its parent was listed is passed over.
 void walkBelow(const Text& folder, const HeldFolder& held, FolderLook& here, int levels,
-               ItemFiles& found) {
+               ItemFiles& found, std::vector<Text>& leftovers) {
     if (levels == 0) {
         return;
     }
@@ -122,7 +241,21 @@ void walkBelow(const Text& folder, const HeldFolder& held, FolderLook& here, int
             continue;
         }
         takeFile(inside, there, found);
-        walkBelow(inside, below, there, levels - 1, found);
+        nameLeftovers(inside, there, leftovers);
+        walkBelow(inside, below, there, levels - 1, found, leftovers);
+    }
+}
+
+// Lines that name leftovers, as refusals or notes: an item that came to no file to tidy is
+// refused by the first, so that the line the user reads says where the content went.
+void addLeftoverLines(std::vector<Text>& lines, bool refused, Text refusal, ItemFiles& found) {
+    if (refused) {
+        found.refusals.push_back(lines.empty() ? std::move(refusal) : std::move(lines.front()));
+    }
+    for (std::size_t i = refused && !lines.empty() ? 1 : 0; i < lines.size(); ++i) {
+        if (std::find(found.notes.begin(), found.notes.end(), lines[i]) == found.notes.end()) {
+            found.notes.push_back(std::move(lines[i]));
+        }
     }
 }
 
@@ -153,9 +286,25 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
             continue;
         }
         switch (standing) {
-            case Standing::missing:
-                found.refusals.push_back(lineAbout(item, "there is no such file or folder"));
+            case Standing::missing: {
+                // An interrupted run may have left the file's content beside its name.
+                std::vector<Text> leftovers;
+                const char* name = item.c_str() + nameStart(item);
+                std::size_t kind = 0;
+                while (kind < 2 && !sameIgnoringAsciiCase(name, kFileNames[kind])) {
+                    ++kind;
+                }
+                const Text folder = folderOf(item);
+                HeldFolder held;
+                FolderLook there;
+                if (kind < 2 && holdFolder(folder, held, reason) &&
+                    look(folder, held, there, reason, false)) {
+                    nameLeftovers(folder, there, leftovers, kind);
+                }
+                addLeftoverLines(leftovers, true,
+                                 lineAbout(item, "there is no such file or folder"), found);
                 break;
+            }
             case Standing::other:
                 found.refusals.push_back(
                     lineAbout(item, "is neither a file nor a folder, so it was not touched"));
@@ -171,20 +320,23 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
                 break;
             case Standing::folder: {
                 const std::size_t before = found.files.size();
+                std::vector<Text> leftovers;
                 HeldFolder held;
                 FolderLook here;
                 if (!holdFolder(item, held, reason) || !look(item, held, here, reason)) {
                     found.notes.push_back(lineAbout(
                         item, "cannot look inside this folder, so it was passed over: ", reason));
-                } else if (!takeFile(item, here, found)) {
-                    walkBelow(item, held, here, kDeepest, found);
+                } else {
+                    const bool taken = takeFile(item, here, found);
+                    nameLeftovers(item, here, leftovers);
+                    if (!taken) {
+                        walkBelow(item, held, here, kDeepest, found, leftovers);
+                    }
                 }
-                if (found.files.size() == before) {
-                    const Text deepest =
-                        Text("holds no aircraft.cfg or sim.cfg, at any depth up to ") +
-                        toDecimal(kDeepest) + Text(" folders");
-                    found.refusals.push_back(lineAbout(item, deepest.c_str()));
-                }
+                const Text deepest = Text("holds no aircraft.cfg or sim.cfg, at any depth up to ") +
+                                     toDecimal(kDeepest) + Text(" folders");
+                addLeftoverLines(leftovers, found.files.size() == before,
+                                 lineAbout(item, deepest.c_str()), found);
                 break;
             }
         }
