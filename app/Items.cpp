@@ -259,6 +259,56 @@ void addLeftoverLines(std::vector<Text>& lines, bool refused, Text refusal, Item
     }
 }
 
+// `item` spelt as the listings of its folders spell it, where a case-insensitive drive lets the
+// user spell it otherwise: a name that its folder does not hold as it is, but holds exactly once
+// in other ASCII letter case, takes the folder's spelling. Then the same file given by two
+// spellings is seen to be one, and is stored under the name it had.
+Text spelledAsListed(const Text& item) {
+    const char* text = item.c_str();
+    const std::size_t length = static_cast<std::size_t>(item.length());
+    std::size_t at = 0;
+    while (at < length && isPathSeparator(text[at])) {
+        ++at;
+    }
+    Text spelled(text, at);
+    bool listable = true;
+    while (at < length) {
+        std::size_t end = at;
+        while (end < length && !isPathSeparator(text[end])) {
+            ++end;
+        }
+        Text name(text + at, end - at);
+        const bool special = name.empty() || std::strcmp(name.c_str(), ".") == 0 ||
+                             std::strcmp(name.c_str(), "..") == 0 ||
+                             name.c_str()[name.length() - 1] == ':';  // a drive
+        if (listable && !special) {
+            bool exact = false;
+            int matches = 0;
+            Text match;
+            auto visit = [&](const ListedEntry& entry) {
+                if (std::strcmp(entry.name, name.c_str()) == 0) {
+                    exact = true;
+                } else if (sameIgnoringAsciiCase(entry.name, name.c_str())) {
+                    ++matches;
+                    match = Text(entry.name);
+                }
+            };
+            Text reason;
+            listable = listFolder(spelled, visit, reason);
+            if (listable && !exact && matches == 1) {
+                name = match;
+            }
+        }
+        spelled += name;
+        at = end;
+        while (at < length && isPathSeparator(text[at])) {
+            spelled += text[at];
+            ++at;
+        }
+    }
+    return spelled;
+}
+
 }  // namespace
 
 ItemFiles fileIn(const Text& folder) {
@@ -274,11 +324,12 @@ ItemFiles fileIn(const Text& folder) {
 
 ItemFiles filesOfItems(const std::vector<Text>& items) {
     ItemFiles found;
-    for (const Text& item : items) {
-        if (item.empty()) {
+    for (const Text& given : items) {
+        if (given.empty()) {
             found.refusals.push_back(Text("\"\": is an empty name, so nothing was touched"));
             continue;
         }
+        const Text item = spelledAsListed(given);
         Standing standing = Standing::missing;
         Text reason;
         if (!examinePath(item, standing, reason)) {
@@ -341,12 +392,26 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
             }
         }
     }
-    // The same file reached twice (given twice, or through a link) is tidied once, so that it is
-    // neither counted twice nor warned of as sharing its titles with another file.
+    // The same file reached twice (given twice, or through a link or a bind mount) is tidied
+    // once, so that it is neither counted twice nor warned of as sharing its titles with another
+    // file. It is known by its folder and its name there, not by the file's own identity: two
+    // hard links in two folders are two names, each of which a replace renames over alone.
     std::unordered_set<std::string> seen;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < found.files.size(); ++i) {
-        if (!seen.insert(resolvedPathOf(found.files[i]).c_str()).second) {
+        const Text resolved = resolvedPathOf(found.files[i]);
+        std::string where;
+        FolderIdentity folder;
+        if (identityOfFolder(folderOf(resolved), folder)) {
+            where = std::to_string(folder.device) + ":" + std::to_string(folder.number) + "/" +
+                    (resolved.c_str() + nameStart(resolved));
+        }
+        const bool again = seen.count(resolved.c_str()) != 0 || seen.count(where) != 0;
+        seen.insert(resolved.c_str());
+        if (!where.empty()) {
+            seen.insert(where);
+        }
+        if (again) {
             continue;
         }
         if (kept != i) {

@@ -2,8 +2,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -11,6 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 
@@ -384,6 +388,31 @@ TEST(Walk, AFolderSwappedForALinkIsNotEntered) {
                            "(a link or a file took its place), so it was passed over\n"),
               std::string::npos)
         << run.err;
+}
+
+// A file reached through a bind mount of its folder as well is tidied once, not found tidy and
+// warned of as sharing its titles with itself the second time.
+TEST(Walk, AFileReachedThroughABindMountIsTidiedOnce) {
+    TempFolder folder;
+    fs::create_directories(folder / "Real/Alpha");
+    fs::create_directory(folder / "View");
+    writeBytes(folder / "Real/Alpha/aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+    // The mount lives in this test's own namespace and ends with it.
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount((folder / "Real").c_str(), (folder / "View").c_str(), nullptr, MS_BIND, nullptr) !=
+            0) {
+        GTEST_SKIP() << "this system refuses a bind mount here: " << std::strerror(errno);
+    }
+    RunOptions options;
+    options.arguments = {"Real", "View"};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    umount((folder / "View").c_str());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, shownPath(folder / "Real/Alpha/aircraft.cfg") +
+                           ": 1 aircraft entry, numbered 0; 1 header changed; the old content is "
+                           "in aircraft.cfg.bak\n");
+    EXPECT_EQ(readBytes(folder / "Real/Alpha/aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
 }
 
 // An empty argument names nothing: it is refused on its own, and the current folder's file is
