@@ -259,10 +259,10 @@ void addLeftoverLines(std::vector<Text>& lines, bool refused, Text refusal, Item
     }
 }
 
-// `item` spelt as the listings of its folders spell it, where a case-insensitive drive lets the
-// user spell it otherwise: a name that its folder does not hold as it is, but holds exactly once
-// in other ASCII letter case, takes the folder's spelling. Then the same file given by two
-// spellings is seen to be one, and is stored under the name it had.
+// `item`, which is there, spelt as the listings of its folders spell it, where a case-insensitive
+// drive lets the user spell it otherwise: a name that its folder does not hold as it is, but holds
+// exactly once in other ASCII letter case, takes the folder's spelling. Then the same file given by
+// two spellings is seen to be one, and is stored under the name it had.
 Text spelledAsListed(const Text& item) {
     const char* text = item.c_str();
     const std::size_t length = static_cast<std::size_t>(item.length());
@@ -329,13 +329,15 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
             found.refusals.push_back(Text("\"\": is an empty name, so nothing was touched"));
             continue;
         }
-        const Text item = spelledAsListed(given);
         Standing standing = Standing::missing;
         Text reason;
-        if (!examinePath(item, standing, reason)) {
-            found.refusals.push_back(lineAbout(item, "cannot examine it: ", reason));
+        if (!examinePath(given, standing, reason)) {
+            found.refusals.push_back(lineAbout(given, "cannot examine it: ", reason));
             continue;
         }
+        // Only what the system found as given is respelt: on a drive that tells letter case
+        // apart, a name typed in the wrong case is missing, not another file's.
+        const Text item = standing == Standing::missing ? given : spelledAsListed(given);
         switch (standing) {
             case Standing::missing: {
                 // An interrupted run may have left the file's content beside its name.
