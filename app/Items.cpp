@@ -10,6 +10,7 @@
 #include "platform/Folders.h"
 #include "platform/Paths.h"
 #include "text/AsciiCase.h"
+#include "text/Decimal.h"
 
 namespace {
 
@@ -31,18 +32,85 @@ bool isATidyableName(const char* name) {
     return false;
 }
 
-// What one listing of a folder tells: the file to tidy there, the texture folders beside it, and
-// the folders below it.
+// What an interrupted run may have left beside a file, by its name: the replacement names its
+// temporary files after the file, ".tmp-", the process number and a count; moves the old content
+// aside under that name and ".old" where names cannot be swapped; probes renames with ".a" and
+// ".b" after it; and keeps a backup as ".bak", which stands alone when the run was ended after the
+// file was moved to it and before the new one took its name.
+enum class Leftover { none, contentAside, backup, temporary };
+
+bool isCount(const char* text, std::size_t length) {
+    if (length == 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// What `name` is as a leftover of one of kFileNames (its index in `kind`), and where the file's
+// own name ends in it (`stem`).
+Leftover leftoverOf(const char* name, std::size_t length, std::size_t& kind, std::size_t& stem) {
+    for (kind = 0; kind < 2; ++kind) {
+        stem = std::strlen(kFileNames[kind]);
+        if (length > stem && equalIgnoringAsciiCase(name, kFileNames[kind], stem)) {
+            break;
+        }
+    }
+    if (kind == 2) {
+        return Leftover::none;
+    }
+    const char* rest = name + stem;
+    const std::size_t restLength = length - stem;
+    if (std::strcmp(rest, ".bak") == 0) {
+        return Leftover::backup;
+    }
+    constexpr std::size_t kTmp = 5;  // ".tmp-"
+    if (restLength <= kTmp || std::strncmp(rest, ".tmp-", kTmp) != 0) {
+        return Leftover::none;
+    }
+    const char* number = rest + kTmp;
+    const char* dash = std::strchr(number, '-');
+    if (dash == nullptr || !isCount(number, static_cast<std::size_t>(dash - number))) {
+        return Leftover::none;
+    }
+    const char* count = dash + 1;
+    const char* dot = std::strchr(count, '.');
+    const std::size_t countLength =
+        dot == nullptr ? std::strlen(count) : static_cast<std::size_t>(dot - count);
+    if (!isCount(count, countLength)) {
+        return Leftover::none;
+    }
+    if (dot == nullptr || std::strcmp(dot, ".a") == 0 || std::strcmp(dot, ".b") == 0) {
+        return Leftover::temporary;
+    }
+    return std::strcmp(dot, ".old") == 0 ? Leftover::contentAside : Leftover::none;
+}
+
+struct FoundLeftover {
+    Text name;
+    Leftover what = Leftover::none;
+    std::size_t kind = 0;
+    std::size_t stem = 0;
+};
+
+// What one listing of a folder tells: the file to tidy there, the texture folders beside it, the
+// folders below it, and what interrupted runs left there.
 struct FolderLook {
     Text file[2];  // the name that each of kFileNames has here, if any
     TextureFolders textures;
     std::vector<Text> below;  // folders, not links to them, by name, in the folder's order
+    std::vector<FoundLeftover> leftovers;
 };
 
-// Lists `folder` once, and keeps the folders below it only when asked to. Where several names
-// differ only in letter case (a case-sensitive file system), the first in byte order is taken,
-// whatever the folder's own order.
-bool look(const Text& folder, FolderLook& found, Text& reason, bool keepBelow = true) {
+// Lists `folder`, held as `held`, once, and keeps the folders below it only when asked to. Where
+// several names differ only in letter case (a case-sensitive file system), the first in byte
+// order is taken, whatever the folder's own order.
+bool look(const Text& folder, const HeldFolder& held, FolderLook& found, Text& reason,
+          bool keepBelow = true) {
     const std::size_t prefixLength = std::strlen(kTextureFolderPrefix);
     auto visit = [&](const ListedEntry& entry) {
         for (std::size_t i = 0; i < 2; ++i) {
@@ -61,8 +129,14 @@ bool look(const Text& folder, FolderLook& found, Text& reason, bool keepBelow = 
         if (keepBelow && entry.kind == EntryKind::folder) {
             found.below.emplace_back(entry.name);
         }
+        FoundLeftover leftover;
+        leftover.what = leftoverOf(entry.name, entry.length, leftover.kind, leftover.stem);
+        if (leftover.what != Leftover::none && entry.kind != EntryKind::folder) {
+            leftover.name = Text(entry.name);
+            found.leftovers.push_back(std::move(leftover));
+        }
     };
-    if (!listFolder(folder, visit, reason)) {
+    if (!listFolder(held, visit, reason)) {
         return false;
     }
     found.textures.listed = true;
@@ -90,9 +164,58 @@ Text lineAbout(const Text& path, const char* what, const Text& reason) {
     return lineAbout(path, what) + reason;
 }
 
-// Every file to tidy in the folders below `folder`, which `here` tells of, `levels` folders down
-// at the most.
-void walkBelow(const Text& folder, FolderLook& here, int levels, ItemFiles& found) {
+// One line for each leftover in `folder` that `found` tells of, by name: whether the file it was
+// left by is there decides whether it must be put back or may go. Only those of `onlyKind`, when
+// it is one of kFileNames.
+void nameLeftovers(const Text& folder, FolderLook& found, std::vector<Text>& lines,
+                   std::size_t onlyKind = 2) {
+    std::sort(found.leftovers.begin(), found.leftovers.end(),
+              [](const FoundLeftover& a, const FoundLeftover& b) {
+                  return std::strcmp(a.name.c_str(), b.name.c_str()) < 0;
+              });
+    for (const FoundLeftover& leftover : found.leftovers) {
+        if (onlyKind < 2 && leftover.kind != onlyKind) {
+            continue;
+        }
+        const Text file(leftover.name.c_str(), leftover.stem);
+        const bool fileThere = !found.file[leftover.kind].empty();
+        const Text path = fullPathOf(joined(folder, leftover.name.c_str()));
+        switch (leftover.what) {
+            case Leftover::none:
+                break;
+            case Leftover::contentAside:
+                lines.push_back(
+                    fileThere
+                        ? path + Text(": a run that was ended while it replaced ") + file +
+                              Text(" left the old content here; ") + file +
+                              Text(" is in place, so this file may be deleted once that is checked")
+                        : path + Text(": a run that was ended while it replaced ") + file +
+                              Text(" left its content here; rename this file to ") + file +
+                              Text(" to put it back"));
+                break;
+            case Leftover::backup:
+                if (!fileThere) {
+                    lines.push_back(path + Text(": ") + file +
+                                    Text(" is missing, and this backup holds its content, as a run "
+                                         "that was ended while it replaced the file left it; "
+                                         "rename this file to ") +
+                                    file + Text(" to put it back"));
+                }
+                break;
+            case Leftover::temporary:
+                lines.push_back(path +
+                                Text(": a temporary file that a run that was ended left behind; it "
+                                     "may be deleted"));
+                break;
+        }
+    }
+}
+
+// Every file to tidy in the folders below `folder`, which `here` tells of and `held` holds,
+// `levels` folders down at the most. Each folder is entered through the one above it, never by
+// its path, so that a folder that became a link after its parent was listed is passed over.
+void walkBelow(const Text& folder, const HeldFolder& held, FolderLook& here, int levels,
+               ItemFiles& found, std::vector<Text>& leftovers) {
     if (levels == 0) {
         return;
     }
@@ -101,25 +224,99 @@ void walkBelow(const Text& folder, FolderLook& here, int levels, ItemFiles& foun
               [](const Text& a, const Text& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });
     for (const Text& name : here.below) {
         const Text inside = joined(folder, name.c_str());
+        HeldFolder below;
         FolderLook there;
         Text reason;
-        if (!look(inside, there, reason)) {
+        const Hold hold = holdFolderIn(held, name.c_str(), below, reason);
+        if (hold == Hold::notAFolder) {
+            found.notes.push_back(
+                lineAbout(inside,
+                          "was a folder when the folder above it was listed but is not one now (a "
+                          "link or a file took its place), so it was passed over"));
+            continue;
+        }
+        if (hold == Hold::failed || !look(inside, below, there, reason)) {
             found.notes.push_back(lineAbout(
                 inside, "cannot look inside this folder, so it was passed over: ", reason));
             continue;
         }
         takeFile(inside, there, found);
-        walkBelow(inside, there, levels - 1, found);
+        nameLeftovers(inside, there, leftovers);
+        walkBelow(inside, below, there, levels - 1, found, leftovers);
     }
+}
+
+// Lines that name leftovers, as refusals or notes: an item that came to no file to tidy is
+// refused by the first, so that the line the user reads says where the content went.
+void addLeftoverLines(std::vector<Text>& lines, bool refused, Text refusal, ItemFiles& found) {
+    if (refused) {
+        found.refusals.push_back(lines.empty() ? std::move(refusal) : std::move(lines.front()));
+    }
+    for (std::size_t i = refused && !lines.empty() ? 1 : 0; i < lines.size(); ++i) {
+        if (std::find(found.notes.begin(), found.notes.end(), lines[i]) == found.notes.end()) {
+            found.notes.push_back(std::move(lines[i]));
+        }
+    }
+}
+
+// `item`, which is there, spelt as the listings of its folders spell it, where a case-insensitive
+// drive lets the user spell it otherwise: a name that its folder does not hold as it is, but holds
+// exactly once in other ASCII letter case, takes the folder's spelling. Then the same file given by
+// two spellings is seen to be one, and is stored under the name it had.
+Text spelledAsListed(const Text& item) {
+    const char* text = item.c_str();
+    const std::size_t length = static_cast<std::size_t>(item.length());
+    std::size_t at = 0;
+    while (at < length && isPathSeparator(text[at])) {
+        ++at;
+    }
+    Text spelled(text, at);
+    bool listable = true;
+    while (at < length) {
+        std::size_t end = at;
+        while (end < length && !isPathSeparator(text[end])) {
+            ++end;
+        }
+        Text name(text + at, end - at);
+        const bool special = name.empty() || std::strcmp(name.c_str(), ".") == 0 ||
+                             std::strcmp(name.c_str(), "..") == 0 ||
+                             name.c_str()[name.length() - 1] == ':';  // a drive
+        if (listable && !special) {
+            bool exact = false;
+            int matches = 0;
+            Text match;
+            auto visit = [&](const ListedEntry& entry) {
+                if (std::strcmp(entry.name, name.c_str()) == 0) {
+                    exact = true;
+                } else if (sameIgnoringAsciiCase(entry.name, name.c_str())) {
+                    ++matches;
+                    match = Text(entry.name);
+                }
+            };
+            Text reason;
+            listable = listFolder(spelled, visit, reason);
+            if (listable && !exact && matches == 1) {
+                name = match;
+            }
+        }
+        spelled += name;
+        at = end;
+        while (at < length && isPathSeparator(text[at])) {
+            spelled += text[at];
+            ++at;
+        }
+    }
+    return spelled;
 }
 
 }  // namespace
 
 ItemFiles fileIn(const Text& folder) {
     ItemFiles found;
+    HeldFolder held;
     FolderLook here;
     Text reason;
-    if (look(folder, here, reason, false)) {
+    if (holdFolder(folder, held, reason) && look(folder, held, here, reason, false)) {
         takeFile(folder, here, found);
     }
     return found;
@@ -127,17 +324,40 @@ ItemFiles fileIn(const Text& folder) {
 
 ItemFiles filesOfItems(const std::vector<Text>& items) {
     ItemFiles found;
-    for (const Text& item : items) {
-        Standing standing = Standing::missing;
-        Text reason;
-        if (!examinePath(item, standing, reason)) {
-            found.refusals.push_back(lineAbout(item, "cannot examine it: ", reason));
+    for (const Text& given : items) {
+        if (given.empty()) {
+            found.refusals.push_back(Text("\"\": is an empty name, so nothing was touched"));
             continue;
         }
+        Standing standing = Standing::missing;
+        Text reason;
+        if (!examinePath(given, standing, reason)) {
+            found.refusals.push_back(lineAbout(given, "cannot examine it: ", reason));
+            continue;
+        }
+        // Only what the system found as given is respelt: on a drive that tells letter case
+        // apart, a name typed in the wrong case is missing, not another file's.
+        const Text item = standing == Standing::missing ? given : spelledAsListed(given);
         switch (standing) {
-            case Standing::missing:
-                found.refusals.push_back(lineAbout(item, "there is no such file or folder"));
+            case Standing::missing: {
+                // An interrupted run may have left the file's content beside its name.
+                std::vector<Text> leftovers;
+                const char* name = item.c_str() + nameStart(item);
+                std::size_t kind = 0;
+                while (kind < 2 && !sameIgnoringAsciiCase(name, kFileNames[kind])) {
+                    ++kind;
+                }
+                const Text folder = folderOf(item);
+                HeldFolder held;
+                FolderLook there;
+                if (kind < 2 && holdFolder(folder, held, reason) &&
+                    look(folder, held, there, reason, false)) {
+                    nameLeftovers(folder, there, leftovers, kind);
+                }
+                addLeftoverLines(leftovers, true,
+                                 lineAbout(item, "there is no such file or folder"), found);
                 break;
+            }
             case Standing::other:
                 found.refusals.push_back(
                     lineAbout(item, "is neither a file nor a folder, so it was not touched"));
@@ -153,28 +373,47 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
                 break;
             case Standing::folder: {
                 const std::size_t before = found.files.size();
+                std::vector<Text> leftovers;
+                HeldFolder held;
                 FolderLook here;
-                Text reason;
-                if (!look(item, here, reason)) {
+                if (!holdFolder(item, held, reason) || !look(item, held, here, reason)) {
                     found.notes.push_back(lineAbout(
                         item, "cannot look inside this folder, so it was passed over: ", reason));
-                } else if (!takeFile(item, here, found)) {
-                    walkBelow(item, here, kDeepest, found);
+                } else {
+                    const bool taken = takeFile(item, here, found);
+                    nameLeftovers(item, here, leftovers);
+                    if (!taken) {
+                        walkBelow(item, held, here, kDeepest, found, leftovers);
+                    }
                 }
-                if (found.files.size() == before) {
-                    found.refusals.push_back(lineAbout(
-                        item, "holds no aircraft.cfg or sim.cfg, at any depth up to 8 folders"));
-                }
+                const Text deepest = Text("holds no aircraft.cfg or sim.cfg, at any depth up to ") +
+                                     toDecimal(kDeepest) + Text(" folders");
+                addLeftoverLines(leftovers, found.files.size() == before,
+                                 lineAbout(item, deepest.c_str()), found);
                 break;
             }
         }
     }
-    // The same file reached twice (given twice, or through a link) is tidied once, so that it is
-    // neither counted twice nor warned of as sharing its titles with another file.
+    // The same file reached twice (given twice, or through a link or a bind mount) is tidied
+    // once, so that it is neither counted twice nor warned of as sharing its titles with another
+    // file. It is known by its folder and its name there, not by the file's own identity: two
+    // hard links in two folders are two names, each of which a replace renames over alone.
     std::unordered_set<std::string> seen;
     std::size_t kept = 0;
     for (std::size_t i = 0; i < found.files.size(); ++i) {
-        if (!seen.insert(resolvedPathOf(found.files[i]).c_str()).second) {
+        const Text resolved = resolvedPathOf(found.files[i]);
+        std::string where;
+        FolderIdentity folder;
+        if (identityOfFolder(folderOf(resolved), folder)) {
+            where = std::to_string(folder.device) + ":" + std::to_string(folder.number) + "/" +
+                    (resolved.c_str() + nameStart(resolved));
+        }
+        const bool again = seen.count(resolved.c_str()) != 0 || seen.count(where) != 0;
+        seen.insert(resolved.c_str());
+        if (!where.empty()) {
+            seen.insert(where);
+        }
+        if (again) {
             continue;
         }
         if (kept != i) {

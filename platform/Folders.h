@@ -5,6 +5,7 @@
 // so that a walk below a folder reaches nothing twice and never loops.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "text/Text.h"
@@ -39,6 +40,51 @@ bool listFolder(const Text& folder, Visit& visit, Text& reason) {
         [](void* context, const ListedEntry& entry) { (*static_cast<Visit*>(context))(entry); },
         &visit, reason);
 }
+
+// A folder held open while the folders below it are walked. On POSIX the walk goes down by the
+// folder's descriptor and never by its path again, so that a folder swapped for a link to
+// somewhere else after its parent was listed is never entered; on Windows it is the path, which is
+// checked not to be a link when it is taken.
+class HeldFolder {
+  public:
+    HeldFolder() = default;
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+    ~HeldFolder();
+
+    std::intptr_t handle = -1;  // POSIX: the descriptor
+    Text path;                  // Windows: the path
+};
+
+// Holds `path` (the current folder when empty), a link to a folder followed: the user named it.
+// False, with the system's reason, when it cannot be opened.
+bool holdFolder(const Text& path, HeldFolder& held, Text& reason);
+
+enum class Hold { held, notAFolder, failed };
+// Holds the folder `name` in `parent`, never through a link: `notAFolder` when the name no longer
+// stands for a folder of its own (a link or a file was put there); `failed`, with the system's
+// reason, when it cannot be opened.
+Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, Text& reason);
+
+// listFolder() for a held folder.
+bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, Text& reason);
+
+template <class Visit>
+bool listFolder(const HeldFolder& folder, Visit& visit, Text& reason) {
+    return listFolder(
+        folder,
+        [](void* context, const ListedEntry& entry) { (*static_cast<Visit*>(context))(entry); },
+        &visit, reason);
+}
+
+// Where a folder is, whatever path reaches it: its device and its number there. A folder reached
+// through a bind mount or by another spelling is the same folder. False when it cannot be told.
+struct FolderIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t number = 0;
+};
+bool identityOfFolder(const Text& folder, FolderIdentity& identity);
 
 // Whether `name` in `folder` leads to a folder, a link followed as opening it would.
 bool leadsToFolder(const Text& folder, const char* name);

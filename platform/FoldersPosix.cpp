@@ -1,6 +1,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -25,13 +26,11 @@ bool examinePath(const Text& path, Standing& standing, Text& reason) {
     return true;
 }
 
-bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
-                void* context, Text& reason) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) {
-        reason = os::systemMessage(static_cast<os::SystemError>(errno));
-        return false;
-    }
+namespace {
+
+// Tells `visit` each entry of the open `dir`, then closes it.
+bool listOpenFolder(DIR* dir, void (*visit)(void* context, const ListedEntry& entry), void* context,
+                    Text& reason) {
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
@@ -66,6 +65,84 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
         reason = os::systemMessage(static_cast<os::SystemError>(failed));
         return false;
     }
+    return true;
+}
+
+Text reasonOf(int error) {
+    return os::systemMessage(static_cast<os::SystemError>(error));
+}
+
+}  // namespace
+
+bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, Text& reason) {
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (dir == nullptr) {
+        reason = reasonOf(errno);
+        return false;
+    }
+    return listOpenFolder(dir, visit, context, reason);
+}
+
+HeldFolder::~HeldFolder() {
+    if (handle >= 0) {
+        close(static_cast<int>(handle));
+    }
+}
+
+bool holdFolder(const Text& path, HeldFolder& held, Text& reason) {
+    const int fd = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        reason = reasonOf(errno);
+        return false;
+    }
+    held.handle = fd;
+    return true;
+}
+
+Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, Text& reason) {
+    // Not through a link, and only a folder: whatever was put at the name after the parent was
+    // listed is refused here, in the same call that opens it.
+    const int fd = openat(static_cast<int>(parent.handle), name,
+                          O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ELOOP || error == ENOTDIR) {
+            return Hold::notAFolder;
+        }
+        reason = reasonOf(error);
+        return Hold::failed;
+    }
+    held.handle = fd;
+    return Hold::held;
+}
+
+bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, Text& reason) {
+    // A listing of its own, which closes its own descriptor: the held one stays open for the
+    // folders below.
+    const int fd = fcntl(static_cast<int>(folder.handle), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        reason = reasonOf(errno);
+        return false;
+    }
+    DIR* dir = fdopendir(fd);
+    if (dir == nullptr) {
+        reason = reasonOf(errno);
+        close(fd);
+        return false;
+    }
+    rewinddir(dir);
+    return listOpenFolder(dir, visit, context, reason);
+}
+
+bool identityOfFolder(const Text& folder, FolderIdentity& identity) {
+    struct stat st {};
+    if (stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        return false;
+    }
+    identity.device = static_cast<std::uint64_t>(st.st_dev);
+    identity.number = static_cast<std::uint64_t>(st.st_ino);
     return true;
 }
 

@@ -81,6 +81,68 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
     return true;
 }
 
+HeldFolder::~HeldFolder() = default;
+
+bool holdFolder(const Text& path, HeldFolder& held, Text& reason) {
+    const std::wstring wide = wideFromUtf8(path.empty() ? Text(".") : path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        reason = os::systemMessage(GetLastError());
+        return false;
+    }
+    held.path = path;
+    return true;
+}
+
+Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, Text& reason) {
+    Text path = parent.path;
+    if (!path.empty() && path.c_str()[path.length() - 1] != '\\' &&
+        path.c_str()[path.length() - 1] != '/') {
+        path += '\\';
+    }
+    path += Text(name);
+    // The walk goes down by path here: a junction or link put at the name after the parent was
+    // listed is refused when it is seen, though not in the same call that lists the folder.
+    const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return Hold::notAFolder;
+        }
+        reason = os::systemMessage(error);
+        return Hold::failed;
+    }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
+        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return Hold::notAFolder;
+    }
+    held.path = path;
+    return Hold::held;
+}
+
+bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, Text& reason) {
+    return listFolder(folder.path, visit, context, reason);
+}
+
+bool identityOfFolder(const Text& folder, FolderIdentity& identity) {
+    const std::wstring wide = wideFromUtf8(folder.empty() ? Text(".") : folder);
+    HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(h, &info) != 0;
+    CloseHandle(h);
+    if (!known || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+        return false;
+    }
+    identity.device = info.dwVolumeSerialNumber;
+    identity.number = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    return true;
+}
+
 Text programFile() {
     std::wstring path(32768, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));

@@ -2,8 +2,10 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/inotify.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
@@ -11,6 +13,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -358,6 +362,9 @@ TEST(Package, AListTooLargeIsANote) {
 // however the files before it went: the files after it were never touched. Neither a file placed
 // nor one found tidy may settle the status for the files that follow.
 TEST(Signals, ASignalBeforeTheLastFileIsDoneIsNoSuccess) {
+    if (kSanitized) {
+        GTEST_SKIP() << "a sanitizer's runtime must come first, before any preloaded library";
+    }
     struct Row {
         std::vector<std::string> arguments;
         std::vector<std::string> untidy;  // in the folder "coll"; "a" is there too, tidy or not
@@ -385,6 +392,78 @@ TEST(Signals, ASignalBeforeTheLastFileIsDoneIsNoSuccess) {
         EXPECT_EQ(filesIn(folder / "coll" / "b"), std::vector<std::string>{"aircraft.cfg"});
         EXPECT_EQ(readBytes(folder / "coll" / "c" / "aircraft.cfg"), "[fltsim.3]\r\n");
     }
+}
+
+// A folder that a link to somewhere else replaces after the folder above it was listed is not
+// entered: the file outside the folder given stays as it was, and the folder is named.
+TEST(Walk, AFolderSwappedForALinkIsNotEntered) {
+    if (kSanitized) {
+        GTEST_SKIP() << "a sanitizer's runtime must come first, before any preloaded library";
+    }
+    TempFolder folder;
+    const fs::path planes = fs::canonical(folder.path()) / "Collection" / "Planes";
+    fs::create_directories(planes / "Alpha");
+    fs::create_directories(planes / "Beta");
+    fs::create_directory(folder / "outside");
+    writeBytes(planes / "Alpha/aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+    writeBytes(planes / "Beta/aircraft.cfg", "[fltsim.4]\r\ntitle=B\r\n");
+    writeBytes(folder / "outside/aircraft.cfg", "[fltsim.5]\r\ntitle=O\r\n");
+    RunOptions options;
+    options.arguments = {"Collection"};
+    options.environment = {std::string("LD_PRELOAD=") + CFGRENUM_SWAP_FOLDER,
+                           "CFGRENUM_SWAP_LISTED=" + planes.string(), "CFGRENUM_SWAP_NAME=Alpha",
+                           "CFGRENUM_SWAP_TO=" + (folder / "outside").string()};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    ASSERT_TRUE(fs::is_symlink(planes / "Alpha")) << "the folder was not swapped: " << run.err;
+    EXPECT_EQ(readBytes(folder / "outside/aircraft.cfg"), "[fltsim.5]\r\ntitle=O\r\n");
+    EXPECT_FALSE(fs::exists(folder / "outside/aircraft.cfg.bak"));
+    EXPECT_EQ(readBytes(planes / "Alpha.moved/aircraft.cfg"), "[fltsim.3]\r\ntitle=A\r\n");
+    EXPECT_EQ(readBytes(planes / "Beta/aircraft.cfg"), "[fltsim.0]\r\ntitle=B\r\n");
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find(shownPath(folder / "Collection/Planes/Alpha") +
+                           ": was a folder when the folder above it was listed but is not one now "
+                           "(a link or a file took its place), so it was passed over\n"),
+              std::string::npos)
+        << run.err;
+}
+
+// A file reached through a bind mount of its folder as well is tidied once, not found tidy and
+// warned of as sharing its titles with itself the second time.
+TEST(Walk, AFileReachedThroughABindMountIsTidiedOnce) {
+    TempFolder folder;
+    fs::create_directories(folder / "Real/Alpha");
+    fs::create_directory(folder / "View");
+    writeBytes(folder / "Real/Alpha/aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+    // The mount lives in this test's own namespace and ends with it.
+    if (unshare(CLONE_NEWNS) != 0 ||
+        mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount((folder / "Real").c_str(), (folder / "View").c_str(), nullptr, MS_BIND, nullptr) !=
+            0) {
+        GTEST_SKIP() << "this system refuses a bind mount here: " << std::strerror(errno);
+    }
+    RunOptions options;
+    options.arguments = {"Real", "View"};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    umount((folder / "View").c_str());
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, shownPath(folder / "Real/Alpha/aircraft.cfg") +
+                           ": 1 aircraft entry, numbered 0; 1 header changed; the old content is "
+                           "in aircraft.cfg.bak\n");
+    EXPECT_EQ(readBytes(folder / "Real/Alpha/aircraft.cfg"), "[fltsim.0]\r\ntitle=A\r\n");
+}
+
+// An empty argument names nothing: it is refused on its own, and the current folder's file is
+// not taken for it.
+TEST(Failure, AnEmptyArgumentIsRefused) {
+    TempFolder folder;
+    writeBytes(folder / "aircraft.cfg", "[fltsim.3]\r\ntitle=A\r\n");
+    RunOptions options;
+    options.arguments = {""};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "\"\": is an empty name, so nothing was touched\n");
+    EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), "[fltsim.3]\r\ntitle=A\r\n");
 }
 
 }  // namespace

@@ -100,4 +100,22 @@ TEST(LargeFile, IsRefusedCleanlyByThe32BitProgram) {
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
 }
 
+// The drive ignores letter case but keeps it: a file given in other letter case than its folder
+// holds it is shown, replaced and backed up under its own name, not renamed to the spelling typed,
+// and given again through its folder it is tidied once.
+TEST(Spelling, AFileGivenInOtherLetterCaseKeepsItsOwnName) {
+    TempFolder folder;
+    fs::create_directories(folder / "Coll" / "Alpha");
+    writeBytes(folder / "Coll" / "Alpha" / "Aircraft.cfg", kFile);
+    RunOptions options;
+    options.arguments = {"coll\\alpha\\AIRCRAFT.CFG", "Coll"};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, consoleText(shownPath(folder / "Coll" / "Alpha" / "Aircraft.cfg") +
+                                   ": 1 aircraft entry, numbered 0; 1 header changed; the old "
+                                   "content is in Aircraft.cfg.bak\n"));
+    EXPECT_EQ(filesIn(folder / "Coll" / "Alpha"),
+              (std::vector<std::string>{"Aircraft.cfg", "Aircraft.cfg.bak"}));
+}
+
 }  // namespace
