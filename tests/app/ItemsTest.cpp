@@ -24,10 +24,11 @@ std::vector<fs::path> filesOf(const fs::path& item) {
     return files;
 }
 
+// As the usage and the refusal of a folder without a file tell the user.
 TEST(Items, AFolderIsWalkedEightFoldersDownAndNoFurther) {
     TempFolder folder;
     fs::path eight = folder / "Dropped";
-    for (int level = 1; level <= kDeepest; ++level) {
+    for (int level = 1; level <= 8; ++level) {
         eight /= std::to_string(level);
     }
     const fs::path nine = eight / "9";
