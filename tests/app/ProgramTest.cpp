@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -322,6 +323,43 @@ TEST(Failure, AMemoryControlGroupsLimitIsRefusedCleanly) {
     const RunResult run = runCfgrenum(folder.path(), options);
     EXPECT_EQ(run.status, 0) << run.err;
     fs::remove(cached, cannot);
+}
+
+// A console past a few hundred lines is a wall of text: a run shows at most 300 warnings, whether
+// they are each file's own (up to 100 of them) or of titles that another file of the run has. The
+// files are already tidy, so that every line about an entry is a warning.
+TEST(Warnings, ARunOverSeveralFilesShowsAtMostThreeHundred) {
+    const struct {
+        const char* name;
+        bool titled;  // each entry "title=T<its number>", the same in every file; else no title
+    } rows[] = {
+        {"entries without a title: 150 in each file", false},
+        {"titles that the first file has: 150 in each later file", true},
+    };
+    for (const auto& row : rows) {
+        TempFolder folder;
+        std::string file;
+        for (int i = 0; i < 150; ++i) {
+            file += "[fltsim." + std::to_string(i) + "]\r\n";
+            file += row.titled ? "title=T" + std::to_string(i) + "\r\n" : "";
+        }
+        for (const char* plane : {"A", "B", "C", "D"}) {
+            fs::create_directory(folder / plane);
+            writeBytes(folder / plane / "aircraft.cfg", file);
+        }
+        RunOptions options;
+        options.arguments = {shownPath(folder.path())};
+        const RunResult run = runCfgrenum(folder.path(), options);
+        EXPECT_EQ(run.status, 0) << row.name;
+        std::size_t warnings = 0;  // each line that starts, after the file's path, with an entry
+        for (std::size_t at = 0; at < run.err.size();) {
+            const std::size_t end = std::min(run.err.find('\n', at), run.err.size());
+            warnings += run.err.substr(at, end - at).find(": [fltsim.") != std::string::npos;
+            at = end + 1;
+        }
+        EXPECT_LE(warnings, 300u) << row.name;
+        EXPECT_GT(warnings, 200u) << row.name << ": too few warnings to reach the run's cap";
+    }
 }
 
 TEST(Failure, AFolderNamedLikeTheFileIsLeftAlone) {

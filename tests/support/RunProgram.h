@@ -10,7 +10,8 @@ struct RunOptions {
     // With input, it is a pipe that receives the input only once the prompt has been written,
     // and stays open until the program has ended.
     std::optional<std::string> input;
-    // Command-line arguments, which the program must ignore.
+    // Command-line arguments: options and the files and folders to tidy, as a user types or
+    // drops them.
     std::vector<std::string> arguments;
     // Standard output is a pipe whose reading end is already closed.
     bool closedOutput = false;

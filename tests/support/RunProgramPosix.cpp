@@ -1,11 +1,18 @@
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/ProgramProcess.h"
@@ -137,8 +144,35 @@ void sendInput(ProgramProcess& process, const std::string& input) {
 }
 
 int waitForProgram(ProgramProcess* process) {
+    // The program is only seen to end here, not reaped, so that its process id stays its own
+    // until the deadline's kill has been sent or called off.
+    std::mutex mutex;
+    std::condition_variable seenToEnd;
+    bool ended = false;
+    bool killed = false;
+    std::thread deadline([&] {
+        std::unique_lock<std::mutex> lock(mutex);
+        if (!seenToEnd.wait_for(lock, std::chrono::seconds(kDeadlineSeconds),
+                                [&] { return ended; })) {
+            killed = kill(process->pid, SIGKILL) == 0;
+        }
+    });
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(process->pid), &info, WEXITED | WNOWAIT) != 0 &&
+           errno == EINTR) {
+    }
+    {
+        const std::lock_guard<std::mutex> lock(mutex);
+        ended = true;
+    }
+    seenToEnd.notify_one();
+    deadline.join();
+    if (killed) {
+        ADD_FAILURE() << "the program did not end within " << kDeadlineSeconds
+                      << " s, so it was killed";
+    }
     int status = 0;
-    const bool ended = waitpid(process->pid, &status, 0) == process->pid;
+    ended = waitpid(process->pid, &status, 0) == process->pid;
     if (process->feed >= 0) {
         close(process->feed);
     }

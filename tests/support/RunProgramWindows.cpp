@@ -1,3 +1,4 @@
+#include <gtest/gtest.h>
 #include <windows.h>
 
 #include <stdexcept>
@@ -88,7 +89,12 @@ void sendInput(ProgramProcess& process, const std::string& input) {
 }
 
 int waitForProgram(ProgramProcess* process) {
-    WaitForSingleObject(process->process, INFINITE);
+    if (WaitForSingleObject(process->process, DWORD{kDeadlineSeconds} * 1000) == WAIT_TIMEOUT) {
+        TerminateProcess(process->process, 1);
+        WaitForSingleObject(process->process, INFINITE);
+        ADD_FAILURE() << "the program did not end within " << kDeadlineSeconds
+                      << " s, so it was killed";
+    }
     DWORD status = 0;
     GetExitCodeProcess(process->process, &status);
     CloseHandle(process->process);

@@ -28,4 +28,17 @@ TEST(ConsoleText, EscapesEachControlWhereverItStandsAndKeepsTheRest) {
     }
 }
 
+// U+0080-U+009F, the C1 controls, are two bytes in UTF-8: C2 80 to C2 9F. A terminal that reads
+// UTF-8 acts on them, so they are shown as their code points; from U+00A0 on, characters are shown.
+TEST(ConsoleText, EscapesTheC1ControlsWrittenInUtf8) {
+    for (int second = 0x80; second <= 0xBF; ++second) {
+        const char line[] = {'a', '\xC2', static_cast<char>(second), 'b', '\0'};
+        char escaped[8];
+        std::snprintf(escaped, sizeof escaped, "a\\x%02xb", second);
+        const std::string expected = second <= 0x9F ? escaped : line;
+        EXPECT_EQ(std::string(withControlsEscaped(Text(line)).c_str()), expected)
+            << "U+00" << std::hex << second;
+    }
+}
+
 }  // namespace
