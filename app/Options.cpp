@@ -11,7 +11,7 @@ bool is(const Text& argument, const char* option) {
 bool looksLikeAnOption(const Text& argument, bool windowsStyle) {
     const char* text = argument.c_str();
     if (text[0] == '-' && text[1] != '\0') {
-        return true;  // a lone "-" is no option, and no file this program takes either
+        return true;  // a lone "-" is no option: it is an item, a file or folder of that name
     }
     const char letter = text[1];
     return windowsStyle && text[0] == '/' &&
