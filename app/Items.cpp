@@ -420,6 +420,7 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
             found.files[kept] = std::move(found.files[i]);
             found.textures[kept] = std::move(found.textures[i]);
         }
+        found.resolved.push_back(resolved);
         ++kept;
     }
     found.files.resize(kept);

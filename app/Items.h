@@ -18,6 +18,9 @@ struct ItemFiles {
     // For each of `files`, the texture folders beside it, where the listing that found the file
     // told them (`listed`): a folder of hundreds of thousands of them is then listed only once.
     std::vector<TextureFolders> textures;
+    // For each of `files`, where it really is (links resolved), as the check for a file reached
+    // twice found it: the package's list is found from it without resolving the path again.
+    std::vector<Text> resolved;
 };
 
 constexpr int kDeepest = 8;

@@ -219,14 +219,15 @@ bool isPackageFolder(const Text& folder) {
 
 }  // namespace
 
-PackageLists::PackageLists(const std::vector<Text>& files) {
+PackageLists::PackageLists(const std::vector<Text>& files, const std::vector<Text>& resolved) {
     // Files of one collection share their upper folders: each is asked about once.
     std::unordered_map<std::string, bool> isPackage;
     std::unordered_map<std::string, std::size_t> packageAt;
     packageOf_.assign(files.size(), -1);
     found_.resize(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
-        const Text full = resolvedPathOf(files[i]);
+        const Text full =
+            i < resolved.size() && !resolved[i].empty() ? resolved[i] : resolvedPathOf(files[i]);
         const Text folder = folderOf(full);
         Text root = folder;
         bool found = false;

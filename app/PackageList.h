@@ -34,8 +34,9 @@ struct ListedFile {
 class PackageLists {
   public:
     // The run's files, in the order they are handled. Finds the package of each, from its path
-    // with links resolved, so that a package is found through a link to a file or its folder.
-    explicit PackageLists(const std::vector<Text>& files);
+    // with links resolved, so that a package is found through a link to a file or its folder:
+    // `resolved[i]` where the caller has it already, otherwise resolved here.
+    explicit PackageLists(const std::vector<Text>& files, const std::vector<Text>& resolved = {});
 
     // What became of file `index` of the run; a file that is not recorded (refused, or only
     // looked at) leaves its entry as it is.

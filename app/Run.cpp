@@ -509,7 +509,7 @@ int runProgram(const std::vector<Text>& arguments) {
         run.warningsLeft = files > 1 ? kMostWarningsInARun : static_cast<std::size_t>(-1);
         const bool progress = files > kProgressAfter && errorIsConsole();
         // A dry run touches no list.
-        PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files);
+        PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files, found.resolved);
         for (std::size_t i = 0; i < files; ++i) {
             if (progress) {
                 showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +

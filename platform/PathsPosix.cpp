@@ -27,24 +27,37 @@ PathKind kindOf(const Text& path) {
     return S_ISDIR(st.st_mode) ? PathKind::folder : PathKind::other;
 }
 
+namespace {
+
+// The current folder with its closing separator, asked once: the program never changes it, and a
+// report names every file by its full path, several times a file. Empty when it cannot be told.
+const Text& currentFolder() {
+    static const Text folder = [] {
+        Text full;
+        if (char* here = getcwd(nullptr, 0)) {
+            full = Text(here);
+            std::free(here);
+            if (full.empty() || !isPathSeparator(full.c_str()[full.length() - 1])) {
+                full += '/';
+            }
+        }
+        return full;
+    }();
+    return folder;
+}
+
+}  // namespace
+
 Text fullPathOf(const Text& path) {
     if (!path.empty() && path.c_str()[0] == '/') {
         return path;
     }
-    char* here = getcwd(nullptr, 0);
-    if (here == nullptr) {
-        return path;
-    }
-    Text full(here);
-    std::free(here);
-    if (full.empty() || !isPathSeparator(full.c_str()[full.length() - 1])) {
-        full += '/';
-    }
-    return full + path;
+    const Text& here = currentFolder();
+    return here.empty() ? path : here + path;
 }
 
 Text resolvedPathOf(const Text& path) {
-    char* resolved = realpath(path.empty() ? "." : path.c_str(), nullptr);
+    char* resolved = realpath(fullPathOf(path.empty() ? Text(".") : path).c_str(), nullptr);
     if (resolved == nullptr) {
         return fullPathOf(path);
     }
