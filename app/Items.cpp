@@ -14,11 +14,6 @@
 
 namespace {
 
-bool sameIgnoringAsciiCase(const char* a, const char* b) {
-    const std::size_t length = std::strlen(a);
-    return length == std::strlen(b) && equalIgnoringAsciiCase(a, b, length);
-}
-
 // Aircraft keep their entries in aircraft.cfg; scenery objects (ground vehicles, boats, jetways,
 // animals) keep the same entries in sim.cfg.
 constexpr const char* kFileNames[] = {"aircraft.cfg", "sim.cfg"};
@@ -119,13 +114,8 @@ bool look(const Text& folder, const HeldFolder& held, FolderLook& found, Text& r
                 found.file[i] = Text(entry.name);
             }
         }
-        if (entry.length >= prefixLength &&
-            equalIgnoringAsciiCase(entry.name, kTextureFolderPrefix, prefixLength) &&
-            (entry.kind == EntryKind::folder ||
-             (entry.kind != EntryKind::file && leadsToFolder(folder, entry.name)))) {
-            found.textures.names.append(entry.name, entry.length);
-            found.textures.names += '/';
-        }
+        keepIfFolderNamedLike(folder, entry, kTextureFolderPrefix, prefixLength,
+                              found.textures.names);
         if (keepBelow && entry.kind == EntryKind::folder) {
             found.below.emplace_back(entry.name);
         }

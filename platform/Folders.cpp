@@ -55,18 +55,22 @@ bool leadsToFolder(const Text& folder, const char* name) {
     return leadsTo(folder, name, Standing::folder);
 }
 
+void keepIfFolderNamedLike(const Text& folder, const ListedEntry& entry, const char* prefix,
+                           std::size_t prefixLength, Text& names) {
+    if (entry.length < prefixLength || !equalIgnoringAsciiCase(entry.name, prefix, prefixLength)) {
+        return;
+    }
+    if (entry.kind == EntryKind::folder ||
+        (entry.kind != EntryKind::file && leadsToFolder(folder, entry.name))) {
+        names.append(entry.name, entry.length);
+        names += '/';
+    }
+}
+
 bool foldersIn(const Text& folder, const char* prefix, Text& names, Text& why) {
     const std::size_t prefixLength = std::strlen(prefix);
     auto visit = [&](const ListedEntry& entry) {
-        if (entry.length < prefixLength ||
-            !equalIgnoringAsciiCase(entry.name, prefix, prefixLength)) {
-            return;
-        }
-        if (entry.kind == EntryKind::folder ||
-            (entry.kind != EntryKind::file && leadsToFolder(folder, entry.name))) {
-            names.append(entry.name, entry.length);
-            names += '/';
-        }
+        keepIfFolderNamedLike(folder, entry, prefix, prefixLength, names);
     };
     return listFolder(folder, visit, why);
 }

@@ -89,6 +89,12 @@ bool identityOfFolder(const Text& folder, FolderIdentity& identity);
 // Whether `name` in `folder` leads to a folder, a link followed as opening it would.
 bool leadsToFolder(const Text& folder, const char* name);
 
+// Appends `entry` of `folder` to `names`, followed by a '/', when its name starts with `prefix`
+// (of `prefixLength` bytes) in any ASCII letter case and it leads to a folder, a link followed:
+// the one test of a texture folder, for every listing that looks for them.
+void keepIfFolderNamedLike(const Text& folder, const ListedEntry& entry, const char* prefix,
+                           std::size_t prefixLength, Text& names);
+
 // Appends to `names` the folders in `folder` whose names start with `prefix` in any ASCII letter
 // case, links to folders among them, in no particular order, each followed by a '/', which no
 // name can hold: one buffer, since a folder may hold hundreds of thousands. False, with the

@@ -1,5 +1,7 @@
 #include "text/AsciiCase.h"
 
+#include <cstring>
+
 void foldAsciiCase(char* chars, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         chars[i] = asciiLower(chars[i]);
@@ -13,4 +15,9 @@ bool equalIgnoringAsciiCase(const char* a, const char* b, std::size_t count) {
         }
     }
     return true;
+}
+
+bool sameIgnoringAsciiCase(const char* a, const char* b) {
+    const std::size_t length = std::strlen(a);
+    return length == std::strlen(b) && equalIgnoringAsciiCase(a, b, length);
 }

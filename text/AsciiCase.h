@@ -15,3 +15,6 @@ void foldAsciiCase(char* chars, std::size_t count);
 
 // Whether a[0, count) and b[0, count) are the same but for ASCII letter case.
 bool equalIgnoringAsciiCase(const char* a, const char* b, std::size_t count);
+
+// Whether the NUL-terminated `a` and `b` are the same but for ASCII letter case.
+bool sameIgnoringAsciiCase(const char* a, const char* b);
