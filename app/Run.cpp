@@ -1,12 +1,8 @@
 #include "app/Run.h"
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <iostream>
 #include <new>
-#include <string>
-#include <unordered_map>
 #include <utility>
 
 #include "app/Items.h"
@@ -15,6 +11,7 @@
 #include "app/PackageList.h"
 #include "app/PathNames.h"
 #include "checks/EntryChecks.h"
+#include "checks/RunChecks.h"
 #include "platform/Console.h"
 #include "platform/FileReplacement.h"
 #include "platform/Folders.h"
@@ -23,17 +20,11 @@
 #include "renumber/Renumber.h"
 #include "sections/Section.h"
 #include "sections/SectionFile.h"
-#include "text/AsciiCase.h"
 #include "text/Cause.h"
 #include "text/Decimal.h"
 
 namespace {
 
-// Past this many warnings, a console shows no more than a wall of text: the rest are counted.
-constexpr std::size_t kMostWarnings = 100;
-
-// In a run over many files, a console shows no more than a wall of text past this many warnings.
-constexpr std::size_t kMostWarningsInARun = 300;
 // Past this many files, a terminal shows which one the run is at.
 constexpr std::size_t kProgressAfter = 20;
 
@@ -251,15 +242,10 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
     return warnings;
 }
 
-// Warnings past a cap are counted, so that the user knows there are more to mend.
-Text moreWarnings(std::size_t more) {
-    return Text("and ") + toDecimal(static_cast<std::int32_t>(more)) +
-           Text(more == 1 ? " more warning like these" : " more warnings like these");
-}
-
 // Every line on standard error names the file by its full path, so that the user can find it.
+// `hidden` of the file's own warnings were only counted.
 void report(const Text& path, const Outcome& outcome, const EntryWarnings& warnings,
-            std::vector<Text>& lines) {
+            std::size_t hidden, std::vector<Text>& lines) {
     const Text prefix = fullPathOf(path) + Text(": ");
     lines.push_back(prefix + (outcome.done ? summaryOf(outcome) : worded(outcome.why)));
     for (const Warning& warning : warnings.shown) {
@@ -267,102 +253,10 @@ void report(const Text& path, const Outcome& outcome, const EntryWarnings& warni
         appendWordingOf(line, warning);
         lines.push_back(std::move(line));
     }
-    if (warnings.total > warnings.shown.size()) {
-        lines.push_back(prefix + moreWarnings(warnings.total - warnings.shown.size()));
+    if (hidden > 0) {
+        lines.push_back(prefix + moreWarnings(hidden));
     }
     lines.insert(lines.end(), outcome.notes.begin(), outcome.notes.end());
-}
-
-}  // namespace
-
-namespace {
-
-// The titles met so far in a run, folded to ASCII lower case as the simulator compares them, with
-// the file and entry that had each first. The simulator keys aircraft by title across everything
-// it loads, so two files that share one hide one another.
-struct TitleOrigin {
-    Text file;
-    Text entry;
-};
-using TitlesInRun = std::unordered_map<std::string, TitleOrigin>;
-
-// What one title kept in the table costs, about: the node and its bucket, the folded title, and
-// the file's path and entry's name that its origin keeps.
-std::int64_t costOfTitle(std::size_t titleLength, const Text& file, const Text& entry) {
-    constexpr std::int64_t kNodeAndBucket = 96;
-    return kNodeAndBucket + static_cast<std::int64_t>(titleLength) + file.length() +
-           entry.length() + 16;
-}
-
-// The titles of a run, and what they take of the memory the run may use.
-struct RunTitles {
-    TitlesInRun table;
-    std::int64_t bytes = 0;
-    bool leftOut = false;  // they did not fit, and are compared no more
-};
-
-// Warns of each entry whose title an entry of an earlier file of the run has; the file's own
-// repeats are its own check's. A collection repeats its titles thousands of times, so a title met
-// before costs a lookup and nothing more: no copy is made, and the entry's name is looked up only
-// for a title met first or one to warn of. Past the run's cap, such warnings are only counted, in
-// `hidden`. The table counts against the run's memory, less the `held` bytes of the file's own
-// sections; when it would not fit, titles are compared no more, and one note says so.
-void warnOfTitlesInOtherFiles(const Text& path, const SectionList& sections, RunTitles& titles,
-                              MemoryBudget& memory, std::int64_t held, std::size_t& warningsLeft,
-                              std::size_t& hidden, std::vector<Text>& lines) {
-    if (titles.leftOut) {
-        return;
-    }
-    const Text file = fullPathOf(path);
-    try {
-        std::string folded;  // reused from title to title
-        for (const Section* section = sections.head; section != nullptr; section = section->next) {
-            const EntryValue title = valuesIn(section->body).title;
-            if (!title.set || title.chars.empty()) {
-                continue;
-            }
-            folded.assign(title.chars.data(), title.chars.size());
-            foldAsciiCase(&folded[0], folded.size());
-            const auto first = titles.table.find(folded);
-            if (first != titles.table.end() && first->second.file == file) {
-                continue;
-            }
-            if (first != titles.table.end() && warningsLeft == 0) {
-                ++hidden;
-                continue;
-            }
-            const Text entry = entryName(section->header);
-            if (entry.empty()) {
-                continue;  // not an aircraft entry: the simulator lists no title of it
-            }
-            if (first == titles.table.end()) {
-                const std::int64_t cost = costOfTitle(folded.size(), file, entry);
-                if (titles.bytes + cost > memory.forInputOf(titles.bytes + cost) - held) {
-                    throw std::bad_alloc();
-                }
-                titles.table.emplace(folded, TitleOrigin{file, entry});
-                titles.bytes += cost;
-                continue;
-            }
-            --warningsLeft;
-            Warning warning;
-            warning.kind = WarningKind::sameTitleInAnotherFile;
-            warning.entry = entry;
-            warning.first = first->second.entry;
-            warning.file = first->second.file;
-            warning.value = Text(std::string(title.chars).c_str());
-            Text line = file + Text(": ");
-            appendWordingOf(line, warning);
-            lines.push_back(std::move(line));
-        }
-    } catch (const std::bad_alloc&) {
-        TitlesInRun().swap(titles.table);  // gives its memory back for the rest of the run
-        titles.bytes = 0;
-        titles.leftOut = true;
-        lines.push_back(file +
-                        Text(": too little memory is left to compare the titles of more files, so "
-                             "from this file on, titles that two files share are not warned of"));
-    }
 }
 
 // What a run over several files came to, for its last line.
@@ -379,7 +273,7 @@ Text counted(std::int32_t count, const char* one, const char* many) {
 // What a run carries from file to file.
 struct RunState {
     MemoryBudget memory;
-    std::size_t warningsLeft = kMostWarningsInARun;
+    WarningBudget warnings{0};  // until the run's files are known
     RunTitles titles;
     Totals totals;
 };
@@ -391,7 +285,6 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
     const std::vector<Text>& files = found.files;
     const Text& path = files[index];
     const bool severalFiles = files.size() > 1;
-    std::size_t& warningsLeft = run.warningsLeft;
     Totals& totals = run.totals;
     SectionList sections;
     Outcome outcome = tidyFile(path, sections, settings, run.memory, statusOncePlaced);
@@ -408,31 +301,28 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             listNotes.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
         }
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
-        EntryWarnings warnings =
-            warningsOn(path, sections, outcome, std::move(found.textures[index]),
-                       std::min(kMostWarnings, warningsLeft));
-        // The run's own cap: past it, warnings are only counted.
-        if (warnings.shown.size() > warningsLeft) {
-            warnings.shown.resize(warningsLeft);
-        }
-        warningsLeft -= warnings.shown.size();
+        EntryWarnings warnings = warningsOn(
+            path, sections, outcome, std::move(found.textures[index]), run.warnings.forFile());
+        run.warnings.show(warnings);
+        const std::size_t warningsHidden = run.warnings.takeHidden();
         std::vector<Text> titleLines;
-        std::size_t titlesHidden = 0;
         if (outcome.done && severalFiles) {
-            warnOfTitlesInOtherFiles(path, sections, run.titles, run.memory, outcome.memoryHeld,
-                                     warningsLeft, titlesHidden, titleLines);
+            // The table counts against the run's memory, less what the file's own sections hold.
+            MemoryBudget& memory = run.memory;
+            const std::int64_t held = outcome.memoryHeld;
+            run.titles.warnOfTitlesInOtherFiles(
+                fullPathOf(path), sections, run.warnings,
+                [&memory, held](std::int64_t bytes) { return memory.forInputOf(bytes) - held; },
+                titleLines);
         }
         // Nothing reads the sections past here: the report takes their memory over rather than
         // memory the process has yet to touch.
         discardSections(sections);
-        report(path, outcome, warnings, lines);
+        report(path, outcome, warnings, warningsHidden, lines);
         for (const Text& change : outcome.changes) {
             lines.push_back(fullPathOf(path) + Text(": ") + change);
         }
         lines.insert(lines.end(), titleLines.begin(), titleLines.end());
-        if (titlesHidden > 0) {
-            lines.push_back(fullPathOf(path) + Text(": ") + moreWarnings(titlesHidden));
-        }
     } catch (const ProgramFault& fault) {
         // The file is as the outcome says; only the rest of what there was to say is lost.
         lines.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
@@ -506,7 +396,7 @@ int runProgram(const std::vector<Text>& arguments) {
         totals.refused = static_cast<std::int32_t>(found.refusals.size());
         files = found.files.size();
         considered = files + found.refusals.size();
-        run.warningsLeft = files > 1 ? kMostWarningsInARun : static_cast<std::size_t>(-1);
+        run.warnings = WarningBudget(files);
         const bool progress = files > kProgressAfter && errorIsConsole();
         // A dry run touches no list.
         PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files, found.resolved);
