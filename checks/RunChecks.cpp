@@ -41,7 +41,7 @@ std::int64_t costOfTitle(std::size_t titleLength, const Text& file, const Text& 
 
 // A collection repeats its titles thousands of times, so a title met before costs a lookup and
 // nothing more: no copy is made, and the entry's name is looked up only for a title met first or
-// one to warn of.
+// one to warn of or count past the cap, so that only aircraft entries are counted.
 void RunTitles::warnOfTitlesInOtherFiles(const Text& file, const SectionList& sections,
                                          WarningBudget& budget, const TitleAllowance& allowance,
                                          std::vector<Text>& lines) {
@@ -61,13 +61,13 @@ void RunTitles::warnOfTitlesInOtherFiles(const Text& file, const SectionList& se
             if (first != table_.end() && first->second.file == file) {
                 continue;
             }
-            if (first != table_.end() && budget.full()) {
-                budget.hide();
-                continue;
-            }
             const Text entry = entryName(section->header);
             if (entry.empty()) {
                 continue;  // not an aircraft entry: the simulator lists no title of it
+            }
+            if (first != table_.end() && budget.full()) {
+                budget.hide();
+                continue;
             }
             if (first == table_.end()) {
                 const std::int64_t cost = costOfTitle(folded.size(), file, entry);

@@ -120,7 +120,9 @@ TEST(RunTitles, PastTheCapAreCounted) {
     }
     const char* const file = "[fltsim.0]\ntitle=X\n[fltsim.1]\ntitle=Y\n[fltsim.2]\ntitle=Z\n";
     EXPECT_EQ(titleLines(titles, "A", file, budget), std::vector<std::string>{});
-    EXPECT_EQ(titleLines(titles, "B", file, budget),
+    // A section that is no aircraft entry is not counted, even with a title another file has.
+    const std::string withGeneral = std::string(file) + "[general]\ntitle=Y\n";
+    EXPECT_EQ(titleLines(titles, "B", withGeneral.c_str(), budget),
               (std::vector<std::string>{
                   "B: [fltsim.0] has the title \"X\", as [fltsim.0] in A has" + std::string(kLike),
                   "B: and 2 more warnings like these"}));
