@@ -57,7 +57,7 @@ Text fullPathOf(const Text& path) {
 }
 
 Text resolvedPathOf(const Text& path) {
-    char* resolved = realpath(fullPathOf(path.empty() ? Text(".") : path).c_str(), nullptr);
+    char* resolved = realpath(path.empty() ? "." : path.c_str(), nullptr);
     if (resolved == nullptr) {
         return fullPathOf(path);
     }
