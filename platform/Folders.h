@@ -53,7 +53,9 @@ class HeldFolder {
     ~HeldFolder();
 
     std::intptr_t handle = -1;  // POSIX: the descriptor
-    Text path;                  // Windows: the path
+    // POSIX: the listing made from the descriptor once it is listed, which then owns it
+    mutable void* listing = nullptr;
+    Text path;  // Windows: the path
 };
 
 // Holds `path` (the current folder when empty), a link to a folder followed: the user named it.

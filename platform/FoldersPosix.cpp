@@ -28,7 +28,7 @@ bool examinePath(const Text& path, Standing& standing, Text& reason) {
 
 namespace {
 
-// Tells `visit` each entry of the open `dir`, then closes it.
+// Tells `visit` each entry of the open `dir`, from where its reading stands.
 bool listOpenFolder(DIR* dir, void (*visit)(void* context, const ListedEntry& entry), void* context,
                     Text& reason) {
     for (;;) {
@@ -60,7 +60,6 @@ bool listOpenFolder(DIR* dir, void (*visit)(void* context, const ListedEntry& en
         visit(context, listed);
     }
     const int failed = errno;
-    closedir(dir);
     if (failed != 0) {
         reason = os::systemMessage(static_cast<os::SystemError>(failed));
         return false;
@@ -81,11 +80,15 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
         reason = reasonOf(errno);
         return false;
     }
-    return listOpenFolder(dir, visit, context, reason);
+    const bool listed = listOpenFolder(dir, visit, context, reason);
+    closedir(dir);
+    return listed;
 }
 
 HeldFolder::~HeldFolder() {
-    if (handle >= 0) {
+    if (listing != nullptr) {
+        closedir(static_cast<DIR*>(listing));  // and with it the descriptor it was made from
+    } else if (handle >= 0) {
         close(static_cast<int>(handle));
     }
 }
@@ -119,20 +122,20 @@ Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, 
 
 bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
                 void* context, Text& reason) {
-    // A listing of its own, which closes its own descriptor: the held one stays open for the
-    // folders below.
-    const int fd = fcntl(static_cast<int>(folder.handle), F_DUPFD_CLOEXEC, 0);
-    if (fd < 0) {
-        reason = reasonOf(errno);
-        return false;
-    }
-    DIR* dir = fdopendir(fd);
+    // The listing is made from the held descriptor and kept with it, which it then owns: the
+    // folders below are opened through that same descriptor, and a walk over a collection pays
+    // for one descriptor a folder, not two.
+    auto* dir = static_cast<DIR*>(folder.listing);
     if (dir == nullptr) {
-        reason = reasonOf(errno);
-        close(fd);
-        return false;
+        dir = fdopendir(static_cast<int>(folder.handle));
+        if (dir == nullptr) {
+            reason = reasonOf(errno);
+            return false;
+        }
+        folder.listing = dir;
+    } else {
+        rewinddir(dir);
     }
-    rewinddir(dir);
     return listOpenFolder(dir, visit, context, reason);
 }
 
