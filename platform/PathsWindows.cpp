@@ -17,7 +17,7 @@ char pathSeparator() {
 }
 
 PathKind kindOf(const Text& path) {
-    const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+    const DWORD attributes = GetFileAttributesW(apiWidePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::missing
@@ -27,46 +27,14 @@ PathKind kindOf(const Text& path) {
 }
 
 Text fullPathOf(const Text& path) {
-    const std::wstring wide = wideFromUtf8(path);
-    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
-    if (needed == 0) {
-        return path;
-    }
-    std::wstring full(needed, L'\0');
-    const DWORD n = GetFullPathNameW(wide.c_str(), needed, &full[0], nullptr);
-    if (n == 0 || n >= needed) {
-        return path;
-    }
-    return utf8FromWide(full.c_str(), static_cast<int>(n));
+    const std::wstring full = fullWidePath(wideFromUtf8(path));
+    return utf8FromWide(full.c_str(), static_cast<int>(full.size()));
 }
 
 Text resolvedPathOf(const Text& path) {
-    // Opened for no access at all, only to be named: a file that others hold open still opens,
-    // and FILE_FLAG_BACKUP_SEMANTICS lets a folder open too.
-    HANDLE handle = CreateFileW(wideFromUtf8(path.empty() ? Text(".") : path).c_str(), 0,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
+    const std::wstring real = finalWidePath(wideFromUtf8(path));
+    if (real.empty()) {
         return fullPathOf(path);
-    }
-    const DWORD flags = FILE_NAME_NORMALIZED | VOLUME_NAME_DOS;
-    std::wstring real(MAX_PATH, L'\0');
-    DWORD n = GetFinalPathNameByHandleW(handle, &real[0], static_cast<DWORD>(real.size()), flags);
-    if (n >= real.size()) {  // too small: n is the size needed, its terminator included
-        real.assign(n, L'\0');
-        n = GetFinalPathNameByHandleW(handle, &real[0], static_cast<DWORD>(real.size()), flags);
-    }
-    CloseHandle(handle);
-    if (n == 0 || n >= real.size()) {
-        return fullPathOf(path);
-    }
-    real.resize(n);
-    // The name comes in its long form, \\?\C:\... or \\?\UNC\server\share\...; the rest of
-    // the program, and the user, know it as C:\... and \\server\share\....
-    if (real.compare(0, 8, L"\\\\?\\UNC\\") == 0) {
-        real.replace(0, 8, L"\\\\");
-    } else if (real.compare(0, 4, L"\\\\?\\") == 0) {
-        real.erase(0, 4);
     }
     return utf8FromWide(real.c_str(), static_cast<int>(real.size()));
 }
