@@ -23,15 +23,14 @@ struct Files {
 
 namespace {
 
-// The longest path the wide API takes, in UTF-16 units, terminator included.
-constexpr DWORD kLongestPath = 32768;
-
 // Scanners, indexers and the simulator itself open files for a moment; the steps wait for them
 // this long before they give up.
 constexpr ULONGLONG kLockWaitMs = 2000;
 
+// The program's paths are UTF-8, and are handed to the system in full, in the form it takes as it
+// stands: "Plane." is then not "Plane".
 std::wstring wide(const Text& path) {
-    return wideFromUtf8(path);  // the program's paths are UTF-8
+    return apiWidePath(path);
 }
 
 bool heldByAnotherProgram(DWORD error) {
@@ -82,40 +81,20 @@ Identity identityOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
 // The file a symbolic link or junction finally names, without the prefix that marks a path the
 // system is to take as it stands.
 bool finalPath(const std::wstring& path, std::wstring& resolved) {
-    HANDLE h = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    wchar_t buffer[kLongestPath];
-    const DWORD n = GetFinalPathNameByHandleW(h, buffer, kLongestPath, FILE_NAME_NORMALIZED);
-    const DWORD error = GetLastError();
-    CloseHandle(h);
-    if (n == 0 || n >= kLongestPath) {
-        SetLastError(n == 0 ? error : ERROR_FILENAME_EXCED_RANGE);
-        return false;
-    }
-    resolved.assign(buffer, n);
-    if (resolved.rfind(L"\\\\?\\UNC\\", 0) == 0) {
-        resolved.replace(0, 8, L"\\\\");
-    } else if (resolved.rfind(L"\\\\?\\", 0) == 0 && resolved.size() > 6 && resolved[5] == L':') {
-        resolved.erase(0, 4);
-    }
-    return true;
+    resolved = finalWidePath(path);
+    return !resolved.empty();
 }
 
 // Whether `resolved` is `path` made full, in any letter case: the name is then no link.
 bool samePath(const std::wstring& resolved, const std::wstring& path) {
-    wchar_t full[kLongestPath];
-    const DWORD n = GetFullPathNameW(path.c_str(), kLongestPath, full, nullptr);
-    return n > 0 && n < kLongestPath && _wcsicmp(full, resolved.c_str()) == 0;
+    return _wcsicmp(fullWidePath(path).c_str(), resolved.c_str()) == 0;
 }
 
 // `path` with its last name spelt as the folder holds it: Windows finds a name in any letter case
 // but creates one in the case it is given, and the user's own spelling must survive a rewrite.
 std::wstring asTheFolderSpellsIt(const std::wstring& path) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW(path.c_str(), &found);
+    HANDLE search = FindFirstFileW(apiWidePath(path).c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return path;
     }
@@ -164,15 +143,15 @@ void destroyFiles(Files* files) {
 }
 
 bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError& error) {
-    std::wstring target = wide(Text(path));
+    std::wstring target = wideFromUtf8(Text(path));
     // A link is replaced by the file it finally names, so that the link itself stays a link. Wine
     // shows a Unix symbolic link as a plain file, yet removes the file it names when the link is
     // deleted: what the name leads to is asked of every file, not only of those marked as links.
     std::wstring resolved;
     if (finalPath(target, resolved) && !samePath(resolved, target)) {
         target = resolved;
-    } else if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-               (GetFileAttributesW(target.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    } else if (GetFileAttributesW(apiWidePath(target).c_str()) != INVALID_FILE_ATTRIBUTES &&
+               (GetFileAttributesW(apiWidePath(target).c_str()) & FILE_ATTRIBUTE_REPARSE_POINT)) {
         error = GetLastError();
         return false;
     }
@@ -184,7 +163,7 @@ bool openOriginal(Files& files, const char* path, FileFacts& facts, SystemError&
     if (!waitingForLocks(
             [&] {
                 files.original =
-                    CreateFileW(target.c_str(), GENERIC_READ | READ_CONTROL,
+                    CreateFileW(apiWidePath(target).c_str(), GENERIC_READ | READ_CONTROL,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
                 return files.original != INVALID_HANDLE_VALUE;
@@ -391,9 +370,7 @@ Done renameIfFree(Files& files, const Text& from, const Text& to, SystemError& e
     const std::wstring source = wide(from);
     const std::wstring destination = wide(to);
     if (files.held != INVALID_HANDLE_VALUE && source == files.heldPath) {
-        std::wstring full(kLongestPath, L'\0');
-        const DWORD length = GetFullPathNameW(destination.c_str(), kLongestPath, &full[0], nullptr);
-        full.resize(length > 0 && length < kLongestPath ? length : 0);
+        const std::wstring& full = destination;  // in full already
         if (!full.empty()) {
             const std::size_t bytes = sizeof(FILE_RENAME_INFO) + full.size() * sizeof(wchar_t);
             std::string buffer(bytes, '\0');
@@ -455,7 +432,11 @@ void syncFolderOf(const Text&) {}
 
 bool namesIn(const Text& folder, std::vector<Text>& names) {
     WIN32_FIND_DATAW found{};
-    HANDLE search = FindFirstFileW((wide(folder) + L"*").c_str(), &found);
+    std::wstring pattern = wide(folder);
+    if (!pattern.empty() && pattern.back() != L'\\') {
+        pattern += L'\\';  // the current folder is named by no name at all
+    }
+    HANDLE search = FindFirstFileW((pattern + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) {
         return false;
     }

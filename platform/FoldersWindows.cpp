@@ -9,7 +9,7 @@
 #include "platform/WindowsText.h"
 
 bool examinePath(const Text& path, Standing& standing, Text& reason) {
-    const std::wstring wide = wideFromUtf8(path);
+    const std::wstring wide = apiWidePath(path);
     // Opened as the file would be, so that a link is followed to what it names.
     HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
@@ -40,8 +40,8 @@ bool examinePath(const Text& path, Standing& standing, Text& reason) {
 
 bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
                 void* context, Text& reason) {
-    std::wstring pattern = wideFromUtf8(folder);
-    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
+    std::wstring pattern = apiWidePath(folder);
+    if (!pattern.empty() && pattern.back() != L'\\') {
         pattern += L'\\';
     }
     pattern += L'*';

@@ -45,7 +45,7 @@ BOOL WINAPI removeTemporaryFilesAndEnd(DWORD event) {
 }  // namespace
 
 int registerLive(const Text& path) {
-    const std::wstring wide = wideFromUtf8(path);
+    const std::wstring wide = apiWidePath(path);  // as the file was made: "Plane." is not "Plane"
     return gLive.add(wide.c_str(), wide.size());
 }
 

@@ -1,4 +1,5 @@
-// Whole-program behaviour that only Windows has: other programs holding the file open.
+// Whole-program behaviour that only Windows has: other programs holding the file open, and names
+// that the system would strip of their trailing dots.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -74,6 +75,40 @@ TEST(LockedFile, FailsCleanlyWhenTheHoldLasts) {
     EXPECT_EQ(run.out, consoleText(kFailureLine) + consoleText(kPromptLine));
     EXPECT_EQ(readBytes(folder / "aircraft.cfg"), kFile);
     EXPECT_EQ(filesIn(folder.path()), std::vector<std::string>{"aircraft.cfg"});
+}
+
+// `path` in the long form, which Windows takes as it stands: the only way to reach "Plane.".
+fs::path literally(const fs::path& path) {
+    return fs::path(L"\\\\?\\" + fs::path(path).make_preferred().wstring());
+}
+
+// Win32 strips trailing dots from names, so that "Plane.\aircraft.cfg" would be read as Plane's
+// own file. Each folder's file is tidied as itself, whether the folder above them is dropped or
+// "Plane." itself is given.
+TEST(TrailingDot, NamesAFolderOfItsOwn) {
+    for (const bool dropTheDottedOne : {false, true}) {
+        TempFolder folder;
+        ASSERT_TRUE(CreateDirectoryW(literally(folder / "Plane.").c_str(), nullptr));
+        ASSERT_TRUE(CreateDirectoryW(literally(folder / "Plane").c_str(), nullptr));
+        const fs::path dotted = literally(folder / "Plane." / "aircraft.cfg");
+        writeBytes(dotted, "[fltsim.4]\r\ntitle=Dotted\r\n");
+        writeBytes(folder / "Plane" / "aircraft.cfg", kFile);
+        RunOptions options;
+        options.arguments = {dropTheDottedOne ? "Plane." : "."};
+        const RunResult run = runCfgrenum(folder.path(), options);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(readBytes(dotted), "[fltsim.0]\r\ntitle=Dotted\r\n") << run.err;
+        EXPECT_NE(run.err.find(shownPath(folder / "Plane." / "aircraft.cfg") + ": "),
+                  std::string::npos)
+            << run.err;
+        EXPECT_EQ(readBytes(folder / "Plane" / "aircraft.cfg"),
+                  dropTheDottedOne ? kFile : "[fltsim.0]\r\ntitle=A\r\n");
+        // The test folder's own removal would not reach into "Plane.".
+        for (const char* name : {"aircraft.cfg", "aircraft.cfg.bak"}) {
+            DeleteFileW(literally(folder / "Plane." / name).c_str());
+        }
+        RemoveDirectoryW(literally(folder / "Plane.").c_str());
+    }
 }
 
 // A 32-bit process must refuse a file whose sections would not fit its address space with the

@@ -7,6 +7,8 @@ Usage: wine_console.py WINE EXE
   prompt for one key and ends on it, Ctrl-C included, with the status its run earned.
 - A Unix symbolic link seen through Wine's drive Z: looks like a plain file: the link must stay,
   and the file it names must be the one rewritten, never deleted.
+- A bare drive "X:" means that drive's current folder: only the host can give Wine a drive of its
+  own, here a spare letter for a temporary folder, so that no real drive's root is ever walked.
 Every wait has a deadline, so that a program that never ends fails the test instead of hanging.
 """
 import os
@@ -113,8 +115,41 @@ def unix_link_case():
         shutil.rmtree(root)
 
 
+def bare_drive_case():
+    devices = os.path.join(os.environ.get("WINEPREFIX") or os.path.expanduser("~/.wine"),
+                           "dosdevices")
+    spare = next((letter for letter in "qrstuvwxy"
+                  if not os.path.lexists(os.path.join(devices, letter + ":"))), None)
+    if spare is None:
+        failures.append("bare drive: no spare drive letter in " + devices)
+        return
+    root = tempfile.mkdtemp(prefix="cfgrenum-wine-")
+    drive = os.path.join(devices, spare + ":")
+    try:
+        for folder in ("coll", os.path.join("other", "B")):
+            os.makedirs(os.path.join(root, folder))
+            with open(os.path.join(root, folder, "aircraft.cfg"), "wb") as f:
+                f.write(OLD)
+        os.symlink(root, drive)
+        exe = "Z:" + os.path.abspath(EXE).replace("/", "\\")
+        run = subprocess.run([WINE, "cmd", "/c", "cd", "/d", spare.upper() + ":\\coll", "&&", exe,
+                              spare.upper() + ":"], stdin=subprocess.DEVNULL,
+                             capture_output=True, timeout=DEADLINE)
+        check(run.returncode == 0, f"bare drive: status {run.returncode}, {run.stderr!r}")
+        for folder, expected in (("coll", NEW), (os.path.join("other", "B"), OLD)):
+            with open(os.path.join(root, folder, "aircraft.cfg"), "rb") as f:
+                check(f.read() == expected,
+                      f"bare drive: {folder}'s file was {'not ' if expected == NEW else ''}"
+                      f"rewritten, {run.stderr!r}")
+    finally:
+        if os.path.lexists(drive):
+            os.remove(drive)
+        shutil.rmtree(root)
+
+
 prompt_cases()
 unix_link_case()
+bare_drive_case()
 for failure in failures:
     print("FAILED:", failure)
 sys.exit(1 if failures else 0)
