@@ -84,7 +84,7 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
 HeldFolder::~HeldFolder() = default;
 
 bool holdFolder(const Text& path, HeldFolder& held, Text& reason) {
-    const std::wstring wide = wideFromUtf8(path.empty() ? Text(".") : path);
+    const std::wstring wide = apiWidePath(path.empty() ? Text(".") : path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         reason = os::systemMessage(GetLastError());
@@ -103,7 +103,7 @@ Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, 
     path += Text(name);
     // The walk goes down by path here: a junction or link put at the name after the parent was
     // listed is refused when it is seen, though not in the same call that lists the folder.
-    const DWORD attributes = GetFileAttributesW(wideFromUtf8(path).c_str());
+    const DWORD attributes = GetFileAttributesW(apiWidePath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
@@ -126,7 +126,8 @@ bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const Lis
 }
 
 bool identityOfFolder(const Text& folder, FolderIdentity& identity) {
-    const std::wstring wide = wideFromUtf8(folder.empty() ? Text(".") : folder);
+    // As spelt: "Plane." is a folder of its own, not "Plane".
+    const std::wstring wide = apiWidePath(folder.empty() ? Text(".") : folder);
     HANDLE h = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (h == INVALID_HANDLE_VALUE) {

@@ -109,8 +109,14 @@ def unix_link_case():
         if os.path.exists(real):
             with open(real, "rb") as f:
                 check(f.read() == NEW, "link: the file the link names was not renumbered")
-        check(sorted(os.listdir(plane)) == ["aircraft.cfg", "aircraft.cfg.bak"],
-              f"link: beside the link {sorted(os.listdir(plane))}, not it and its backup")
+        # The backup goes beside the file the link leads to, never into the link's folder.
+        check(sorted(os.listdir(plane)) == ["aircraft.cfg"],
+              f"link: beside the link {sorted(os.listdir(plane))}, not it alone")
+        check(sorted(os.listdir(elsewhere)) == ["real.cfg", "real.cfg.bak"],
+              f"link: beside the file {sorted(os.listdir(elsewhere))}, not it and its backup")
+        if os.path.exists(real + ".bak"):
+            with open(real + ".bak", "rb") as f:
+                check(f.read() == OLD, "link: the backup does not hold the old content")
     finally:
         shutil.rmtree(root)
 
