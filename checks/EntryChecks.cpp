@@ -388,17 +388,6 @@ constexpr Wording kWordings[] = {
 
 constexpr const char* kArguments[] = {"entry", "first", "file", "value", "folder"};
 
-// Whether `text` goes on with `name` and a closing brace at `at`.
-constexpr bool namesArgument(const char* text, std::size_t at, const char* name) {
-    std::size_t i = 0;
-    for (; name[i] != '\0'; ++i) {
-        if (text[at + i] != name[i]) {
-            return false;
-        }
-    }
-    return text[at + i] == '}';
-}
-
 // The table has a row for every kind, in order, and each brace opens an argument that a Warning
 // gives: a new kind or a misspelt argument fails the build rather than a user's run.
 constexpr bool wordingsAreWhole() {
@@ -409,15 +398,8 @@ constexpr bool wordingsAreWhole() {
         if (static_cast<std::size_t>(kWordings[row].kind) != row) {
             return false;
         }
-        const char* text = kWordings[row].text;
-        for (std::size_t at = 0; text[at] != '\0'; ++at) {
-            bool known = text[at] != '{';
-            for (const char* name : kArguments) {
-                known = known || namesArgument(text, at + 1, name);
-            }
-            if (!known) {
-                return false;
-            }
+        if (!bracesNameOnly(kWordings[row].text, kArguments)) {
+            return false;
         }
     }
     return true;

@@ -33,14 +33,6 @@ struct ListedEntry {
 bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
                 void* context, Text& reason);
 
-template <class Visit>
-bool listFolder(const Text& folder, Visit& visit, Text& reason) {
-    return listFolder(
-        folder,
-        [](void* context, const ListedEntry& entry) { (*static_cast<Visit*>(context))(entry); },
-        &visit, reason);
-}
-
 // A folder held open while the folders below it are walked. On POSIX the walk goes down by the
 // folder's descriptor and never by its path again, so that a folder swapped for a link to
 // somewhere else after its parent was listed is never entered; on Windows it is the path, which is
@@ -72,8 +64,9 @@ Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, 
 bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
                 void* context, Text& reason);
 
-template <class Visit>
-bool listFolder(const HeldFolder& folder, Visit& visit, Text& reason) {
+// Either listing with a callable that takes each ListedEntry: `folder` is a path or a HeldFolder.
+template <class Folder, class Visit>
+bool listFolder(const Folder& folder, Visit& visit, Text& reason) {
     return listFolder(
         folder,
         [](void* context, const ListedEntry& entry) { (*static_cast<Visit*>(context))(entry); },

@@ -133,42 +133,15 @@ constexpr const char* kLeftBehind =
 
 constexpr const char* kFacts[] = {"reason", "path", "name", "at", "index", "largest", "leftBehind"};
 
-// Whether `words` goes on with `fact` and a closing brace at `at`.
-constexpr bool namesFact(const char* words, std::size_t at, const char* fact) {
-    std::size_t i = 0;
-    for (; fact[i] != '\0'; ++i) {
-        if (words[at + i] != fact[i]) {
-            return false;
-        }
-    }
-    return words[at + i] == '}';
-}
-
-// Every brace in `words` opens the name of a fact that a Cause holds.
-constexpr bool bracesNameFacts(const char* words) {
-    for (std::size_t at = 0; words[at] != '\0'; ++at) {
-        if (words[at] != '{') {
-            continue;
-        }
-        bool known = false;
-        for (const char* fact : kFacts) {
-            known = known || namesFact(words, at + 1, fact);
-        }
-        if (!known) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // The table has a row for every kind, in order, and names only facts that a Cause holds: a new
 // kind or a misspelt fact fails the build rather than a user's run.
 constexpr bool tableIsWhole() {
-    if (sizeof kRows / sizeof kRows[0] != kCauseKinds || !bracesNameFacts(kLeftBehind)) {
+    if (sizeof kRows / sizeof kRows[0] != kCauseKinds || !bracesNameOnly(kLeftBehind, kFacts)) {
         return false;
     }
     for (std::size_t i = 0; i < kCauseKinds; ++i) {
-        if (static_cast<std::size_t>(kRows[i].kind) != i || !bracesNameFacts(kRows[i].words)) {
+        if (static_cast<std::size_t>(kRows[i].kind) != i ||
+            !bracesNameOnly(kRows[i].words, kFacts)) {
             return false;
         }
     }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sections/SectionFile.h"
+#include "tests/checks/SectionsOf.h"
 
 namespace {
 
@@ -42,24 +43,6 @@ TEST(ValuesIn, ReadsAValueAsTheSimulatorsDo) {
             EXPECT_EQ(values.texture.chars, row.texture) << row.body;
         }
     }
-}
-
-// The sections of `file`, loaded as the program loads them.
-SectionList sectionsOf(const char* file) {
-    struct Source {
-        const char* rest;
-    } source{file};
-    auto read = [](void* context, char* buffer, std::size_t capacity, std::size_t& got, Cause&) {
-        auto* s = static_cast<Source*>(context);
-        got = std::min(capacity, std::strlen(s->rest));
-        std::memcpy(buffer, s->rest, got);
-        s->rest += got;
-        return true;
-    };
-    SectionList list;
-    Cause why;
-    EXPECT_TRUE(loadSections(ByteSource{read, &source}, list, why));
-    return list;
 }
 
 struct Expected {

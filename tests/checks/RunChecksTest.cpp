@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sections/SectionFile.h"
+#include "tests/checks/SectionsOf.h"
 
 namespace {
 
@@ -50,21 +51,7 @@ TEST(WarningBudget, ShowsUpToTheCapsAndCountsTheRest) {
 // The sections of a file, loaded as the program loads them, and freed with the holder.
 struct Loaded {
     SectionList list;
-    explicit Loaded(const char* file) {
-        struct Source {
-            const char* rest;
-        } source{file};
-        auto read = [](void* context, char* buffer, std::size_t capacity, std::size_t& got,
-                       Cause&) {
-            auto* s = static_cast<Source*>(context);
-            got = std::min(capacity, std::strlen(s->rest));
-            std::memcpy(buffer, s->rest, got);
-            s->rest += got;
-            return true;
-        };
-        Cause why;
-        EXPECT_TRUE(loadSections(ByteSource{read, &source}, list, why));
-    }
+    explicit Loaded(const char* file) : list(sectionsOf(file)) {}
     ~Loaded() { releaseSections(list); }
     Loaded(const Loaded&) = delete;
     Loaded& operator=(const Loaded&) = delete;

@@ -37,24 +37,20 @@ int openAndMaybeTerminate(const char* which, const char* path, int flags, mode_t
     return real(path, flags, mode);
 }
 
-mode_t modeOf(int flags, va_list args) {
-    return (flags & O_CREAT) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0;
-}
-
 }  // namespace
 
+// The mode that follows the flags when a file is created; read the same way by both names.
+#define CFGRENUM_OPEN_AS(NAME)                                                               \
+    va_list args;                                                                            \
+    va_start(args, flags);                                                                   \
+    const mode_t mode = (flags & O_CREAT) != 0 ? static_cast<mode_t>(va_arg(args, int)) : 0; \
+    va_end(args);                                                                            \
+    return openAndMaybeTerminate(NAME, path, flags, mode)
+
 extern "C" int open(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    return openAndMaybeTerminate("open", path, flags, mode);
+    CFGRENUM_OPEN_AS("open");
 }
 
 extern "C" int open64(const char* path, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const mode_t mode = modeOf(flags, args);
-    va_end(args);
-    return openAndMaybeTerminate("open64", path, flags, mode);
+    CFGRENUM_OPEN_AS("open64");
 }

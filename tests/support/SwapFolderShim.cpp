@@ -49,35 +49,26 @@ void swapBeforeOpening(int at, const char* name, int flags) {
 
 }  // namespace
 
+// Each opening call: the folder is swapped first, then the system's own call does the rest.
+#define CFGRENUM_SWAP_FIRST(NAME, AT, ...)                           \
+    va_list args;                                                    \
+    va_start(args, flags);                                           \
+    const int mode = (flags & O_CREAT) != 0 ? va_arg(args, int) : 0; \
+    va_end(args);                                                    \
+    swapBeforeOpening(AT, name, flags);                              \
+    static const auto real = reinterpret_cast<int (*)(__VA_ARGS__, ...)>(dlsym(RTLD_NEXT, NAME))
+
 extern "C" int openat(int at, const char* name, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const int mode = (flags & O_CREAT) != 0 ? va_arg(args, int) : 0;
-    va_end(args);
-    swapBeforeOpening(at, name, flags);
-    using Real = int (*)(int, const char*, int, ...);
-    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "openat"));
+    CFGRENUM_SWAP_FIRST("openat", at, int, const char*, int);
     return real(at, name, flags, mode);
 }
 
 extern "C" int openat64(int at, const char* name, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const int mode = (flags & O_CREAT) != 0 ? va_arg(args, int) : 0;
-    va_end(args);
-    swapBeforeOpening(at, name, flags);
-    using Real = int (*)(int, const char*, int, ...);
-    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "openat64"));
+    CFGRENUM_SWAP_FIRST("openat64", at, int, const char*, int);
     return real(at, name, flags, mode);
 }
 
 extern "C" int open(const char* name, int flags, ...) {
-    va_list args;
-    va_start(args, flags);
-    const int mode = (flags & O_CREAT) != 0 ? va_arg(args, int) : 0;
-    va_end(args);
-    swapBeforeOpening(AT_FDCWD, name, flags);
-    using Real = int (*)(const char*, int, ...);
-    static const auto real = reinterpret_cast<Real>(dlsym(RTLD_NEXT, "open"));
+    CFGRENUM_SWAP_FIRST("open", AT_FDCWD, const char*, int);
     return real(name, flags, mode);
 }
