@@ -10,6 +10,9 @@ bool is(const Text& argument, const char* option) {
 
 bool looksLikeAnOption(const Text& argument, bool windowsStyle) {
     const char* text = argument.c_str();
+    if (text[0] == '\0') {
+        return false;  // an empty argument has no second character to look at
+    }
     if (text[0] == '-' && text[1] != '\0') {
         return true;  // a lone "-" is no option: it is an item, a file or folder of that name
     }

@@ -19,6 +19,8 @@ TEST(Options, NamesTheFirstUnknownOptionAndTakesALoneDashForAnItem) {
         {{"-x", "aircraft.cfg", "--y"}, "-x", {"aircraft.cfg"}},
         // A file or folder may be named "-": it is dropped like any other.
         {{"-", "--dry-run"}, "", {"-"}},
+        // An empty argument is an item, refused later by name; reading it reads nothing past it.
+        {{"", "/"}, "", {"", "/"}},
     };
     for (const auto& row : rows) {
         std::vector<Text> arguments;
