@@ -16,10 +16,10 @@
 #include <string_view>
 
 #include "checks/EntryChecks.h"
-#include "text/ControlsEscaped.h"
 #include "renumber/Renumber.h"
 #include "sections/SectionParser.h"
 #include "sections/SectionWriter.h"
+#include "text/ControlsEscaped.h"
 
 namespace {
 
