@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/PathNames.h"
+#include "platform/FileReplacement.h"
 #include "platform/Folders.h"
 #include "platform/Paths.h"
 #include "text/AsciiCase.h"
@@ -27,62 +28,17 @@ bool isATidyableName(const char* name) {
     return false;
 }
 
-// What an interrupted run may have left beside a file, by its name: the replacement names its
-// temporary files after the file, ".tmp-", the process number and a count; moves the old content
-// aside under that name and ".old" where names cannot be swapped; probes renames with ".a" and
-// ".b" after it; and keeps a backup as ".bak", which stands alone when the run was ended after the
-// file was moved to it and before the new one took its name.
-enum class Leftover { none, contentAside, backup, temporary };
-
-bool isCount(const char* text, std::size_t length) {
-    if (length == 0) {
-        return false;
-    }
-    for (std::size_t i = 0; i < length; ++i) {
-        if (text[i] < '0' || text[i] > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
 // What `name` is as a leftover of one of kFileNames (its index in `kind`), and where the file's
-// own name ends in it (`stem`).
-Leftover leftoverOf(const char* name, std::size_t length, std::size_t& kind, std::size_t& stem) {
+// own name ends in it (`stem`): the replacement's own names, matched in any ASCII letter case.
+Leftover leftoverOfAFile(const char* name, std::size_t length, std::size_t& kind,
+                         std::size_t& stem) {
     for (kind = 0; kind < 2; ++kind) {
         stem = std::strlen(kFileNames[kind]);
         if (length > stem && equalIgnoringAsciiCase(name, kFileNames[kind], stem)) {
-            break;
+            return leftoverOf(name, length, stem);
         }
     }
-    if (kind == 2) {
-        return Leftover::none;
-    }
-    const char* rest = name + stem;
-    const std::size_t restLength = length - stem;
-    if (std::strcmp(rest, ".bak") == 0) {
-        return Leftover::backup;
-    }
-    constexpr std::size_t kTmp = 5;  // ".tmp-"
-    if (restLength <= kTmp || std::strncmp(rest, ".tmp-", kTmp) != 0) {
-        return Leftover::none;
-    }
-    const char* number = rest + kTmp;
-    const char* dash = std::strchr(number, '-');
-    if (dash == nullptr || !isCount(number, static_cast<std::size_t>(dash - number))) {
-        return Leftover::none;
-    }
-    const char* count = dash + 1;
-    const char* dot = std::strchr(count, '.');
-    const std::size_t countLength =
-        dot == nullptr ? std::strlen(count) : static_cast<std::size_t>(dot - count);
-    if (!isCount(count, countLength)) {
-        return Leftover::none;
-    }
-    if (dot == nullptr || std::strcmp(dot, ".a") == 0 || std::strcmp(dot, ".b") == 0) {
-        return Leftover::temporary;
-    }
-    return std::strcmp(dot, ".old") == 0 ? Leftover::contentAside : Leftover::none;
+    return Leftover::none;
 }
 
 struct FoundLeftover {
@@ -120,7 +76,7 @@ bool look(const Text& folder, const HeldFolder& held, FolderLook& found, Text& r
             found.below.emplace_back(entry.name);
         }
         FoundLeftover leftover;
-        leftover.what = leftoverOf(entry.name, entry.length, leftover.kind, leftover.stem);
+        leftover.what = leftoverOfAFile(entry.name, entry.length, leftover.kind, leftover.stem);
         if (leftover.what != Leftover::none && entry.kind != EntryKind::folder) {
             leftover.name = Text(entry.name);
             found.leftovers.push_back(std::move(leftover));

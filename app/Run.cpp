@@ -350,6 +350,21 @@ constexpr bool kWindowsStyle = false;
 
 }  // namespace
 
+namespace {
+
+// The run's last words, the same however it ended: the report line that scripts read, whatever
+// was said on standard error, and the prompt. A console opened by double-click closes with the
+// program, so the result waits for a key.
+int endWith(int status) {
+    std::cout << (status == 0 ? "All aircraft renumbered and written successfully\n"
+                              : "an error occured while trying to process the files\n");
+    std::cout << "Hit any key to continue\n" << std::flush;
+    waitForKey();
+    return status;
+}
+
+}  // namespace
+
 int runProgram(const std::vector<Text>& arguments) {
     prepareProcess();
     const Options options = readOptions(arguments, kWindowsStyle);
@@ -424,13 +439,7 @@ int runProgram(const std::vector<Text>& arguments) {
                        Text(", ") + counted(totals.refused, "refused", "refused") +
                        Text(settings.dryRun ? " (a dry run: nothing was written)" : ""));
     }
-    // Scripts read the outcome here, whatever was said on standard error.
-    std::cout << (allDone ? "All aircraft renumbered and written successfully\n"
-                          : "an error occured while trying to process the files\n");
-    // A console opened by double-click closes with the program, so the result waits for a key.
-    std::cout << "Hit any key to continue\n" << std::flush;
-    waitForKey();
-    return status;
+    return endWith(status);
 }
 
 int endAfterUnexpectedFault(const char* what) {
@@ -439,9 +448,5 @@ int endAfterUnexpectedFault(const char* what) {
     writeErrorLine(Text("cfgrenum: the run was cut short by a fault in the program (") +
                    Text(what) +
                    Text("); a file that no line above reports as done may not have been"));
-    std::cout << (status == 0 ? "All aircraft renumbered and written successfully\n"
-                              : "an error occured while trying to process the files\n");
-    std::cout << "Hit any key to continue\n" << std::flush;
-    waitForKey();
-    return status;
+    return endWith(status);
 }

@@ -28,6 +28,13 @@ struct ReplacementState {
 
 namespace {
 
+// The names a replacement gives its own files, after the file's: see leftoverOf().
+constexpr const char* kTemporary = ".tmp-";
+constexpr const char* kMovedAside = ".old";
+constexpr const char* kProbe = ".a";
+constexpr const char* kProbeMoved = ".b";
+constexpr const char* kBackup = ".bak";
+
 // What a file system offers for putting a file in place, learnt once for each device.
 struct Renames {
     bool exchange = false;
@@ -104,7 +111,7 @@ void noteLeftover(ReplacementState& state, const Text& path) {
 // moment it exists: named after it, ".tmp-", the process number and the first free count.
 Done createBeside(os::Files& files, const Text& target, Text& name, int& slot, SystemError& error) {
     Done created = Done::taken;
-    const Text stem = target + Text(".tmp-") + toDecimal(os::processNumber()) + Text("-");
+    const Text stem = target + Text(kTemporary) + toDecimal(os::processNumber()) + Text("-");
     for (std::int32_t attempt = 0; attempt < 100 && created == Done::taken; ++attempt) {
         const Text candidate = stem + toDecimal(attempt);
         os::HeldBack held;  // the file and its registration come into being together
@@ -240,7 +247,7 @@ Placed placeByMovingAside(ReplacementState& state, SystemError& error) {
     if (!call.holdTemporary(*state.files, state.temporary, error)) {
         return Placed::failed;
     }
-    const Text aside = state.temporary + Text(".old");
+    const Text aside = state.temporary + Text(kMovedAside);
     os::calls().reached(os::Moment::beforeSwap);
     switch (call.renameIfFree(*state.files, state.target, aside, error)) {
         case Done::yes:
@@ -381,7 +388,7 @@ bool learnRenames(ReplacementState& state, Renames& renames) {
     }
     const os::Calls& call = os::calls();
     renames = Renames();
-    Text probe = state.temporary + Text(".a");
+    Text probe = state.temporary + Text(kProbe);
     os::Files* files = call.createFiles();
     SystemError error = 0;
     int slot = -1;
@@ -398,7 +405,7 @@ bool learnRenames(ReplacementState& state, Renames& renames) {
             intact = call.exchange(state.temporary, probe, error) == Done::yes;
             renames.exchange = intact;
         }
-        const Text moved = state.temporary + Text(".b");
+        const Text moved = state.temporary + Text(kProbeMoved);
         if (intact && call.renameIfFree(*files, probe, moved, error) == Done::yes) {
             renames.ifFree = true;
             probe = moved;
@@ -415,7 +422,7 @@ bool learnRenames(ReplacementState& state, Renames& renames) {
     return intact;
 }
 
-// A file that an interrupted run moved aside: its name's own temporary pattern, ".old" at the end.
+// A file that an interrupted run moved aside, beside `path`.
 Text contentLeftAside(const Text& path) {
     std::int32_t nameAt = path.length();
     while (nameAt > 0 && !isPathSeparator(path.c_str()[nameAt - 1])) {
@@ -423,16 +430,16 @@ Text contentLeftAside(const Text& path) {
     }
     Text folder;
     folder.append(path.c_str(), static_cast<std::size_t>(nameAt));
-    const Text prefix = Text(path.c_str() + nameAt) + Text(".tmp-");
+    const char* const file = path.c_str() + nameAt;
+    const std::size_t stem = std::strlen(file);
     std::vector<Text> names;
     if (!os::calls().namesIn(folder, names)) {
         return Text();
     }
     for (const Text& name : names) {
-        const std::size_t length = static_cast<std::size_t>(name.length());
-        if (length > static_cast<std::size_t>(prefix.length()) + 4 &&
-            std::strncmp(name.c_str(), prefix.c_str(), prefix.length()) == 0 &&
-            std::strcmp(name.c_str() + length - 4, ".old") == 0) {
+        const auto length = static_cast<std::size_t>(name.length());
+        if (length > stem && std::strncmp(name.c_str(), file, stem) == 0 &&
+            leftoverOf(name.c_str(), length, stem) == Leftover::contentAside) {
             return folder + name;
         }
     }
@@ -457,6 +464,53 @@ const os::Calls& os::calls() {
 void os::useCalls(const Calls& calls) {
     table() = calls;
     gProbed.clear();
+}
+
+namespace {
+
+// Whether text[0, length) is a decimal count: digits, at least one.
+bool isCount(const char* text, std::size_t length) {
+    if (length == 0) {
+        return false;
+    }
+    for (std::size_t i = 0; i < length; ++i) {
+        if (text[i] < '0' || text[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+Leftover leftoverOf(const char* name, std::size_t length, std::size_t stem) {
+    if (length <= stem) {
+        return Leftover::none;
+    }
+    const char* rest = name + stem;
+    if (std::strcmp(rest, kBackup) == 0) {
+        return Leftover::backup;
+    }
+    const std::size_t prefix = std::strlen(kTemporary);
+    if (length - stem <= prefix || std::strncmp(rest, kTemporary, prefix) != 0) {
+        return Leftover::none;
+    }
+    const char* number = rest + prefix;
+    const char* dash = std::strchr(number, '-');
+    if (dash == nullptr || !isCount(number, static_cast<std::size_t>(dash - number))) {
+        return Leftover::none;
+    }
+    const char* count = dash + 1;
+    const char* dot = std::strchr(count, '.');
+    const std::size_t countLength =
+        dot == nullptr ? std::strlen(count) : static_cast<std::size_t>(dot - count);
+    if (!isCount(count, countLength)) {
+        return Leftover::none;
+    }
+    if (dot == nullptr || std::strcmp(dot, kProbe) == 0 || std::strcmp(dot, kProbeMoved) == 0) {
+        return Leftover::temporary;
+    }
+    return std::strcmp(dot, kMovedAside) == 0 ? Leftover::contentAside : Leftover::none;
 }
 
 Replacement::~Replacement() {
@@ -541,7 +595,7 @@ bool beginReplacement(Replacement& replacement, Cause& why) {
     SystemError error = 0;
     // Beside the file itself, never in the folder of a link to it: a private file's old content
     // must not turn up in a folder that others may read.
-    state.backup = replacement.keepBackup ? state.target + Text(".bak") : Text();
+    state.backup = replacement.keepBackup ? state.target + Text(kBackup) : Text();
     replacement.backup = state.backup;
     if (!state.backup.empty()) {
         os::Identity there;

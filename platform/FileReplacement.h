@@ -95,6 +95,14 @@ struct Replacement {
     Text leftovers;
 };
 
+// What a replacement can leave beside a file when a kill that cannot be caught ends it, told by
+// name: its temporary files are named after the file, ".tmp-", the process number, '-' and a
+// count; the old content moved aside takes that name and ".old"; the rename probes take ".a" and
+// ".b" after it; and a backup ".bak" stands alone when the file was moved to it and the new one
+// had yet to take its name. `name[0, stem)` is the file's own name, however the caller matched it.
+enum class Leftover { none, contentAside, backup, temporary };
+Leftover leftoverOf(const char* name, std::size_t length, std::size_t stem);
+
 bool openOriginal(const char* path, Replacement& replacement, Cause& why);
 // Delivers up to `capacity` bytes of the file in `got`; 0 bytes once the whole file has been read.
 bool readOriginal(Replacement& replacement, char* buffer, std::size_t capacity, std::size_t& got,
