@@ -6,9 +6,10 @@
 #include <unordered_set>
 #include <utility>
 
-#include "app/PathNames.h"
-#include "platform/FileReplacement.h"
-#include "platform/Folders.h"
+#include "files/FileReplacement.h"
+#include "files/Folders.h"
+#include "files/PathNames.h"
+#include "files/Walk.h"
 #include "platform/Paths.h"
 #include "text/AsciiCase.h"
 #include "text/Decimal.h"
@@ -48,41 +49,39 @@ struct FoundLeftover {
     std::size_t stem = 0;
 };
 
-// What one listing of a folder tells: the file to tidy there, the texture folders beside it, the
-// folders below it, and what interrupted runs left there.
+// What one listing of a folder tells: the file to tidy there, the texture folders beside it, and
+// what interrupted runs left there.
 struct FolderLook {
     Text file[2];  // the name that each of kFileNames has here, if any
     TextureFolders textures;
-    std::vector<Text> below;  // folders, not links to them, by name, in the folder's order
     std::vector<FoundLeftover> leftovers;
 };
 
-// Lists `folder`, held as `held`, once, and keeps the folders below it only when asked to. Where
-// several names differ only in letter case (a case-sensitive file system), the first in byte
-// order is taken, whatever the folder's own order.
-bool look(const Text& folder, const HeldFolder& held, FolderLook& found, Text& reason,
-          bool keepBelow = true) {
-    const std::size_t prefixLength = std::strlen(kTextureFolderPrefix);
-    auto visit = [&](const ListedEntry& entry) {
-        for (std::size_t i = 0; i < 2; ++i) {
-            if (sameIgnoringAsciiCase(entry.name, kFileNames[i]) &&
-                (found.file[i].empty() || std::strcmp(entry.name, found.file[i].c_str()) < 0)) {
-                found.file[i] = Text(entry.name);
-            }
+// Takes one entry of `folder` into what its listing tells. Where several names differ only in
+// letter case (a case-sensitive file system), the first in byte order is taken, whatever the
+// folder's own order.
+void lookAt(const Text& folder, const ListedEntry& entry, FolderLook& found) {
+    static const std::size_t prefixLength = std::strlen(kTextureFolderPrefix);
+    for (std::size_t i = 0; i < 2; ++i) {
+        if (sameIgnoringAsciiCase(entry.name, kFileNames[i]) &&
+            (found.file[i].empty() || std::strcmp(entry.name, found.file[i].c_str()) < 0)) {
+            found.file[i] = Text(entry.name);
         }
-        keepIfFolderNamedLike(folder, entry, kTextureFolderPrefix, prefixLength,
-                              found.textures.names);
-        if (keepBelow && entry.kind == EntryKind::folder) {
-            found.below.emplace_back(entry.name);
-        }
-        FoundLeftover leftover;
-        leftover.what = leftoverOfAFile(entry.name, entry.length, leftover.kind, leftover.stem);
-        if (leftover.what != Leftover::none && entry.kind != EntryKind::folder) {
-            leftover.name = Text(entry.name);
-            found.leftovers.push_back(std::move(leftover));
-        }
-    };
-    if (!listFolder(held, visit, reason)) {
+    }
+    keepIfFolderNamedLike(folder, entry, kTextureFolderPrefix, prefixLength, found.textures.names);
+    FoundLeftover leftover;
+    leftover.what = leftoverOfAFile(entry.name, entry.length, leftover.kind, leftover.stem);
+    if (leftover.what != Leftover::none && entry.kind != EntryKind::folder) {
+        leftover.name = Text(entry.name);
+        found.leftovers.push_back(std::move(leftover));
+    }
+}
+
+// Lists `folder` once, and takes what it tells.
+bool look(const Text& folder, FolderLook& found, Text& reason) {
+    HeldFolder held;
+    auto visit = [&](const ListedEntry& entry) { lookAt(folder, entry, found); };
+    if (!holdFolder(folder, held, reason) || !listFolder(held, visit, reason)) {
         return false;
     }
     found.textures.listed = true;
@@ -157,40 +156,41 @@ void nameLeftovers(const Text& folder, FolderLook& found, std::vector<Text>& lin
     }
 }
 
-// Every file to tidy in the folders below `folder`, which `here` tells of and `held` holds,
-// `levels` folders down at the most. Each folder is entered through the one above it, never by
-// its path, so that a folder that became a link after its parent was listed is passed over.
-void walkBelow(const Text& folder, const HeldFolder& held, FolderLook& here, int levels,
-               ItemFiles& found, std::vector<Text>& leftovers) {
-    if (levels == 0) {
-        return;
+// Every file to tidy in the folder a walk starts from, or else in the folders below it: each
+// folder's listing is looked at once, as the walk tells it.
+class Collection : public WalkVisitor {
+  public:
+    Collection(ItemFiles& found, std::vector<Text>& leftovers)
+        : found_(found), leftovers_(leftovers) {}
+
+    void entry(const WalkPlace& place, const ListedEntry& entry) override {
+        lookAt(place.path, entry, here_);
     }
-    // By name, so that the files come in the same order on every system.
-    std::sort(here.below.begin(), here.below.end(),
-              [](const Text& a, const Text& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });
-    for (const Text& name : here.below) {
-        const Text inside = joined(folder, name.c_str());
-        HeldFolder below;
-        FolderLook there;
-        Text reason;
-        const Hold hold = holdFolderIn(held, name.c_str(), below, reason);
-        if (hold == Hold::notAFolder) {
-            found.notes.push_back(
-                lineAbout(inside,
-                          "was a folder when the folder above it was listed but is not one now (a "
-                          "link or a file took its place), so it was passed over"));
-            continue;
-        }
-        if (hold == Hold::failed || !look(inside, below, there, reason)) {
-            found.notes.push_back(lineAbout(
-                inside, "cannot look inside this folder, so it was passed over: ", reason));
-            continue;
-        }
-        takeFile(inside, there, found);
-        nameLeftovers(inside, there, leftovers);
-        walkBelow(inside, below, there, levels - 1, found, leftovers);
+
+    bool listed(const WalkPlace& place) override {
+        here_.textures.listed = true;
+        const bool taken = takeFile(place.path, here_, found_);
+        nameLeftovers(place.path, here_, leftovers_);
+        here_ = FolderLook();
+        // A folder given that holds the file itself means that file alone.
+        return place.depth > 0 || !taken;
     }
-}
+
+    void failed(const WalkError& error) override {
+        found_.notes.push_back(
+            error.kind == WalkError::Kind::replaced
+                ? lineAbout(error.path,
+                            "was a folder when the folder above it was listed but is not one now "
+                            "(a link or a file took its place), so it was passed over")
+                : lineAbout(error.path, "cannot look inside this folder, so it was passed over: ",
+                            error.reason));
+    }
+
+  private:
+    ItemFiles& found_;
+    std::vector<Text>& leftovers_;
+    FolderLook here_;
+};
 
 // Lines that name leftovers, as refusals or notes: an item that came to no file to tidy is
 // refused by the first, so that the line the user reads says where the content went.
@@ -259,10 +259,9 @@ Text spelledAsListed(const Text& item) {
 
 ItemFiles fileIn(const Text& folder) {
     ItemFiles found;
-    HeldFolder held;
     FolderLook here;
     Text reason;
-    if (holdFolder(folder, held, reason) && look(folder, held, here, reason, false)) {
+    if (look(folder, here, reason)) {
         takeFile(folder, here, found);
     }
     return found;
@@ -275,40 +274,40 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
             found.refusals.push_back(Text("\"\": is an empty name, so nothing was touched"));
             continue;
         }
-        Standing standing = Standing::missing;
+        bool there = false;
+        os::Status status;
         Text reason;
-        if (!examinePath(given, standing, reason)) {
+        if (!statusOf(given, os::Links::followed, there, status, reason)) {
             found.refusals.push_back(lineAbout(given, "cannot examine it: ", reason));
             continue;
         }
         // Only what the system found as given is respelt: on a drive that tells letter case
         // apart, a name typed in the wrong case is missing, not another file's.
-        const Text item = standing == Standing::missing ? given : spelledAsListed(given);
-        switch (standing) {
-            case Standing::missing: {
-                // An interrupted run may have left the file's content beside its name.
-                std::vector<Text> leftovers;
-                const char* name = item.c_str() + nameStart(item);
-                std::size_t kind = 0;
-                while (kind < 2 && !sameIgnoringAsciiCase(name, kFileNames[kind])) {
-                    ++kind;
-                }
-                const Text folder = folderOf(item);
-                HeldFolder held;
-                FolderLook there;
-                if (kind < 2 && holdFolder(folder, held, reason) &&
-                    look(folder, held, there, reason, false)) {
-                    nameLeftovers(folder, there, leftovers, kind);
-                }
-                addLeftoverLines(leftovers, true,
-                                 lineAbout(item, "there is no such file or folder"), found);
-                break;
+        const Text item = there ? spelledAsListed(given) : given;
+        if (!there) {
+            // An interrupted run may have left the file's content beside its name.
+            std::vector<Text> leftovers;
+            const char* name = item.c_str() + nameStart(item);
+            std::size_t kind = 0;
+            while (kind < 2 && !sameIgnoringAsciiCase(name, kFileNames[kind])) {
+                ++kind;
             }
-            case Standing::other:
+            const Text folder = folderOf(item);
+            FolderLook beside;
+            if (kind < 2 && look(folder, beside, reason)) {
+                nameLeftovers(folder, beside, leftovers, kind);
+            }
+            addLeftoverLines(leftovers, true, lineAbout(item, "there is no such file or folder"),
+                             found);
+            continue;
+        }
+        switch (status.kind) {
+            case EntryKind::link:  // never, a link followed
+            case EntryKind::other:
                 found.refusals.push_back(
                     lineAbout(item, "is neither a file nor a folder, so it was not touched"));
                 break;
-            case Standing::file:
+            case EntryKind::file:
                 if (isATidyableName(item.c_str() + nameStart(item))) {
                     found.files.push_back(item);
                     found.textures.emplace_back();  // listed when its checks need them
@@ -317,20 +316,15 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
                         item, "is not an aircraft.cfg or a sim.cfg, so it was not touched"));
                 }
                 break;
-            case Standing::folder: {
+            case EntryKind::folder: {
                 const std::size_t before = found.files.size();
                 std::vector<Text> leftovers;
                 HeldFolder held;
-                FolderLook here;
-                if (!holdFolder(item, held, reason) || !look(item, held, here, reason)) {
+                Collection collection(found, leftovers);
+                if (!holdFolder(item, held, reason) ||
+                    !walkFolder(item, held, collection, reason)) {
                     found.notes.push_back(lineAbout(
                         item, "cannot look inside this folder, so it was passed over: ", reason));
-                } else {
-                    const bool taken = takeFile(item, here, found);
-                    nameLeftovers(item, here, leftovers);
-                    if (!taken) {
-                        walkBelow(item, held, here, kDeepest, found, leftovers);
-                    }
                 }
                 const Text deepest = Text("holds no aircraft.cfg or sim.cfg, at any depth up to ") +
                                      toDecimal(kDeepest) + Text(" folders");
@@ -349,9 +343,12 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
     for (std::size_t i = 0; i < found.files.size(); ++i) {
         const Text resolved = resolvedPathOf(found.files[i]);
         std::string where;
-        FolderIdentity folder;
-        if (identityOfFolder(folderOf(resolved), folder)) {
-            where = std::to_string(folder.device) + ":" + std::to_string(folder.number) + "/" +
+        bool there = false;
+        os::Status folder;
+        Text reason;
+        if (statusOf(folderOf(resolved), os::Links::followed, there, folder, reason) && there &&
+            folder.kind == EntryKind::folder) {
+            where = std::to_string(folder.device) + ":" + std::to_string(folder.file) + "/" +
                     (resolved.c_str() + nameStart(resolved));
         }
         const bool again = seen.count(resolved.c_str()) != 0 || seen.count(where) != 0;

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "checks/EntryChecks.h"
+#include "files/Walk.h"
 #include "text/Text.h"
 
 // The files that the items on the command line stand for. A file must be an aircraft.cfg or a
@@ -22,8 +23,6 @@ struct ItemFiles {
     // twice found it: the package's list is found from it without resolving the path again.
     std::vector<Text> resolved;
 };
-
-constexpr int kDeepest = 8;
 
 ItemFiles filesOfItems(const std::vector<Text>& items);
 

@@ -9,18 +9,19 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/PathNames.h"
+#include "files/Folders.h"
+#include "files/PathNames.h"
+#include "files/Walk.h"
 #include "package/Layout.h"
-#include "platform/Folders.h"
 #include "platform/Paths.h"
 #include "text/AsciiCase.h"
 #include "text/Decimal.h"
 
 namespace {
 
-// Packages put an aircraft three folders below their own; eight leaves room for any layout
-// without walking a whole disk.
-constexpr int kMostLevels = 8;
+// Packages put an aircraft three folders below their own: the climb goes as far up as a walk
+// goes down.
+constexpr int kMostLevels = kDeepest;
 // A file list larger than this is no package's: it is left alone rather than held in memory.
 constexpr std::size_t kLargestList = std::size_t{64} << 20;
 // The files below the aircraft's folder that are compared with the list, at most.
@@ -194,7 +195,8 @@ std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& 
                               const Text& program, std::size_t most) {
     std::vector<Text> files;
     const Text folderInPackage = relativeTo(root, folder);
-    for (const Text& inside : filesUnder(folder, most)) {
+    std::vector<WalkError> unreadable;  // passed over: a list is not mended on a guess
+    for (const Text& inside : filesBelow(folder, most, unreadable)) {
         Text path = folderInPackage + inside;
         if (isABackup(inside) || (!program.empty() && resolvedPathOf(folder + inside) == program)) {
             continue;
@@ -213,8 +215,16 @@ std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& 
 
 // Whether `folder` is a package's: it holds both files that make one.
 bool isPackageFolder(const Text& folder) {
-    return kindOf(folder + Text("layout.json")) == PathKind::file &&
-           kindOf(folder + Text("manifest.json")) == PathKind::file;
+    for (const char* name : {"layout.json", "manifest.json"}) {
+        bool there = false;
+        os::Status status;
+        Text reason;
+        if (!statusOf(folder + Text(name), os::Links::followed, there, status, reason) || !there ||
+            status.kind != EntryKind::file) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace

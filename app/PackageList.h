@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "app/MemoryBudget.h"
-#include "platform/FileReplacement.h"
+#include "files/FileReplacement.h"
 #include "text/Text.h"
 
 // The file lists (layout.json) of the packages that a run's files may belong to, kept true to the

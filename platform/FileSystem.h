@@ -1,16 +1,47 @@
 #pragma once
 
-// The operating system's side of the safe replacement: small primitives, one implementation per
-// platform (FileSystemLinux.cpp, FileSystemWindows.cpp), called only by FileReplacement.cpp, which
-// holds the whole protocol and the order of its steps. Each primitive reports a failure as the
-// system's own error code. FileReplacement.cpp reaches them through one table, `calls()`, so that
-// tests can make any of them fail at any step.
+// The program's one port to the file system: small primitives, one implementation per platform
+// (FileSystem*.cpp and Folders*.cpp), for everything the program asks of files and folders: what
+// stands at a name, the listings and the walk, and the safe replacement. The policy over them (the
+// replacement's protocol, the walk, the texture folders) is written once, in files/. Each primitive
+// reports a failure as the system's own error code, and is reached through one table, `calls()`,
+// so that tests can make any of them fail, or change the folder, at any call.
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
 
 #include "text/Text.h"
+
+// What a name stands for.
+enum class EntryKind { file, folder, link, other };
+
+// One entry of a folder as a listing tells it: its name, as UTF-8 and only for the length of the
+// call, and what the name itself is: a link is a link, and where the listing does not say, the
+// name is asked.
+struct ListedEntry {
+    const char* name = "";
+    std::size_t length = 0;
+    EntryKind kind = EntryKind::other;
+};
+
+// A folder held open while the folders below it are walked. On POSIX the walk goes down by the
+// folder's descriptor and never by its path again, so that a folder swapped for a link to
+// somewhere else after its parent was listed is never entered; on Windows it is the path, which is
+// checked not to be a link when it is taken.
+class HeldFolder {
+  public:
+    HeldFolder() = default;
+    HeldFolder(const HeldFolder&) = delete;
+    HeldFolder& operator=(const HeldFolder&) = delete;
+    ~HeldFolder();
+
+    std::intptr_t handle = -1;  // POSIX: the descriptor
+    // POSIX: the listing made from the descriptor once it is listed, which then owns it
+    mutable void* listing = nullptr;
+    Text path;  // Windows: the path
+};
+
+enum class Hold { held, notAFolder, failed };
 
 namespace os {
 
@@ -24,9 +55,13 @@ using SystemError = unsigned long;
 // an error code becomes text.
 Text systemMessage(SystemError error);
 
-// What stands at a name, the name itself rather than what a link there names.
-struct Identity {
-    bool regular = false;  // a regular file, not a link, folder or device
+// Whether a link at the name asked about is followed to what it names, as opening the name would,
+// or is itself what is asked about.
+enum class Links { followed, notFollowed };
+
+// What stands at a name: the one record of a file or folder that the program asks the system for.
+struct Status {
+    EntryKind kind = EntryKind::other;  // `file` only for a regular file
     // Windows' attribute, which keeps a rename from replacing it; elsewhere, no write permission
     // for anyone, which the program honours in the same way
     bool readOnly = false;
@@ -41,7 +76,7 @@ struct Identity {
 struct FileFacts {
     bool regular = false;  // a regular file on disk
     bool changed = false;  // the name stood for another file by the time it was opened
-    Identity identity;     // of the file opened
+    Status identity;       // of the file opened
     Text target;           // the name to replace: the file's own, a link resolved
 };
 
@@ -96,8 +131,9 @@ bool closeTemporary(Files& files, SystemError& error);
 // Takes hold of the closed temporary file so that nothing can stop it from being renamed
 // (Windows: a handle with delete access; nothing elsewhere).
 bool holdTemporary(Files& files, const Text& path, SystemError& error);
-// Done::missing when nothing stands at `path`.
-Done identityAt(const Text& path, Identity& identity, SystemError& error);
+// What stands at `path` (the current folder when empty): Done::missing when nothing does, a
+// folder on the way included.
+Done statusAt(const Text& path, Links links, Status& status, SystemError& error);
 // Swaps two names in one step.
 Done exchange(const Text& a, const Text& b, SystemError& error);
 // Renames `from` only if nothing stands at `to`: Done::taken otherwise.
@@ -107,8 +143,20 @@ Done renameOver(const Text& from, const Text& to, SystemError& error);
 Done remove(const Text& path, SystemError& error);
 // Makes the renames in the folder of `path` durable; best effort.
 void syncFolderOf(const Text& path);
-// The names in `folder` (a path ending in a separator, or empty for the current folder).
-bool namesIn(const Text& folder, std::vector<Text>& names);
+// Tells `visit` each entry of `folder` (the current one when empty) but "." and "..", in the
+// folder's own order, keeping none of them: a folder may hold hundreds of thousands of texture
+// folders. False, with the system's error, when the folder cannot be read, also part way.
+bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
+                void* context, SystemError& error);
+// Holds `path` (the current folder when empty), a link to a folder followed: the user named it.
+bool holdFolder(const Text& path, HeldFolder& held, SystemError& error);
+// Holds the folder `name` in `parent`, never through a link: `notAFolder` when the name no longer
+// stands for a folder of its own (a link or a file was put there).
+Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held,
+                  SystemError& error);
+// listFolder() for a held folder.
+bool listHeld(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
+              void* context, SystemError& error);
 
 }  // namespace native
 
@@ -128,13 +176,16 @@ struct Calls {
     decltype(&native::flushTemporary) flushTemporary = native::flushTemporary;
     decltype(&native::closeTemporary) closeTemporary = native::closeTemporary;
     decltype(&native::holdTemporary) holdTemporary = native::holdTemporary;
-    decltype(&native::identityAt) identityAt = native::identityAt;
+    decltype(&native::statusAt) statusAt = native::statusAt;
     decltype(&native::exchange) exchange = native::exchange;
     decltype(&native::renameIfFree) renameIfFree = native::renameIfFree;
     decltype(&native::renameOver) renameOver = native::renameOver;
     decltype(&native::remove) remove = native::remove;
     decltype(&native::syncFolderOf) syncFolderOf = native::syncFolderOf;
-    decltype(&native::namesIn) namesIn = native::namesIn;
+    decltype(&native::listFolder) listFolder = native::listFolder;
+    decltype(&native::holdFolder) holdFolder = native::holdFolder;
+    decltype(&native::holdFolderIn) holdFolderIn = native::holdFolderIn;
+    decltype(&native::listHeld) listHeld = native::listHeld;
     decltype(&native::reached) reached = native::reached;
 };
 

@@ -1,6 +1,5 @@
 // The Linux side of the safe replacement: renameat2's exchange and rename-without-replace and the
 // fd-based extended-attribute calls are Linux's own.
-#include <dirent.h>
 #include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
@@ -41,9 +40,12 @@ std::int64_t ticksOf(const struct timespec& time) {
            static_cast<std::int64_t>(time.tv_nsec) / 100;
 }
 
-Identity identityOf(const struct stat& st) {
-    Identity identity;
-    identity.regular = S_ISREG(st.st_mode);
+Status identityOf(const struct stat& st) {
+    Status identity;
+    identity.kind = S_ISREG(st.st_mode)   ? EntryKind::file
+                    : S_ISDIR(st.st_mode) ? EntryKind::folder
+                    : S_ISLNK(st.st_mode) ? EntryKind::link
+                                          : EntryKind::other;
     identity.readOnly = (st.st_mode & 0222) == 0;
     identity.device = static_cast<std::uint64_t>(st.st_dev);
     identity.file = static_cast<std::uint64_t>(st.st_ino);
@@ -298,13 +300,14 @@ bool holdTemporary(Files&, const Text&, SystemError&) {
     return true;
 }
 
-Done identityAt(const Text& path, Identity& identity, SystemError& error) {
+Done statusAt(const Text& path, Links links, Status& status, SystemError& error) {
     struct stat st {};
-    if (lstat(path.c_str(), &st) != 0) {
+    const char* name = path.empty() ? "." : path.c_str();
+    if ((links == Links::followed ? stat(name, &st) : lstat(name, &st)) != 0) {
         error = errno;
         return errno == ENOENT || errno == ENOTDIR ? Done::missing : Done::failed;
     }
-    identity = identityOf(st);
+    status = identityOf(st);
     return Done::yes;
 }
 
@@ -374,18 +377,6 @@ void syncFolderOf(const Text& path) {
         fsync(fd);
         close(fd);
     }
-}
-
-bool namesIn(const Text& folder, std::vector<Text>& names) {
-    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-    if (dir == nullptr) {
-        return false;
-    }
-    while (const dirent* entry = readdir(dir)) {
-        names.emplace_back(entry->d_name);
-    }
-    closedir(dir);
-    return true;
 }
 
 }  // namespace native

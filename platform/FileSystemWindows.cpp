@@ -60,10 +60,13 @@ std::int64_t ticksOf(const FILETIME& time) {
     return (static_cast<std::int64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
-Identity identityOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
-    Identity identity;
-    identity.regular =
-        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+Status identityOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
+    Status identity;
+    const DWORD attributes = info.dwFileAttributes;
+    identity.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
+                    : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
+                    : GetFileType(file) == FILE_TYPE_DISK            ? EntryKind::file
+                                                                     : EntryKind::other;
     identity.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     identity.device = info.dwVolumeSerialNumber;
     identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
@@ -337,18 +340,29 @@ bool holdTemporary(Files& files, const Text& path, SystemError& error) {
     return true;
 }
 
-Done identityAt(const Text& path, Identity& identity, SystemError& error) {
-    HANDLE now =
-        CreateFileW(wide(path).c_str(), FILE_READ_ATTRIBUTES,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+Done statusAt(const Text& path, Links links, Status& status, SystemError& error) {
+    // Followed, the name is opened as the file would be; not followed, the link itself is.
+    const DWORD flags =
+        FILE_FLAG_BACKUP_SEMANTICS | (links == Links::followed ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
+    HANDLE now = CreateFileW(wide(path.empty() ? Text(".") : path).c_str(), FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, flags, nullptr);
     if (now == INVALID_HANDLE_VALUE) {
-        return failure(GetLastError(), error);
+        const DWORD why = GetLastError();
+        // A name the system cannot even take, or a share that is not there, names nothing.
+        if (why == ERROR_INVALID_NAME || why == ERROR_BAD_NETPATH) {
+            error = why;
+            return Done::missing;
+        }
+        return failure(why, error);
     }
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = GetFileInformationByHandle(now, &info) != 0;
     if (known) {
-        identity = identityOf(now, info);
+        status = identityOf(now, info);
+        if (links == Links::followed && status.kind == EntryKind::link) {
+            status.kind = EntryKind::other;  // what the system would not follow
+        }
     } else {
         error = GetLastError();
     }
@@ -429,23 +443,6 @@ Done remove(const Text& path, SystemError& error) {
 
 // MOVEFILE_WRITE_THROUGH has made each rename durable already.
 void syncFolderOf(const Text&) {}
-
-bool namesIn(const Text& folder, std::vector<Text>& names) {
-    WIN32_FIND_DATAW found{};
-    std::wstring pattern = wide(folder);
-    if (!pattern.empty() && pattern.back() != L'\\') {
-        pattern += L'\\';  // the current folder is named by no name at all
-    }
-    HANDLE search = FindFirstFileW((pattern + L"*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    do {
-        names.push_back(utf8FromWide(found.cFileName, static_cast<int>(wcslen(found.cFileName))));
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return true;
-}
 
 }  // namespace native
 

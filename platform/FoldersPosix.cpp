@@ -8,29 +8,13 @@
 #include <cstring>
 
 #include "platform/FileSystem.h"
-#include "platform/Folders.h"
-
-bool examinePath(const Text& path, Standing& standing, Text& reason) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        if (errno == ENOENT || errno == ENOTDIR) {
-            standing = Standing::missing;
-            return true;
-        }
-        reason = os::systemMessage(static_cast<os::SystemError>(errno));
-        return false;
-    }
-    standing = S_ISREG(st.st_mode)   ? Standing::file
-               : S_ISDIR(st.st_mode) ? Standing::folder
-                                     : Standing::other;
-    return true;
-}
+#include "platform/Paths.h"
 
 namespace {
 
 // Tells `visit` each entry of the open `dir`, from where its reading stands.
 bool listOpenFolder(DIR* dir, void (*visit)(void* context, const ListedEntry& entry), void* context,
-                    Text& reason) {
+                    os::SystemError& error) {
     for (;;) {
         errno = 0;
         const dirent* entry = readdir(dir);
@@ -61,29 +45,29 @@ bool listOpenFolder(DIR* dir, void (*visit)(void* context, const ListedEntry& en
     }
     const int failed = errno;
     if (failed != 0) {
-        reason = os::systemMessage(static_cast<os::SystemError>(failed));
+        error = static_cast<os::SystemError>(failed);
         return false;
     }
     return true;
 }
 
-Text reasonOf(int error) {
-    return os::systemMessage(static_cast<os::SystemError>(error));
-}
-
 }  // namespace
 
+namespace os::native {
+
 bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEntry& entry),
-                void* context, Text& reason) {
+                void* context, SystemError& error) {
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (dir == nullptr) {
-        reason = reasonOf(errno);
+        error = static_cast<SystemError>(errno);
         return false;
     }
-    const bool listed = listOpenFolder(dir, visit, context, reason);
+    const bool listed = listOpenFolder(dir, visit, context, error);
     closedir(dir);
     return listed;
 }
+
+}  // namespace os::native
 
 HeldFolder::~HeldFolder() {
     if (listing != nullptr) {
@@ -93,35 +77,38 @@ HeldFolder::~HeldFolder() {
     }
 }
 
-bool holdFolder(const Text& path, HeldFolder& held, Text& reason) {
+namespace os::native {
+
+bool holdFolder(const Text& path, HeldFolder& held, SystemError& error) {
     const int fd = open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        reason = reasonOf(errno);
+        error = static_cast<SystemError>(errno);
         return false;
     }
     held.handle = fd;
     return true;
 }
 
-Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, Text& reason) {
+Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held,
+                  SystemError& error) {
     // Not through a link, and only a folder: whatever was put at the name after the parent was
     // listed is refused here, in the same call that opens it.
     const int fd = openat(static_cast<int>(parent.handle), name,
                           O_RDONLY | O_NOFOLLOW | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
-        const int error = errno;
-        if (error == ELOOP || error == ENOTDIR) {
+        const int failed = errno;
+        if (failed == ELOOP || failed == ENOTDIR) {
             return Hold::notAFolder;
         }
-        reason = reasonOf(error);
+        error = static_cast<SystemError>(failed);
         return Hold::failed;
     }
     held.handle = fd;
     return Hold::held;
 }
 
-bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
-                void* context, Text& reason) {
+bool listHeld(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
+              void* context, SystemError& error) {
     // The listing is made from the held descriptor and kept with it, which it then owns: the
     // folders below are opened through that same descriptor, and a walk over a collection pays
     // for one descriptor a folder, not two.
@@ -129,25 +116,17 @@ bool listFolder(const HeldFolder& folder, void (*visit)(void* context, const Lis
     if (dir == nullptr) {
         dir = fdopendir(static_cast<int>(folder.handle));
         if (dir == nullptr) {
-            reason = reasonOf(errno);
+            error = static_cast<SystemError>(errno);
             return false;
         }
         folder.listing = dir;
     } else {
         rewinddir(dir);
     }
-    return listOpenFolder(dir, visit, context, reason);
+    return listOpenFolder(dir, visit, context, error);
 }
 
-bool identityOfFolder(const Text& folder, FolderIdentity& identity) {
-    struct stat st {};
-    if (stat(folder.empty() ? "." : folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        return false;
-    }
-    identity.device = static_cast<std::uint64_t>(st.st_dev);
-    identity.number = static_cast<std::uint64_t>(st.st_ino);
-    return true;
-}
+}  // namespace os::native
 
 Text programFile() {
     char* resolved = realpath("/proc/self/exe", nullptr);

@@ -12,11 +12,6 @@ bool isPathSeparator(char c);
 // The separator that this platform's paths are shown with.
 char pathSeparator();
 
-enum class PathKind { missing, file, folder, other };
-// What stands at `path`, following links as opening it would. Only a name that is not there at
-// all counts as missing; one that cannot be examined is `other`, so that opening it says why.
-PathKind kindOf(const Text& path);
-
 // `path` made absolute against the current folder, as the console shows it: a name the user can
 // find. Links are not resolved. `path` itself when the current folder cannot be told.
 Text fullPathOf(const Text& path);
@@ -25,6 +20,9 @@ Text fullPathOf(const Text& path);
 // ".." or doubled separators, so that it can be told where it lies in a package whose list names
 // it. fullPathOf(path) when that cannot be told (it is gone, or a folder on the way is closed).
 Text resolvedPathOf(const Text& path);
+
+// The program's own file, its links resolved; empty when the system does not tell.
+Text programFile();
 
 // The program's arguments as UTF-8, without the program's own name. On Windows they come from the
 // wide command line: the ANSI arguments would mangle names outside the code page.

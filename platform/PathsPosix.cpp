@@ -16,17 +16,6 @@ char pathSeparator() {
     return '/';
 }
 
-PathKind kindOf(const Text& path) {
-    struct stat st {};
-    if (stat(path.c_str(), &st) != 0) {
-        return errno == ENOENT || errno == ENOTDIR ? PathKind::missing : PathKind::other;
-    }
-    if (S_ISREG(st.st_mode)) {
-        return PathKind::file;
-    }
-    return S_ISDIR(st.st_mode) ? PathKind::folder : PathKind::other;
-}
-
 namespace {
 
 // The current folder with its closing separator, asked once: the program never changes it, and a

@@ -16,16 +16,6 @@ char pathSeparator() {
     return '\\';
 }
 
-PathKind kindOf(const Text& path) {
-    const DWORD attributes = GetFileAttributesW(apiWidePath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? PathKind::missing
-                                                                              : PathKind::other;
-    }
-    return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::folder : PathKind::file;
-}
-
 Text fullPathOf(const Text& path) {
     const std::wstring full = fullWidePath(wideFromUtf8(path));
     return utf8FromWide(full.c_str(), static_cast<int>(full.size()));

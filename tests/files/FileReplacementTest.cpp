@@ -1,4 +1,4 @@
-#include "platform/FileReplacement.h"
+#include "files/FileReplacement.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "tests/platform/ReplaceWith.h"
+#include "tests/files/ReplaceWith.h"
 #include "tests/support/Platform.h"
 #include "tests/support/TempFolder.h"
 

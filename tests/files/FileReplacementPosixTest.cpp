@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/FileReplacement.h"
+#include "files/FileReplacement.h"
 #include "platform/Process.h"
-#include "tests/platform/ReplaceWith.h"
+#include "tests/files/ReplaceWith.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;

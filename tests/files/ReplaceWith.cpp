@@ -1,8 +1,8 @@
-#include "tests/platform/ReplaceWith.h"
+#include "tests/files/ReplaceWith.h"
 
 #include <string>
 
-#include "platform/FileReplacement.h"
+#include "files/FileReplacement.h"
 #include "platform/FileSystem.h"
 #include "tests/support/TempFolder.h"
 
@@ -70,9 +70,10 @@ os::Calls doubled() {
         const bool closed = real().closeTemporary(files, error);
         return failsNow(Fault::close) ? (error = kInjected, false) : closed;
     };
-    calls.identityAt = [](const Text& path, os::Identity& identity, os::SystemError& error) {
+    calls.statusAt = [](const Text& path, os::Links links, os::Status& status,
+                        os::SystemError& error) {
         return failsNow(Fault::identity) ? (error = kInjected, Done::failed)
-                                         : real().identityAt(path, identity, error);
+                                         : real().statusAt(path, links, status, error);
     };
     calls.exchange = [](const Text& a, const Text& b, os::SystemError& error) {
         if (gRenames != Interference::Renames::all) {
@@ -100,6 +101,26 @@ os::Calls doubled() {
         return failsNow(probe ? Fault::removeProbe : Fault::remove)
                    ? (error = kInjected, Done::failed)
                    : real().remove(path, error);
+    };
+    calls.listFolder = [](const Text& folder,
+                          void (*visit)(void* context, const ListedEntry& entry), void* context,
+                          os::SystemError& error) {
+        return failsNow(Fault::listFolder) ? (error = kInjected, false)
+                                           : real().listFolder(folder, visit, context, error);
+    };
+    calls.listHeld = [](const HeldFolder& folder,
+                        void (*visit)(void* context, const ListedEntry& entry), void* context,
+                        os::SystemError& error) {
+        return failsNow(Fault::listFolder) ? (error = kInjected, false)
+                                           : real().listHeld(folder, visit, context, error);
+    };
+    calls.holdFolderIn = [](const HeldFolder& parent, const char* name, HeldFolder& held,
+                            os::SystemError& error) {
+        if (CallsDouble::beforeHoldingIn != nullptr) {
+            CallsDouble::beforeHoldingIn(name);
+        }
+        return failsNow(Fault::holdFolderIn) ? (error = kInjected, Hold::failed)
+                                             : real().holdFolderIn(parent, name, held, error);
     };
     calls.reached = callInterference;
     return calls;
@@ -160,6 +181,7 @@ CallsDouble::CallsDouble(Interference::Renames renames, Fault fault, int callsBe
 CallsDouble::~CallsDouble() {
     os::useCalls(os::Calls());
     eachCall = nullptr;
+    beforeHoldingIn = nullptr;
 }
 
 void waitForTheFileClock(const std::filesystem::path& file) {

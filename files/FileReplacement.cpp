@@ -1,9 +1,10 @@
-#include "platform/FileReplacement.h"
+#include "files/FileReplacement.h"
 
 #include <cstring>
 #include <utility>
 #include <vector>
 
+#include "files/Folders.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -14,10 +15,10 @@ using os::SystemError;
 
 struct ReplacementState {
     os::Files* files = nullptr;
-    os::Identity read;     // the file as it was opened
-    os::Identity written;  // the temporary file, as it was created
-    Text target;           // the name to replace
-    Text temporary;        // empty until the temporary file exists
+    os::Status read;     // the file as it was opened
+    os::Status written;  // the temporary file, as it was created
+    Text target;         // the name to replace
+    Text temporary;      // empty until the temporary file exists
     int liveSlot = -1;
     Text keptAside;  // a file that could not be put back or removed, and was left there
     bool keptAsideIsOriginal = false;  // the file as it was read, rather than another's save
@@ -154,15 +155,15 @@ bool misused(Replacement& replacement, Cause& why) {
     return fail(replacement, why, CauseKind::stepsOutOfOrder);
 }
 
-bool sameFile(const os::Identity& now, const os::Identity& then) {
+bool sameFile(const os::Status& now, const os::Status& then) {
     return now.device == then.device && now.file == then.file;
 }
 
 // Whether `now` is the file read, unchanged. The time of its last change of content can be put
 // back by the program that changed it (touch -r, cp -p); the time of its last change of any kind
 // cannot, so it is compared too, except where renaming the file itself has just moved it.
-bool sameFileUnchanged(const os::Identity& now, const os::Identity& then, bool byChangeTime) {
-    return now.regular && sameFile(now, then) && now.size == then.size &&
+bool sameFileUnchanged(const os::Status& now, const os::Status& then, bool byChangeTime) {
+    return now.kind == EntryKind::file && sameFile(now, then) && now.size == then.size &&
            now.lastWriteTicks == then.lastWriteTicks &&
            (!byChangeTime || now.changeTicks == then.changeTicks);
 }
@@ -170,8 +171,8 @@ bool sameFileUnchanged(const os::Identity& now, const os::Identity& then, bool b
 // Whether `path` names the file read, unchanged; `error` set, and false, when that cannot be told.
 bool theFileReadAt(const ReplacementState& state, const Text& path, bool byChangeTime,
                    bool& unknown, SystemError& error) {
-    os::Identity now;
-    const Done found = os::calls().identityAt(path, now, error);
+    os::Status now;
+    const Done found = os::calls().statusAt(path, os::Links::notFollowed, now, error);
     unknown = found != Done::yes && found != Done::missing;
     return found == Done::yes && sameFileUnchanged(now, state.read, byChangeTime);
 }
@@ -226,8 +227,8 @@ Placed placeBySwap(ReplacementState& state, SystemError& error) {
     }
     // What came back must be the new content before it is removed: another program may have
     // saved over the name in between, and its save must not be deleted.
-    os::Identity back;
-    if (call.identityAt(state.temporary, back, ignored) != Done::yes ||
+    os::Status back;
+    if (call.statusAt(state.temporary, os::Links::notFollowed, back, ignored) != Done::yes ||
         !sameFile(back, state.written)) {
         state.keptAside = state.temporary;
         forgetTemporary(state);
@@ -432,18 +433,16 @@ Text contentLeftAside(const Text& path) {
     folder.append(path.c_str(), static_cast<std::size_t>(nameAt));
     const char* const file = path.c_str() + nameAt;
     const std::size_t stem = std::strlen(file);
-    std::vector<Text> names;
-    if (!os::calls().namesIn(folder, names)) {
-        return Text();
-    }
-    for (const Text& name : names) {
-        const auto length = static_cast<std::size_t>(name.length());
-        if (length > stem && std::strncmp(name.c_str(), file, stem) == 0 &&
-            leftoverOf(name.c_str(), length, stem) == Leftover::contentAside) {
-            return folder + name;
+    Text found;
+    auto visit = [&](const ListedEntry& entry) {
+        if (found.empty() && entry.length > stem && std::strncmp(entry.name, file, stem) == 0 &&
+            leftoverOf(entry.name, entry.length, stem) == Leftover::contentAside) {
+            found = folder + Text(entry.name);
         }
-    }
-    return Text();
+    };
+    Text reason;
+    listFolder(folder, visit, reason);
+    return found;
 }
 
 }  // namespace
@@ -529,9 +528,10 @@ bool openOriginal(const char* path, Replacement& replacement, Cause& why) {
     os::FileFacts facts;
     SystemError error = 0;
     if (!os::calls().openOriginal(*state.files, path, facts, error)) {
-        os::Identity none;
+        os::Status none;
         SystemError ignored = 0;
-        if (os::calls().identityAt(Text(path), none, ignored) == Done::missing) {
+        if (os::calls().statusAt(Text(path), os::Links::notFollowed, none, ignored) ==
+            Done::missing) {
             const Text aside = contentLeftAside(Text(path));
             if (!aside.empty()) {
                 Cause cause = cannot(CauseKind::cannotOpenContentLeftAside, error);
@@ -598,8 +598,8 @@ bool beginReplacement(Replacement& replacement, Cause& why) {
     state.backup = replacement.keepBackup ? state.target + Text(kBackup) : Text();
     replacement.backup = state.backup;
     if (!state.backup.empty()) {
-        os::Identity there;
-        const Done found = call.identityAt(state.backup, there, error);
+        os::Status there;
+        const Done found = call.statusAt(state.backup, os::Links::notFollowed, there, error);
         if (found == Done::failed) {
             return fail(replacement, why, cannot(CauseKind::cannotExamineBackup, error));
         }
@@ -610,7 +610,7 @@ bool beginReplacement(Replacement& replacement, Cause& why) {
             cause.path = state.backup;
             return fail(replacement, why, std::move(cause));
         }
-        if (found == Done::yes && (!there.regular || there.readOnly)) {
+        if (found == Done::yes && (there.kind != EntryKind::file || there.readOnly)) {
             Cause cause = causeOf(CauseKind::backupNameTaken);
             cause.path = state.backup;
             return fail(replacement, why, std::move(cause));
@@ -619,7 +619,7 @@ bool beginReplacement(Replacement& replacement, Cause& why) {
     const Done created =
         createBeside(*state.files, state.target, state.temporary, state.liveSlot, error);
     if (created != Done::yes ||
-        call.identityAt(state.temporary, state.written, error) != Done::yes) {
+        call.statusAt(state.temporary, os::Links::notFollowed, state.written, error) != Done::yes) {
         return fail(replacement, why, cannot(CauseKind::cannotCreateTemporary, error));
     }
     switch (call.keepOwner(*state.files, error)) {
@@ -670,8 +670,8 @@ bool sealReplacement(Replacement& replacement, SealedFacts& facts, Cause& why) {
     if (!call.closeTemporary(*state.files, error)) {
         return fail(replacement, why, cannot(CauseKind::cannotClose, error));
     }
-    os::Identity sealed;
-    if (call.identityAt(state.temporary, sealed, error) != Done::yes) {
+    os::Status sealed;
+    if (call.statusAt(state.temporary, os::Links::notFollowed, sealed, error) != Done::yes) {
         return fail(replacement, why, cannot(CauseKind::cannotReadBack, error));
     }
     facts.size = sealed.size;

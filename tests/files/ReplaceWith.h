@@ -21,7 +21,9 @@ enum class Fault {
     renameOver,
     remove,
     removeProbe,  // only the removal of the files that learn what renames the system offers
-    identity
+    identity,
+    listFolder,   // a listing, by path or of a held folder
+    holdFolderIn  // the opening of a folder below a held one
 };
 
 // Moments at which a test may change the file while a replacement is under way.
@@ -56,6 +58,9 @@ class CallsDouble {
     CallsDouble& operator=(const CallsDouble&) = delete;
 
     static inline void (*eachCall)() = nullptr;
+    // Called with the name right before a folder below a held one is opened: another program
+    // may put something else there at exactly that moment.
+    static inline void (*beforeHoldingIn)(const char* name) = nullptr;
 };
 
 // Returns once the file system's clock has moved past `file`'s times, so that a change made now
