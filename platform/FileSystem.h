@@ -24,10 +24,9 @@ struct ListedEntry {
     EntryKind kind = EntryKind::other;
 };
 
-// A folder held open while the folders below it are walked. On POSIX the walk goes down by the
-// folder's descriptor and never by its path again, so that a folder swapped for a link to
-// somewhere else after its parent was listed is never entered; on Windows it is the path, which is
-// checked not to be a link when it is taken.
+// A folder held open while the folders below it are walked: the walk goes down by the folder's
+// descriptor or handle and never by its path again, so that a folder swapped for a link to
+// somewhere else after its parent was listed is never entered.
 class HeldFolder {
   public:
     HeldFolder() = default;
@@ -35,10 +34,9 @@ class HeldFolder {
     HeldFolder& operator=(const HeldFolder&) = delete;
     ~HeldFolder();
 
-    std::intptr_t handle = -1;  // POSIX: the descriptor
+    std::intptr_t handle = -1;  // the descriptor, or the handle
     // POSIX: the listing made from the descriptor once it is listed, which then owns it
     mutable void* listing = nullptr;
-    Text path;  // Windows: the path
 };
 
 enum class Hold { held, notAFolder, failed };
@@ -152,8 +150,7 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
 bool holdFolder(const Text& path, HeldFolder& held, SystemError& error);
 // Holds the folder `name` in `parent`, never through a link: `notAFolder` when the name no longer
 // stands for a folder of its own (a link or a file was put there).
-Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held,
-                  SystemError& error);
+Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held, SystemError& error);
 // listFolder() for a held folder.
 bool listHeld(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
               void* context, SystemError& error);

@@ -1,12 +1,26 @@
 #include <windows.h>
+// After windows.h, which it needs.
+#include <winternl.h>
 
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <vector>
 
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/WindowsText.h"
+
+namespace {
+
+// What a listing's attributes say a name is.
+EntryKind kindOfListed(DWORD attributes) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
+           : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
+                                                            : EntryKind::file;
+}
+
+}  // namespace
 
 namespace os::native {
 
@@ -39,9 +53,7 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
         ListedEntry listed;
         listed.name = name.c_str();
         listed.length = static_cast<std::size_t>(name.length());
-        listed.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
-                      : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
-                                                                       : EntryKind::file;
+        listed.kind = kindOfListed(attributes);
         visit(context, listed);
     } while (FindNextFileW(search, &found));
     const DWORD ended = GetLastError();
@@ -54,51 +66,110 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
 }
 
 bool holdFolder(const Text& path, HeldFolder& held, SystemError& error) {
-    const std::wstring wide = apiWidePath(path.empty() ? Text(".") : path);
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
+    // A link to a folder is followed: the user named it.
+    HANDLE h = CreateFileW(apiWidePath(path.empty() ? Text(".") : path).c_str(),
+                           FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
         error = GetLastError();
         return false;
     }
-    held.path = path;
+    held.handle = reinterpret_cast<std::intptr_t>(h);
     return true;
 }
 
 Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held,
                   SystemError& error) {
-    Text path = parent.path;
-    if (!path.empty() && path.c_str()[path.length() - 1] != '\\' &&
-        path.c_str()[path.length() - 1] != '/') {
-        path += '\\';
-    }
-    path += Text(name);
-    // The walk goes down by path here: a junction or link put at the name after the parent was
-    // listed is refused when it is seen, though not in the same call that lists the folder.
-    const DWORD attributes = GetFileAttributesW(apiWidePath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD failed = GetLastError();
-        if (failed == ERROR_FILE_NOT_FOUND || failed == ERROR_PATH_NOT_FOUND) {
-            return Hold::notAFolder;
+    // Opened by its name in the held parent, as openat() does: whatever path led to the parent,
+    // and whatever became of that path since, the folder opened is the one the listing told.
+    // The name itself is opened, never what a junction or link put there leads to, and only a
+    // folder is taken: such a name is refused in the same call that opens it.
+    std::wstring wide = wideFromUtf8(Text(name));
+    UNICODE_STRING unicode;
+    unicode.Buffer = &wide[0];
+    unicode.Length = static_cast<USHORT>(wide.size() * sizeof(wchar_t));
+    unicode.MaximumLength = unicode.Length;
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE,
+                               reinterpret_cast<HANDLE>(parent.handle), nullptr);
+    IO_STATUS_BLOCK status{};
+    HANDLE h = INVALID_HANDLE_VALUE;
+    const NTSTATUS opened =
+        NtOpenFile(&h, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | SYNCHRONIZE, &attributes,
+                   &status, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                   FILE_DIRECTORY_FILE | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT |
+                       FILE_OPEN_FOR_BACKUP_INTENT);
+    if (opened < 0) {
+        const DWORD failed = RtlNtStatusToDosError(opened);
+        if (failed == ERROR_FILE_NOT_FOUND || failed == ERROR_PATH_NOT_FOUND ||
+            failed == ERROR_DIRECTORY) {
+            return Hold::notAFolder;  // gone, or a file now
         }
         error = failed;
         return Hold::failed;
     }
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ||
-        (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    FILE_BASIC_INFO basic{};
+    if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+        error = GetLastError();
+        CloseHandle(h);
+        return Hold::failed;
+    }
+    if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+        CloseHandle(h);
         return Hold::notAFolder;
     }
-    held.path = path;
+    held.handle = reinterpret_cast<std::intptr_t>(h);
     return Hold::held;
 }
 
 bool listHeld(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
               void* context, SystemError& error) {
-    return listFolder(folder.path, visit, context, error);
+    // Listed through the handle, from its start every time: never by a path, which may lead
+    // elsewhere by now.
+    HANDLE h = reinterpret_cast<HANDLE>(folder.handle);
+    std::vector<unsigned char> buffer(std::size_t{64} << 10);
+    FILE_INFO_BY_HANDLE_CLASS asked = FileIdBothDirectoryRestartInfo;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(h, asked, buffer.data(),
+                                          static_cast<DWORD>(buffer.size()))) {
+            const DWORD ended = GetLastError();
+            if (ended == ERROR_NO_MORE_FILES || ended == ERROR_FILE_NOT_FOUND) {
+                return true;
+            }
+            error = ended;
+            return false;
+        }
+        asked = FileIdBothDirectoryInfo;
+        for (std::size_t at = 0;;) {
+            const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(&buffer[at]);
+            const int length = static_cast<int>(found->FileNameLength / sizeof(wchar_t));
+            const bool dots =
+                (length == 1 && found->FileName[0] == L'.') ||
+                (length == 2 && found->FileName[0] == L'.' && found->FileName[1] == L'.');
+            if (!dots) {
+                const Text name = utf8FromWide(found->FileName, length);
+                ListedEntry listed;
+                listed.name = name.c_str();
+                listed.length = static_cast<std::size_t>(name.length());
+                listed.kind = kindOfListed(found->FileAttributes);
+                visit(context, listed);
+            }
+            if (found->NextEntryOffset == 0) {
+                break;
+            }
+            at += found->NextEntryOffset;
+        }
+    }
 }
 
 }  // namespace os::native
 
-HeldFolder::~HeldFolder() = default;
+HeldFolder::~HeldFolder() {
+    if (handle != -1) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle));
+    }
+}
 
 Text programFile() {
     std::wstring path(32768, L'\0');

@@ -36,8 +36,8 @@ bool endsWith(const Text& path, const std::string& end) {
            text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-// Three folders a, b and c, each with a file x.
-void threeFolders(const TempFolder& top) {
+// Three folders a, b and c in `top`, each with a file x.
+void threeFolders(const fs::path& top) {
     for (const char* name : {"a", "b", "c"}) {
         fs::create_directory(top / name);
         writeBytes(top / name / "x", "x");
@@ -46,7 +46,7 @@ void threeFolders(const TempFolder& top) {
 
 TEST(Walk, AFolderThatCannotBeListedIsNamedAndTheOthersAreWalked) {
     TempFolder top;
-    threeFolders(top);
+    threeFolders(top.path());
     // The start's listing, then a's: b's is the third.
     const CallsDouble failing(Interference::Renames::all, Fault::listFolder, 2);
     const Found found = filesBelowOf(top.path());
@@ -71,6 +71,28 @@ TEST(Walk, GoesAsDeepAsItsLimitAndNoDeeper) {
     const std::string deepest = relative.substr(0, 2 * kDeepest) + "x";
     EXPECT_EQ(found.files.size(), static_cast<std::size_t>(kDeepest));
     EXPECT_NE(std::find(found.files.begin(), found.files.end(), deepest), found.files.end());
+    EXPECT_TRUE(found.errors.empty());
+}
+
+const fs::path* gMoved = nullptr;
+
+void moveTheStart(const char* name) {
+    if (std::string(name) == "b") {
+        std::error_code refused;  // where the system keeps a held folder where it is
+        fs::rename(*gMoved, fs::path(gMoved->string() + "-moved"), refused);
+    }
+}
+
+TEST(Walk, AFolderMovedWhileItIsWalkedIsWalkedAsItWasReached) {
+    TempFolder root;
+    const fs::path top = root / "top";
+    fs::create_directory(top);
+    threeFolders(top);
+    gMoved = &top;
+    const CallsDouble moving(Interference::Renames::all);
+    CallsDouble::beforeHoldingIn = moveTheStart;
+    const Found found = filesBelowOf(top);
+    EXPECT_EQ(found.files, (std::vector<std::string>{"a/x", "b/x", "c/x"}));
     EXPECT_TRUE(found.errors.empty());
 }
 
