@@ -5,6 +5,7 @@
 // the totals line. Each stands in one table with its facts in braces, so that a new note is a kind
 // and a row, and a sentence is reworded in one place.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -24,8 +25,8 @@ enum class NoteKind : std::uint8_t {
     entryStillWrong,  // {entry} records {recorded} bytes, not the file's {size}, for {cause}
     listUnchecked,    // what the list leaves out cannot be told, for {cause}
     fileNotListed,    // {entry}
-    oneFileBesideNotListed,  // {count} files beside it not listed, {names} the first few
-    filesBesideNotListed,    // as many
+    oneFileBesideNotListed,  // {count}, 1, file beside the file not listed: {names}, its name
+    filesBesideNotListed,    // {count} files beside it not listed: {names}, the first few
 };
 
 constexpr std::size_t kNoteKinds = static_cast<std::size_t>(NoteKind::filesBesideNotListed) + 1;
