@@ -6,31 +6,22 @@
 
 #include "app/MemoryBudget.h"
 #include "files/FileReplacement.h"
+#include "package/Discovery.h"
+#include "package/ListPlan.h"
 #include "text/Text.h"
 
 // The file lists (layout.json) of the packages that a run's files may belong to, kept true to the
 // files: the newest simulators load only the files a list names, and read each only up to the size
-// it records. A package is the nearest folder above a file that holds both layout.json and
-// manifest.json. manifest.json is only looked for; its total size is informational and left as it
-// is. Nothing here ever fails the run: what cannot be done becomes a note.
+// it records. Which package a file belongs to, and what its list needs, are package/'s to work
+// out (see package/Discovery.h and package/ListPlan.h); here the folders are asked, the list read
+// and safely replaced, and what became of it worded. manifest.json is only looked for; its total
+// size is informational and left as it is. Nothing here ever fails the run: what cannot be done
+// becomes a note.
 //
 // Each list is read once, and replaced at most once, for all of its package's files in the run,
 // right after the last of them is handled: a run over a collection neither rewrites a list once
 // for every file nor holds back a file's entry longer than its package's files take. Should the
 // run end between a file and its list, the list keeps the old size, and the next run mends it.
-
-// The file as it stands on disk once the run is done with it, as the list should record it.
-struct ListedFile {
-    std::int64_t size = 0;
-    std::int64_t lastWriteTicks = 0;  // 100-ns ticks since 1601-01-01 UTC
-    // Rewritten by this run: its entry is brought up to date whatever it recorded. Otherwise only
-    // an entry whose size is not the file's is; a time alone that differs is left, since copying
-    // or unpacking a package gives every file a new time.
-    bool rewritten = false;
-    // It holds aircraft entries, whose folder may hold pasted files that the list leaves out.
-    bool holdsEntries = true;
-};
-
 class PackageLists {
   public:
     // The run's files, in the order they are handled. Finds the package of each, from its path
@@ -50,18 +41,15 @@ class PackageLists {
     std::vector<Text> settleAfter(std::size_t index, MemoryBudget& memory, std::int64_t held);
 
   private:
+    // A recorded file of a package, until its list is settled.
     struct Pending {
-        Text entry;   // the file's path in the list
-        Text folder;  // the file's folder, links resolved
-        ListedFile state;
-        Text recordedSize;  // the size the list recorded, as written
+        PackageFile file;  // as the plan takes it, but for the files beside it, found when settled
+        Text folder;       // its folder, links resolved
     };
     struct Package {
-        Text root;  // the package's folder, with its closing separator
-        std::size_t lastFile = 0;
+        FoundPackage found;
         std::vector<Pending> files;
     };
     std::vector<Package> packages_;
-    std::vector<std::ptrdiff_t> packageOf_;  // for each file of the run, or -1
-    std::vector<Pending> found_;             // each file's entry and folder, until recorded
+    std::vector<FoundFile> found_;  // for each file of the run
 };

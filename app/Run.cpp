@@ -9,6 +9,7 @@
 #include "app/MemoryBudget.h"
 #include "app/Options.h"
 #include "app/PackageList.h"
+#include "app/Report.h"
 #include "checks/EntryChecks.h"
 #include "checks/RunChecks.h"
 #include "files/FileReplacement.h"
@@ -137,10 +138,10 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
             outcome.backup = fullPathOf(file.backupLeftAs);
         }
         if (!file.attributesNotKept.empty()) {
-            outcome.notes.push_back(fullPathOf(path) +
-                                    Text(": the system did not let the new file keep these "
-                                         "extended attributes of the old one: ") +
-                                    file.attributesNotKept);
+            Note note;
+            note.kind = NoteKind::attributesNotKept;
+            note.names = file.attributesNotKept;
+            outcome.notes.push_back(noteLine(fullPathOf(path), note));
         }
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
@@ -166,10 +167,10 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
     Replacement file;
     tidyInto(outcome, file, path, sections, settings, memory, statusOncePlaced);
     if (!file.leftovers.empty()) {
-        outcome.notes.push_back(fullPathOf(path) +
-                                Text(": the folder did not let the program remove these files "
-                                     "of its own, which may be deleted: ") +
-                                file.leftovers);
+        Note note;
+        note.kind = NoteKind::ownFilesLeft;
+        note.names = file.leftovers;
+        outcome.notes.push_back(noteLine(fullPathOf(path), note));
     }
     return outcome;
 }
@@ -259,23 +260,12 @@ void report(const Text& path, const Outcome& outcome, const EntryWarnings& warni
     lines.insert(lines.end(), outcome.notes.begin(), outcome.notes.end());
 }
 
-// What a run over several files came to, for its last line.
-struct Totals {
-    std::int32_t renumbered = 0;
-    std::int32_t tidy = 0;
-    std::int32_t refused = 0;
-};
-
-Text counted(std::int32_t count, const char* one, const char* many) {
-    return toDecimal(count) + Text(" ") + Text(count == 1 ? one : many);
-}
-
 // What a run carries from file to file.
 struct RunState {
     MemoryBudget memory;
     WarningBudget warnings{0};  // until the run's files are known
     RunTitles titles;
-    Totals totals;
+    RunTotals totals;  // for the run's last line
 };
 
 // Tidies file `index` of the run, brings its package's list up to date once the last of the
@@ -285,7 +275,7 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
     const std::vector<Text>& files = found.files;
     const Text& path = files[index];
     const bool severalFiles = files.size() > 1;
-    Totals& totals = run.totals;
+    RunTotals& totals = run.totals;
     SectionList sections;
     Outcome outcome = tidyFile(path, sections, settings, run.memory, statusOncePlaced);
     std::vector<Text> lines;  // what is said of the file, written at once
@@ -382,13 +372,13 @@ int runProgram(const std::vector<Text>& arguments) {
     settings.backup = options.backup;
     bool allDone = true;
     RunState run;
-    Totals& totals = run.totals;
+    RunTotals& totals = run.totals;
     std::size_t files = 0;
     std::size_t considered = 0;  // files and items refused
     if (!options.refused.empty()) {
-        writeErrorLine(options.refused +
-                       Text(": is not an option of this program, so nothing was touched; "
-                            "cfgrenum --help lists them"));
+        Note note;
+        note.kind = NoteKind::notAnOption;
+        writeErrorLine(noteLine(options.refused, note));
         allDone = false;
     } else {
         ItemFiles found;
@@ -433,11 +423,7 @@ int runProgram(const std::vector<Text>& arguments) {
     const int status = allDone ? 0 : 1;
     settleExitStatus(status);
     if (considered > 1) {
-        writeErrorLine(Text("cfgrenum: ") +
-                       counted(totals.renumbered, "file renumbered", "files renumbered") +
-                       Text(", ") + counted(totals.tidy, "already tidy", "already tidy") +
-                       Text(", ") + counted(totals.refused, "refused", "refused") +
-                       Text(settings.dryRun ? " (a dry run: nothing was written)" : ""));
+        writeErrorLine(totalsLine(totals, settings.dryRun));
     }
     return endWith(status);
 }
@@ -445,8 +431,9 @@ int runProgram(const std::vector<Text>& arguments) {
 int endAfterUnexpectedFault(const char* what) {
     const int earned = settledExitStatus();
     const int status = earned >= 0 ? earned : 1;
-    writeErrorLine(Text("cfgrenum: the run was cut short by a fault in the program (") +
-                   Text(what) +
-                   Text("); a file that no line above reports as done may not have been"));
+    Note note;
+    note.kind = NoteKind::cutShort;
+    note.fault = Text(what);
+    writeErrorLine(noteLine(Text("cfgrenum"), note));
     return endWith(status);
 }

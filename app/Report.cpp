@@ -1,0 +1,227 @@
+#include "app/Report.h"
+
+#include <cassert>
+#include <cstddef>
+#include <iterator>
+#include <string_view>
+
+#include "text/Decimal.h"
+#include "text/Template.h"
+
+namespace {
+
+// What a note about a package's list ends with when only the package's own tool can mend it.
+constexpr const char* kRunGenerator = "; run the package's layout generator";
+
+struct NoteRow {
+    NoteKind kind;
+    // The words, with the note's facts in braces: {entry}, {names}, {size}, {recorded}, {count},
+    // {cause} (worded inside the sentence) and {fault}.
+    const char* words;
+    const char* advice;  // what follows them: what the user may do about it, or nothing
+};
+
+// Every note the program gives, in NoteKind's order.
+constexpr NoteRow kNotes[] = {
+    {NoteKind::attributesNotKept,
+     "the system did not let the new file keep these extended attributes of the old one: {names}",
+     ""},
+    {NoteKind::ownFilesLeft,
+     "the folder did not let the program remove these files of its own, which may be deleted: "
+     "{names}",
+     ""},
+    {NoteKind::notAnOption,
+     "is not an option of this program, so nothing was touched; cfgrenum --help lists them", ""},
+    {NoteKind::cutShort,
+     "the run was cut short by a fault in the program ({fault}); a file that no line above "
+     "reports as done may not have been",
+     ""},
+    {NoteKind::entryUpdated,
+     "the entry for {entry} now records the rewritten file's size ({size} bytes) and time", ""},
+    {NoteKind::entryCorrected,
+     "the entry for {entry} recorded {recorded} bytes, not the file's {size}; it now records the "
+     "file's size and time",
+     ""},
+    {NoteKind::entryStillOld, "the entry for {entry} still records the old size ({cause})",
+     kRunGenerator},
+    {NoteKind::entryStillWrong,
+     "the entry for {entry} records {recorded} bytes, not the file's {size} ({cause})",
+     kRunGenerator},
+    {NoteKind::listUnchecked, "cannot check what it lists ({cause})", kRunGenerator},
+    {NoteKind::fileNotListed, "{entry} is not listed, so the simulator will not load it at all",
+     kRunGenerator},
+    {NoteKind::oneFileBesideNotListed,
+     "{count} file in the aircraft's folder is not listed, so the simulator will not see it: "
+     "{names}",
+     kRunGenerator},
+    {NoteKind::filesBesideNotListed,
+     "{count} files in the aircraft's folder are not listed, so the simulator will not see them: "
+     "{names}",
+     kRunGenerator},
+};
+
+constexpr const char* kNoteFacts[] = {"entry", "names", "size", "recorded",
+                                      "count", "cause", "fault"};
+
+// The table has a row for every kind, in order, and names only facts that a Note holds: a new
+// kind or a misspelt fact fails the build rather than a user's run.
+constexpr bool notesAreWhole() {
+    if (std::size(kNotes) != kNoteKinds) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kNoteKinds; ++i) {
+        if (static_cast<std::size_t>(kNotes[i].kind) != i ||
+            !bracesNameOnly(kNotes[i].words, kNoteFacts) ||
+            !bracesNameOnly(kNotes[i].advice, kNoteFacts)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(notesAreWhole(), "every note needs its row, in NoteKind's order");
+
+// The parts of the totals line, in the order it gives them.
+enum class TotalKind : std::uint8_t { renumbered, tidy, refused };
+constexpr std::size_t kTotalKinds = static_cast<std::size_t>(TotalKind::refused) + 1;
+
+struct TotalRow {
+    TotalKind kind;
+    const char* one;   // the words for a count of 1, with the count as {count}
+    const char* many;  // for any other count
+};
+
+constexpr TotalRow kTotals[] = {
+    {TotalKind::renumbered, "{count} file renumbered", "{count} files renumbered"},
+    {TotalKind::tidy, "{count} already tidy", "{count} already tidy"},
+    {TotalKind::refused, "{count} refused", "{count} refused"},
+};
+
+constexpr const char* kTotalFacts[] = {"count"};
+
+// As the notes' table: a row for every part, in order, with no fact but the count.
+constexpr bool totalsAreWhole() {
+    if (std::size(kTotals) != kTotalKinds) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kTotalKinds; ++i) {
+        if (static_cast<std::size_t>(kTotals[i].kind) != i ||
+            !bracesNameOnly(kTotals[i].one, kTotalFacts) ||
+            !bracesNameOnly(kTotals[i].many, kTotalFacts)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(totalsAreWhole(), "every part of the totals needs its row, in TotalKind's order");
+
+// How many of the files that a list leaves out a note names; the rest are counted.
+constexpr std::size_t kFilesNamed = 3;
+
+// "a, b, c and 2 more".
+Text namedAndCounted(const std::vector<Text>& names) {
+    Text named;
+    for (std::size_t i = 0; i < names.size() && i < kFilesNamed; ++i) {
+        named += Text(i == 0 ? "" : ", ") + names[i];
+    }
+    if (names.size() > kFilesNamed) {
+        named += Text(" and ") + decimalOf(static_cast<std::int64_t>(names.size() - kFilesNamed)) +
+                 Text(" more");
+    }
+    return named;
+}
+
+Note noteOf(NoteKind kind, const ListFact& fact) {
+    Note note;
+    note.kind = kind;
+    note.entry = fact.entry;
+    note.size = fact.size;
+    note.recorded = fact.recordedSize;
+    return note;
+}
+
+}  // namespace
+
+Text noteLine(const Text& about, const Note& note) {
+    assert(static_cast<std::size_t>(note.kind) < kNoteKinds);
+    const NoteRow& row = kNotes[static_cast<std::size_t>(note.kind)];
+    Text line = about + Text(": ");
+    const auto fact = [&note](std::string_view name) {
+        if (name == "entry") {
+            return note.entry;
+        }
+        if (name == "names") {
+            return note.names;
+        }
+        if (name == "size") {
+            return decimalOf(note.size);
+        }
+        if (name == "recorded") {
+            return note.recorded;
+        }
+        if (name == "count") {
+            return decimalOf(note.count);
+        }
+        if (name == "cause") {
+            return wordedInSentence(note.cause);
+        }
+        return note.fault;
+    };
+    fillTemplate(line, row.words, fact);
+    fillTemplate(line, row.advice, fact);
+    return line;
+}
+
+void addListNotes(const Text& list, const std::vector<ListFact>& facts, const Cause* notPlaced,
+                  std::vector<Text>& lines) {
+    const bool placed = notPlaced == nullptr;
+    for (const ListFact& fact : facts) {
+        Note note;
+        switch (fact.kind) {
+            case ListFactKind::notListed:
+                note = noteOf(NoteKind::fileNotListed, fact);
+                break;
+            case ListFactKind::unlistedBeside:
+                assert(!fact.names.empty());
+                note = noteOf(fact.names.size() == 1 ? NoteKind::oneFileBesideNotListed
+                                                     : NoteKind::filesBesideNotListed,
+                              fact);
+                note.count = static_cast<std::int64_t>(fact.names.size());
+                note.names = namedAndCounted(fact.names);
+                break;
+            case ListFactKind::rewrittenEntry:
+                note = noteOf(placed ? NoteKind::entryUpdated : NoteKind::entryStillOld, fact);
+                break;
+            case ListFactKind::staleEntry:
+                note = noteOf(placed ? NoteKind::entryCorrected : NoteKind::entryStillWrong, fact);
+                break;
+            case ListFactKind::keptOldSize:
+                assert(!placed);
+                note = noteOf(NoteKind::entryStillOld, fact);
+                break;
+            case ListFactKind::unchecked:
+                assert(!placed);
+                note = noteOf(NoteKind::listUnchecked, fact);
+                break;
+        }
+        if (!placed) {
+            note.cause = *notPlaced;
+        }
+        lines.push_back(noteLine(list, note));
+    }
+}
+
+Text totalsLine(const RunTotals& totals, bool dryRun) {
+    const std::int32_t counts[kTotalKinds] = {totals.renumbered, totals.tidy, totals.refused};
+    Text line("cfgrenum: ");
+    for (std::size_t i = 0; i < kTotalKinds; ++i) {
+        if (i > 0) {
+            line += Text(", ");
+        }
+        fillTemplate(line, counts[i] == 1 ? kTotals[i].one : kTotals[i].many,
+                     [&counts, i](std::string_view) { return toDecimal(counts[i]); });
+    }
+    if (dryRun) {
+        line += Text(" (a dry run: nothing was written)");
+    }
+    return line;
+}

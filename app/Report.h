@@ -1,0 +1,63 @@
+#pragma once
+
+// The program's own sentences on standard error, beside the causes (text/Cause.h) and the
+// warnings (checks/EntryChecks.h): the notes on what a run did not do or did besides the file, and
+// the totals line. Each stands in one table with its facts in braces, so that a new note is a kind
+// and a row, and a sentence is reworded in one place.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "package/ListPlan.h"
+#include "text/Cause.h"
+#include "text/Text.h"
+
+enum class NoteKind : std::uint8_t {
+    attributesNotKept,  // {names}: the old file's extended attributes the new one lacks
+    ownFilesLeft,       // {names}: files of the program's own that it could not remove
+    notAnOption,        // said of the argument that is none
+    cutShort,           // {fault}: what ended the run
+    // Said of a package's list:
+    entryUpdated,     // {entry}: the rewritten file's, now at {size}
+    entryCorrected,   // {entry} recorded {recorded} bytes, not the file's {size}, and now does
+    entryStillOld,    // {entry}: the rewritten file's, and the list stays as it was, for {cause}
+    entryStillWrong,  // {entry} records {recorded} bytes, not the file's {size}, for {cause}
+    listUnchecked,    // what the list leaves out cannot be told, for {cause}
+    fileNotListed,    // {entry}
+    oneFileBesideNotListed,  // {count}, 1, file beside the file not listed: {names}, its name
+    filesBesideNotListed,    // {count} files beside it not listed: {names}, the first few
+};
+
+constexpr std::size_t kNoteKinds = static_cast<std::size_t>(NoteKind::filesBesideNotListed) + 1;
+
+// A note's facts; each kind names those it needs.
+struct Note {
+    NoteKind kind = NoteKind::attributesNotKept;
+    Text entry;
+    Text names;
+    std::int64_t size = 0;
+    Text recorded;
+    std::int64_t count = 0;
+    Cause cause;
+    Text fault;
+};
+
+// The note as a line: `about` (a file's path, or the program's name), ": ", its words.
+Text noteLine(const Text& about, const Note& note);
+
+// The lines that tell of a package's list `list` (its path as shown) what its plan found, in the
+// plan's order. `notPlaced`: why the list stays as it was, when the plan's edit is not in place;
+// null when the list is as the plan has it.
+void addListNotes(const Text& list, const std::vector<ListFact>& facts, const Cause* notPlaced,
+                  std::vector<Text>& lines);
+
+// What a run over several files came to.
+struct RunTotals {
+    std::int32_t renumbered = 0;
+    std::int32_t tidy = 0;
+    std::int32_t refused = 0;
+};
+
+// The run's last line on standard error: "cfgrenum: 2 files renumbered, 1 already tidy, ...".
+Text totalsLine(const RunTotals& totals, bool dryRun);
