@@ -6,6 +6,7 @@
 #include <unordered_set>
 #include <utility>
 
+#include "app/Report.h"
 #include "files/FileReplacement.h"
 #include "files/Folders.h"
 #include "files/PathNames.h"
@@ -101,12 +102,30 @@ bool takeFile(const Text& folder, FolderLook& found, ItemFiles& files) {
     return false;
 }
 
-Text lineAbout(const Text& path, const char* what) {
-    return fullPathOf(path) + Text(": ") + Text(what);
+// `path` as a line names it: in full, the current folder (an empty path) without the separator
+// that closes it, as any other folder is named.
+Text shownPath(const Text& path) {
+    Text full = fullPathOf(path);
+    const std::int32_t length = full.length();
+    if (path.empty() && length > 1 && isPathSeparator(full.c_str()[length - 1]) &&
+        full.c_str()[length - 2] != ':' && !isPathSeparator(full.c_str()[length - 2])) {
+        full = Text(full.c_str(), static_cast<std::size_t>(length - 1));
+    }
+    return full;
 }
 
-Text lineAbout(const Text& path, const char* what, const Text& reason) {
-    return lineAbout(path, what) + reason;
+Text lineAbout(const Text& path, const Note& note) {
+    return noteLine(shownPath(path), note);
+}
+
+Text lineAbout(const Text& path, NoteKind kind) {
+    return lineAbout(path, noteOf(kind));
+}
+
+Text lineAbout(const Text& path, NoteKind kind, const Text& reason) {
+    Note note = noteOf(kind);
+    note.reason = reason;
+    return lineAbout(path, note);
 }
 
 // One line for each leftover in `folder` that `found` tells of, by name: whether the file it was
@@ -124,34 +143,15 @@ void nameLeftovers(const Text& folder, FolderLook& found, std::vector<Text>& lin
         }
         const Text file(leftover.name.c_str(), leftover.stem);
         const bool fileThere = !found.file[leftover.kind].empty();
-        const Text path = fullPathOf(joined(folder, leftover.name.c_str()));
-        switch (leftover.what) {
-            case Leftover::none:
-                break;
-            case Leftover::contentAside:
-                lines.push_back(
-                    fileThere
-                        ? path + Text(": a run that was ended while it replaced ") + file +
-                              Text(" left the old content here; ") + file +
-                              Text(" is in place, so this file may be deleted once that is checked")
-                        : path + Text(": a run that was ended while it replaced ") + file +
-                              Text(" left its content here; rename this file to ") + file +
-                              Text(" to put it back"));
-                break;
-            case Leftover::backup:
-                if (!fileThere) {
-                    lines.push_back(path + Text(": ") + file +
-                                    Text(" is missing, and this backup holds its content, as a run "
-                                         "that was ended while it replaced the file left it; "
-                                         "rename this file to ") +
-                                    file + Text(" to put it back"));
-                }
-                break;
-            case Leftover::temporary:
-                lines.push_back(path +
-                                Text(": a temporary file that a run that was ended left behind; it "
-                                     "may be deleted"));
-                break;
+        const Text path = joined(folder, leftover.name.c_str());
+        const NoteKind kind = leftover.what == Leftover::contentAside
+                                  ? (fileThere ? NoteKind::contentAsideFileInPlace
+                                               : NoteKind::contentAsideFileMissing)
+                              : leftover.what == Leftover::backup ? NoteKind::backupWithoutFile
+                                                                  : NoteKind::temporaryLeft;
+        // A backup beside its file is what the user asked for.
+        if (leftover.what != Leftover::none && !(leftover.what == Leftover::backup && fileThere)) {
+            lines.push_back(lineAbout(path, noteOf(kind, file)));
         }
     }
 }
@@ -179,11 +179,8 @@ class Collection : public WalkVisitor {
     void failed(const WalkError& error) override {
         found_.notes.push_back(
             error.kind == WalkError::Kind::replaced
-                ? lineAbout(error.path,
-                            "was a folder when the folder above it was listed but is not one now "
-                            "(a link or a file took its place), so it was passed over")
-                : lineAbout(error.path, "cannot look inside this folder, so it was passed over: ",
-                            error.reason));
+                ? lineAbout(error.path, NoteKind::folderReplaced)
+                : lineAbout(error.path, NoteKind::folderUnreadable, error.reason));
     }
 
   private:
@@ -255,85 +252,28 @@ Text spelledAsListed(const Text& item) {
     return spelled;
 }
 
-}  // namespace
-
-ItemFiles fileIn(const Text& folder) {
-    ItemFiles found;
-    FolderLook here;
+// Every file to tidy that folder `item` stands for: the one it holds, or else every one below it.
+// `none` says that there is none, naming what interrupted runs left instead where there is.
+// False when the folder itself cannot be listed.
+bool addFolder(const Text& item, NoteKind none, ItemFiles& found) {
+    const std::size_t before = found.files.size();
+    std::vector<Text> leftovers;
+    HeldFolder held;
+    Collection collection(found, leftovers);
     Text reason;
-    if (look(folder, here, reason)) {
-        takeFile(folder, here, found);
+    const bool listed =
+        holdFolder(item, held, reason) && walkFolder(item, held, collection, reason);
+    if (!listed) {
+        found.notes.push_back(lineAbout(item, NoteKind::folderUnreadable, reason));
     }
-    return found;
+    Note refusal = noteOf(none);
+    refusal.count = kDeepest;
+    addLeftoverLines(leftovers, found.files.size() == before, lineAbout(item, refusal), found);
+    return listed;
 }
 
-ItemFiles filesOfItems(const std::vector<Text>& items) {
-    ItemFiles found;
-    for (const Text& given : items) {
-        if (given.empty()) {
-            found.refusals.push_back(Text("\"\": is an empty name, so nothing was touched"));
-            continue;
-        }
-        bool there = false;
-        os::Status status;
-        Text reason;
-        if (!statusOf(given, os::Links::followed, there, status, reason)) {
-            found.refusals.push_back(lineAbout(given, "cannot examine it: ", reason));
-            continue;
-        }
-        // Only what the system found as given is respelt: on a drive that tells letter case
-        // apart, a name typed in the wrong case is missing, not another file's.
-        const Text item = there ? spelledAsListed(given) : given;
-        if (!there) {
-            // An interrupted run may have left the file's content beside its name.
-            std::vector<Text> leftovers;
-            const char* name = item.c_str() + nameStart(item);
-            std::size_t kind = 0;
-            while (kind < 2 && !sameIgnoringAsciiCase(name, kFileNames[kind])) {
-                ++kind;
-            }
-            const Text folder = folderOf(item);
-            FolderLook beside;
-            if (kind < 2 && look(folder, beside, reason)) {
-                nameLeftovers(folder, beside, leftovers, kind);
-            }
-            addLeftoverLines(leftovers, true, lineAbout(item, "there is no such file or folder"),
-                             found);
-            continue;
-        }
-        switch (status.kind) {
-            case EntryKind::link:  // never, a link followed
-            case EntryKind::other:
-                found.refusals.push_back(
-                    lineAbout(item, "is neither a file nor a folder, so it was not touched"));
-                break;
-            case EntryKind::file:
-                if (isATidyableName(item.c_str() + nameStart(item))) {
-                    found.files.push_back(item);
-                    found.textures.emplace_back();  // listed when its checks need them
-                } else {
-                    found.refusals.push_back(lineAbout(
-                        item, "is not an aircraft.cfg or a sim.cfg, so it was not touched"));
-                }
-                break;
-            case EntryKind::folder: {
-                const std::size_t before = found.files.size();
-                std::vector<Text> leftovers;
-                HeldFolder held;
-                Collection collection(found, leftovers);
-                if (!holdFolder(item, held, reason) ||
-                    !walkFolder(item, held, collection, reason)) {
-                    found.notes.push_back(lineAbout(
-                        item, "cannot look inside this folder, so it was passed over: ", reason));
-                }
-                const Text deepest = Text("holds no aircraft.cfg or sim.cfg, at any depth up to ") +
-                                     toDecimal(kDeepest) + Text(" folders");
-                addLeftoverLines(leftovers, found.files.size() == before,
-                                 lineAbout(item, deepest.c_str()), found);
-                break;
-            }
-        }
-    }
+// `found` with each file once, however often it was reached.
+ItemFiles onceEach(ItemFiles found) {
     // The same file reached twice (given twice, or through a link or a bind mount) is tidied
     // once, so that it is neither counted twice nor warned of as sharing its titles with another
     // file. It is known by its folder and its name there, not by the file's own identity: two
@@ -369,4 +309,80 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
     found.files.resize(kept);
     found.textures.resize(kept);
     return found;
+}
+
+}  // namespace
+
+ItemFiles filesOfItems(const std::vector<Text>& items) {
+    ItemFiles found;
+    for (const Text& given : items) {
+        if (given.empty()) {
+            found.refusals.push_back(noteLine(Text("\"\""), noteOf(NoteKind::emptyName)));
+            continue;
+        }
+        bool there = false;
+        os::Status status;
+        Text reason;
+        if (!statusOf(given, os::Links::followed, there, status, reason)) {
+            found.refusals.push_back(lineAbout(given, NoteKind::cannotExamine, reason));
+            continue;
+        }
+        // Only what the system found as given is respelt: on a drive that tells letter case
+        // apart, a name typed in the wrong case is missing, not another file's.
+        const Text item = there ? spelledAsListed(given) : given;
+        if (!there) {
+            // An interrupted run may have left the file's content beside its name.
+            std::vector<Text> leftovers;
+            const char* name = item.c_str() + nameStart(item);
+            std::size_t kind = 0;
+            while (kind < 2 && !sameIgnoringAsciiCase(name, kFileNames[kind])) {
+                ++kind;
+            }
+            const Text folder = folderOf(item);
+            FolderLook beside;
+            if (kind < 2 && look(folder, beside, reason)) {
+                nameLeftovers(folder, beside, leftovers, kind);
+            }
+            addLeftoverLines(leftovers, true, lineAbout(item, NoteKind::noSuchItem), found);
+            continue;
+        }
+        switch (status.kind) {
+            case EntryKind::link:  // never, a link followed
+            case EntryKind::other:
+                found.refusals.push_back(lineAbout(item, NoteKind::neitherFileNorFolder));
+                break;
+            case EntryKind::file:
+                if (isATidyableName(item.c_str() + nameStart(item))) {
+                    found.files.push_back(item);
+                    found.textures.emplace_back();  // listed when its checks need them
+                } else {
+                    found.refusals.push_back(lineAbout(item, NoteKind::notATidyableFile));
+                }
+                break;
+            case EntryKind::folder:
+                addFolder(item, NoteKind::holdsNone, found);
+                break;
+        }
+    }
+    return onceEach(std::move(found));
+}
+
+ItemFiles filesOfCurrentFolder() {
+    ItemFiles found;
+    if (!addFolder(Text(), NoteKind::holdsNoneHere, found)) {
+        // A folder that may be entered but not listed still holds its file by name: whatever
+        // stands there, so that opening it says what is wrong with it.
+        for (const char* name : kFileNames) {
+            bool there = false;
+            os::Status status;
+            Text reason;
+            if (statusOf(Text(name), os::Links::followed, there, status, reason) && there) {
+                found = ItemFiles();
+                found.files.emplace_back(name);
+                found.textures.emplace_back();  // listed when its checks need them
+                break;
+            }
+        }
+    }
+    return onceEach(std::move(found));
 }

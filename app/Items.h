@@ -11,7 +11,8 @@
 // below it, up to kDeepest folders down. Links to folders are not followed on the way down, so
 // that nothing is reached twice and no loop is walked. In one folder aircraft.cfg is taken rather
 // than sim.cfg. With no item at all, the current folder is looked in, as when the program is
-// double-clicked there; when any item was given, the current folder is never used.
+// double-clicked there (filesOfCurrentFolder); when any item was given, the current folder is
+// never used.
 struct ItemFiles {
     std::vector<Text> files;     // in the order the items and the walk met them
     std::vector<Text> refusals;  // whole lines: an item that stands for nothing to tidy
@@ -26,6 +27,7 @@ struct ItemFiles {
 
 ItemFiles filesOfItems(const std::vector<Text>& items);
 
-// The aircraft.cfg, or else the sim.cfg, directly in `folder` (empty for the current folder),
-// found in any ASCII letter case, with the texture folders beside it; or none.
-ItemFiles fileIn(const Text& folder);
+// What the current folder stands for, as if it were the one item: the program run with no item
+// (double-clicked) in an aircraft's folder, or in a folder of many. A folder that stands for
+// nothing is refused with a line that says how the program is meant to be run.
+ItemFiles filesOfCurrentFolder();

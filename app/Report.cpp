@@ -36,6 +36,37 @@ constexpr NoteRow kNotes[] = {
      "the run was cut short by a fault in the program ({fault}); a file that no line above "
      "reports as done may not have been",
      ""},
+    {NoteKind::emptyName, "is an empty name, so nothing was touched", ""},
+    {NoteKind::cannotExamine, "cannot examine it: {reason}", ""},
+    {NoteKind::noSuchItem, "there is no such file or folder", ""},
+    {NoteKind::neitherFileNorFolder, "is neither a file nor a folder, so it was not touched", ""},
+    {NoteKind::notATidyableFile, "is not an aircraft.cfg or a sim.cfg, so it was not touched", ""},
+    {NoteKind::holdsNone, "holds no aircraft.cfg or sim.cfg, at any depth up to {count} folders",
+     ""},
+    {NoteKind::holdsNoneHere,
+     "holds no aircraft.cfg or sim.cfg, at any depth up to {count} folders",
+     "; copy cfgrenum into an aircraft's folder and run it there, or drop a folder or a file on "
+     "it"},
+    {NoteKind::folderReplaced,
+     "was a folder when the folder above it was listed but is not one now (a link or a file took "
+     "its place), so it was passed over",
+     ""},
+    {NoteKind::folderUnreadable, "cannot look inside this folder, so it was passed over: {reason}",
+     ""},
+    {NoteKind::contentAsideFileInPlace,
+     "a run that was ended while it replaced {entry} left the old content here; {entry} is in "
+     "place, so this file may be deleted once that is checked",
+     ""},
+    {NoteKind::contentAsideFileMissing,
+     "a run that was ended while it replaced {entry} left its content here; rename this file to "
+     "{entry} to put it back",
+     ""},
+    {NoteKind::backupWithoutFile,
+     "{entry} is missing, and this backup holds its content, as a run that was ended while it "
+     "replaced the file left it; rename this file to {entry} to put it back",
+     ""},
+    {NoteKind::temporaryLeft,
+     "a temporary file that a run that was ended left behind; it may be deleted", ""},
     {NoteKind::entryUpdated,
      "the entry for {entry} now records the rewritten file's size ({size} bytes) and time", ""},
     {NoteKind::entryCorrected,
@@ -60,8 +91,8 @@ constexpr NoteRow kNotes[] = {
      kRunGenerator},
 };
 
-constexpr const char* kNoteFacts[] = {"entry", "names", "size", "recorded",
-                                      "count", "cause", "fault"};
+constexpr const char* kNoteFacts[] = {"entry", "names", "size",  "recorded",
+                                      "count", "cause", "fault", "reason"};
 
 // The table has a row for every kind, in order, and names only facts that a Note holds: a new
 // kind or a misspelt fact fails the build rather than a user's run.
@@ -131,9 +162,7 @@ Text namedAndCounted(const std::vector<Text>& names) {
 }
 
 Note noteOf(NoteKind kind, const ListFact& fact) {
-    Note note;
-    note.kind = kind;
-    note.entry = fact.entry;
+    Note note = noteOf(kind, fact.entry);
     note.size = fact.size;
     note.recorded = fact.recordedSize;
     return note;
@@ -163,6 +192,9 @@ Text noteLine(const Text& about, const Note& note) {
         }
         if (name == "cause") {
             return wordedInSentence(note.cause);
+        }
+        if (name == "reason") {
+            return note.reason;
         }
         return note.fault;
     };

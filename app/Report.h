@@ -18,6 +18,21 @@ enum class NoteKind : std::uint8_t {
     ownFilesLeft,       // {names}: files of the program's own that it could not remove
     notAnOption,        // said of the argument that is none
     cutShort,           // {fault}: what ended the run
+    // Said of an item on the command line, or of what a walk below it met:
+    emptyName,             // said of "": names nothing
+    cannotExamine,         // {reason}: the system's
+    noSuchItem,            // nothing stands there
+    neitherFileNorFolder,  // a device or a pipe, say
+    notATidyableFile,      // a file of another name
+    holdsNone,             // a folder with no file to tidy, {count} folders down
+    holdsNoneHere,         // the current folder, run with no item, the same
+    folderReplaced,        // a folder below, swapped for a link or a file while it was walked
+    folderUnreadable,      // {reason}: the system's
+    // Said of what an interrupted run left beside {entry}, the file it replaced:
+    contentAsideFileInPlace,
+    contentAsideFileMissing,
+    backupWithoutFile,
+    temporaryLeft,
     // Said of a package's list:
     entryUpdated,     // {entry}: the rewritten file's, now at {size}
     entryCorrected,   // {entry} recorded {recorded} bytes, not the file's {size}, and now does
@@ -41,7 +56,16 @@ struct Note {
     std::int64_t count = 0;
     Cause cause;
     Text fault;
+    Text reason;
 };
+
+// A note of `kind` whose only fact, if any, is `entry`.
+inline Note noteOf(NoteKind kind, Text entry = Text()) {
+    Note note;
+    note.kind = kind;
+    note.entry = static_cast<Text&&>(entry);
+    return note;
+}
 
 // The note as a line: `about` (a file's path, or the program's name), ": ", its words.
 Text noteLine(const Text& about, const Note& note);

@@ -382,15 +382,9 @@ int runProgram(const std::vector<Text>& arguments) {
         allDone = false;
     } else {
         ItemFiles found;
-        if (options.items.empty()) {
-            found = fileIn(Text());
-            if (found.files.empty()) {
-                found.files.push_back(Text("aircraft.cfg"));  // whose opening says what is wrong
-                found.textures.emplace_back();
-            }
-        } else {
-            found = filesOfItems(options.items);
-        }
+        // No item at all: the current folder, as if it were dropped on the program, which is how
+        // a double-click in an aircraft's folder, or in a whole collection, is meant.
+        found = options.items.empty() ? filesOfCurrentFolder() : filesOfItems(options.items);
         for (const Text& line : found.refusals) {
             writeErrorLine(line);
         }
