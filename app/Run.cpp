@@ -345,9 +345,11 @@ namespace {
 // The run's last words, the same however it ended: the report line that scripts read, whatever
 // was said on standard error, and the prompt. A console opened by double-click closes with the
 // program, so the result waits for a key.
-int endWith(int status) {
-    std::cout << (status == 0 ? "All aircraft renumbered and written successfully\n"
-                              : "an error occured while trying to process the files\n");
+// A dry run that went well wrote nothing, and says so where scripts and users read the outcome.
+int endWith(int status, bool dryRun = false) {
+    std::cout << (status != 0 ? "an error occured while trying to process the files\n"
+                  : dryRun    ? "Dry run: nothing was written\n"
+                              : "All aircraft renumbered and written successfully\n");
     std::cout << "Hit any key to continue\n" << std::flush;
     waitForKey();
     return status;
@@ -419,7 +421,7 @@ int runProgram(const std::vector<Text>& arguments) {
     if (considered > 1) {
         writeErrorLine(totalsLine(totals, settings.dryRun));
     }
-    return endWith(status);
+    return endWith(status, settings.dryRun);
 }
 
 int endAfterUnexpectedFault(const char* what) {

@@ -5,6 +5,7 @@
 
 // What the program says, as the tests expect to read it back.
 inline const char* const kSuccessLine = "All aircraft renumbered and written successfully\n";
+inline const char* const kDryRunLine = "Dry run: nothing was written\n";
 inline const char* const kFailureLine = "an error occured while trying to process the files\n";
 inline const char* const kPromptLine = "Hit any key to continue\n";
 

@@ -81,7 +81,7 @@ TEST(Dialogue, DoesWhatTheArgumentsAskAndOnlyThat) {
          false},
         {{"--dry-run"},
          0,
-         consoleText(kSuccessLine) + prompt,
+         consoleText(kDryRunLine) + prompt,
          "aircraft.cfg: [fltsim.4] -> [fltsim.0]",
          false,
          false},
