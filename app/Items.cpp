@@ -102,36 +102,20 @@ bool takeFile(const Text& folder, FolderLook& found, ItemFiles& files) {
     return false;
 }
 
-// `path` as a line names it: in full, the current folder (an empty path) without the separator
-// that closes it, as any other folder is named.
-Text shownPath(const Text& path) {
-    Text full = fullPathOf(path);
-    const std::int32_t length = full.length();
-    if (path.empty() && length > 1 && isPathSeparator(full.c_str()[length - 1]) &&
-        full.c_str()[length - 2] != ':' && !isPathSeparator(full.c_str()[length - 2])) {
-        full = Text(full.c_str(), static_cast<std::size_t>(length - 1));
-    }
-    return full;
+PathNote lineAbout(const Text& path, NoteKind kind) {
+    return pathNote(path, noteOf(kind));
 }
 
-Text lineAbout(const Text& path, const Note& note) {
-    return noteLine(shownPath(path), note);
-}
-
-Text lineAbout(const Text& path, NoteKind kind) {
-    return lineAbout(path, noteOf(kind));
-}
-
-Text lineAbout(const Text& path, NoteKind kind, const Text& reason) {
+PathNote lineAbout(const Text& path, NoteKind kind, const Text& reason) {
     Note note = noteOf(kind);
     note.reason = reason;
-    return lineAbout(path, note);
+    return pathNote(path, std::move(note));
 }
 
 // One line for each leftover in `folder` that `found` tells of, by name: whether the file it was
 // left by is there decides whether it must be put back or may go. Only those of `onlyKind`, when
 // it is one of kFileNames.
-void nameLeftovers(const Text& folder, FolderLook& found, std::vector<Text>& lines,
+void nameLeftovers(const Text& folder, FolderLook& found, std::vector<PathNote>& lines,
                    std::size_t onlyKind = 2) {
     std::sort(found.leftovers.begin(), found.leftovers.end(),
               [](const FoundLeftover& a, const FoundLeftover& b) {
@@ -151,7 +135,7 @@ void nameLeftovers(const Text& folder, FolderLook& found, std::vector<Text>& lin
                                                                   : NoteKind::temporaryLeft;
         // A backup beside its file is what the user asked for.
         if (leftover.what != Leftover::none && !(leftover.what == Leftover::backup && fileThere)) {
-            lines.push_back(lineAbout(path, noteOf(kind, file)));
+            lines.push_back(pathNote(path, noteOf(kind, file)));
         }
     }
 }
@@ -160,7 +144,7 @@ void nameLeftovers(const Text& folder, FolderLook& found, std::vector<Text>& lin
 // folder's listing is looked at once, as the walk tells it.
 class Collection : public WalkVisitor {
   public:
-    Collection(ItemFiles& found, std::vector<Text>& leftovers)
+    Collection(ItemFiles& found, std::vector<PathNote>& leftovers)
         : found_(found), leftovers_(leftovers) {}
 
     void entry(const WalkPlace& place, const ListedEntry& entry) override {
@@ -185,18 +169,22 @@ class Collection : public WalkVisitor {
 
   private:
     ItemFiles& found_;
-    std::vector<Text>& leftovers_;
+    std::vector<PathNote>& leftovers_;
     FolderLook here_;
 };
 
 // Lines that name leftovers, as refusals or notes: an item that came to no file to tidy is
 // refused by the first, so that the line the user reads says where the content went.
-void addLeftoverLines(std::vector<Text>& lines, bool refused, Text refusal, ItemFiles& found) {
+void addLeftoverLines(std::vector<PathNote>& lines, bool refused, PathNote refusal,
+                      ItemFiles& found) {
     if (refused) {
         found.refusals.push_back(lines.empty() ? std::move(refusal) : std::move(lines.front()));
     }
     for (std::size_t i = refused && !lines.empty() ? 1 : 0; i < lines.size(); ++i) {
-        if (std::find(found.notes.begin(), found.notes.end(), lines[i]) == found.notes.end()) {
+        const auto same = [&](const PathNote& line) {
+            return line.path == lines[i].path && line.note.kind == lines[i].note.kind;
+        };
+        if (std::none_of(found.notes.begin(), found.notes.end(), same)) {
             found.notes.push_back(std::move(lines[i]));
         }
     }
@@ -257,7 +245,7 @@ Text spelledAsListed(const Text& item) {
 // False when the folder itself cannot be listed.
 bool addFolder(const Text& item, NoteKind none, ItemFiles& found) {
     const std::size_t before = found.files.size();
-    std::vector<Text> leftovers;
+    std::vector<PathNote> leftovers;
     HeldFolder held;
     Collection collection(found, leftovers);
     Text reason;
@@ -268,7 +256,8 @@ bool addFolder(const Text& item, NoteKind none, ItemFiles& found) {
     }
     Note refusal = noteOf(none);
     refusal.count = kDeepest;
-    addLeftoverLines(leftovers, found.files.size() == before, lineAbout(item, refusal), found);
+    addLeftoverLines(leftovers, found.files.size() == before, pathNote(item, std::move(refusal)),
+                     found);
     return listed;
 }
 
@@ -317,7 +306,7 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
     ItemFiles found;
     for (const Text& given : items) {
         if (given.empty()) {
-            found.refusals.push_back(noteLine(Text("\"\""), noteOf(NoteKind::emptyName)));
+            found.refusals.push_back(PathNote{Text("\"\""), noteOf(NoteKind::emptyName), true});
             continue;
         }
         bool there = false;
@@ -332,7 +321,7 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
         const Text item = there ? spelledAsListed(given) : given;
         if (!there) {
             // An interrupted run may have left the file's content beside its name.
-            std::vector<Text> leftovers;
+            std::vector<PathNote> leftovers;
             const char* name = item.c_str() + nameStart(item);
             std::size_t kind = 0;
             while (kind < 2 && !sameIgnoringAsciiCase(name, kFileNames[kind])) {
@@ -361,6 +350,10 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
                 break;
             case EntryKind::folder:
                 addFolder(item, NoteKind::holdsNone, found);
+                if (items.size() == 1) {
+                    found.folder = item;
+                    found.overOneFolder = true;
+                }
                 break;
         }
     }
@@ -369,6 +362,7 @@ ItemFiles filesOfItems(const std::vector<Text>& items) {
 
 ItemFiles filesOfCurrentFolder() {
     ItemFiles found;
+    found.overOneFolder = true;
     if (!addFolder(Text(), NoteKind::holdsNoneHere, found)) {
         // A folder that may be entered but not listed still holds its file by name: whatever
         // stands there, so that opening it says what is wrong with it.

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/Report.h"
 #include "checks/EntryChecks.h"
 #include "files/Walk.h"
 #include "text/Text.h"
@@ -14,9 +15,13 @@
 // double-clicked there (filesOfCurrentFolder); when any item was given, the current folder is
 // never used.
 struct ItemFiles {
-    std::vector<Text> files;     // in the order the items and the walk met them
-    std::vector<Text> refusals;  // whole lines: an item that stands for nothing to tidy
-    std::vector<Text> notes;     // whole lines: a folder below an item that could not be read
+    std::vector<Text> files;         // in the order the items and the walk met them
+    std::vector<PathNote> refusals;  // an item that stands for nothing to tidy
+    std::vector<PathNote> notes;     // a folder below an item that could not be read, say
+    // The one folder the run is over, when it is (as given; empty for the current folder), whose
+    // files the lines may name from there.
+    Text folder;
+    bool overOneFolder = false;
     // For each of `files`, the texture folders beside it, where the listing that found the file
     // told them (`listed`): a folder of hundreds of thousands of them is then listed only once.
     std::vector<TextureFolders> textures;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "platform/Paths.h"
 #include "text/Decimal.h"
 #include "text/Template.h"
 
@@ -35,6 +36,10 @@ constexpr NoteRow kNotes[] = {
     {NoteKind::cutShort,
      "the run was cut short by a fault in the program ({fault}); a file that no line above "
      "reports as done may not have been",
+     ""},
+    {NoteKind::filesFound,
+     "{count} files to tidy in this folder and the folders below it; the lines below name them "
+     "from here",
      ""},
     {NoteKind::emptyName, "is an empty name, so nothing was touched", ""},
     {NoteKind::cannotExamine, "cannot examine it: {reason}", ""},
@@ -112,8 +117,8 @@ constexpr bool notesAreWhole() {
 static_assert(notesAreWhole(), "every note needs its row, in NoteKind's order");
 
 // The parts of the totals line, in the order it gives them.
-enum class TotalKind : std::uint8_t { renumbered, tidy, refused };
-constexpr std::size_t kTotalKinds = static_cast<std::size_t>(TotalKind::refused) + 1;
+enum class TotalKind : std::uint8_t { renumbered, tidy, refused, warnings };
+constexpr std::size_t kTotalKinds = static_cast<std::size_t>(TotalKind::warnings) + 1;
 
 struct TotalRow {
     TotalKind kind;
@@ -125,6 +130,7 @@ constexpr TotalRow kTotals[] = {
     {TotalKind::renumbered, "{count} file renumbered", "{count} files renumbered"},
     {TotalKind::tidy, "{count} already tidy", "{count} already tidy"},
     {TotalKind::refused, "{count} refused", "{count} refused"},
+    {TotalKind::warnings, "{count} warning", "{count} warnings"},
 };
 
 constexpr const char* kTotalFacts[] = {"count"};
@@ -169,6 +175,62 @@ Note noteOf(NoteKind kind, const ListFact& fact) {
 }
 
 }  // namespace
+
+namespace {
+
+// The folder that lines name paths from, in full and with its links resolved, each with its
+// closing separator; empty while they name paths in full.
+Text gShownFrom;
+Text gShownFromResolved;
+
+Text withClosingSeparator(Text folder) {
+    if (!folder.empty() && !isPathSeparator(folder.c_str()[folder.length() - 1])) {
+        folder += pathSeparator();
+    }
+    return folder;
+}
+
+// The rest of `full` after `folder`, when it lies below it.
+bool below(const Text& full, const Text& folder, Text& rest) {
+    const auto length = static_cast<std::size_t>(folder.length());
+    if (folder.empty() || static_cast<std::size_t>(full.length()) <= length ||
+        std::string_view(full.c_str(), length) != std::string_view(folder.c_str(), length)) {
+        return false;
+    }
+    rest = Text(full.c_str() + length);
+    return true;
+}
+
+}  // namespace
+
+void showPathsFrom(const Text& folder) {
+    gShownFrom = withClosingSeparator(fullPathOf(folder));
+    // A package's list is found from the files' real paths, links resolved.
+    gShownFromResolved = withClosingSeparator(resolvedPathOf(folder));
+}
+
+void showPathsInFull() {
+    gShownFrom = Text();
+    gShownFromResolved = Text();
+}
+
+Text shownPath(const Text& path) {
+    Text full = fullPathOf(path);
+    Text rest;
+    if (below(full, gShownFrom, rest) || below(full, gShownFromResolved, rest)) {
+        return rest;
+    }
+    const std::int32_t length = full.length();
+    if (path.empty() && length > 1 && isPathSeparator(full.c_str()[length - 1]) &&
+        full.c_str()[length - 2] != ':' && !isPathSeparator(full.c_str()[length - 2])) {
+        full = Text(full.c_str(), static_cast<std::size_t>(length - 1));
+    }
+    return full;
+}
+
+Text lineOf(const PathNote& line) {
+    return noteLine(line.literal ? line.path : shownPath(line.path), line.note);
+}
 
 Text noteLine(const Text& about, const Note& note) {
     assert(static_cast<std::size_t>(note.kind) < kNoteKinds);
@@ -238,12 +300,13 @@ void addListNotes(const Text& list, const std::vector<ListFact>& facts, const Ca
         if (!placed) {
             note.cause = *notPlaced;
         }
-        lines.push_back(noteLine(list, note));
+        lines.push_back(noteLine(shownPath(list), note));
     }
 }
 
 Text totalsLine(const RunTotals& totals, bool dryRun) {
-    const std::int32_t counts[kTotalKinds] = {totals.renumbered, totals.tidy, totals.refused};
+    const std::int32_t counts[kTotalKinds] = {totals.renumbered, totals.tidy, totals.refused,
+                                              totals.warnings};
     Text line("cfgrenum: ");
     for (std::size_t i = 0; i < kTotalKinds; ++i) {
         if (i > 0) {

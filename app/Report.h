@@ -18,6 +18,7 @@ enum class NoteKind : std::uint8_t {
     ownFilesLeft,       // {names}: files of the program's own that it could not remove
     notAnOption,        // said of the argument that is none
     cutShort,           // {fault}: what ended the run
+    filesFound,         // said of the folder a run is over: {count} files, named from there
     // Said of an item on the command line, or of what a walk below it met:
     emptyName,             // said of "": names nothing
     cannotExamine,         // {reason}: the system's
@@ -67,8 +68,28 @@ inline Note noteOf(NoteKind kind, Text entry = Text()) {
     return note;
 }
 
-// The note as a line: `about` (a file's path, or the program's name), ": ", its words.
+// The note as a line: `about` (a file's path as shown, or the program's name), ": ", its words.
 Text noteLine(const Text& about, const Note& note);
+
+// How lines name paths. In full, so that the user can find the file; in a run over one folder
+// that came to several files, relative to that folder, which the run's first line names in full:
+// a collection's lines then fit a console's width, and say no more than the user needs.
+void showPathsFrom(const Text& folder);  // the current folder when empty
+void showPathsInFull();
+// `path` as lines name it. The current folder (an empty path) is named as any folder is, without
+// a closing separator.
+Text shownPath(const Text& path);
+
+// A note about a path, worded once the run knows how it names its paths.
+struct PathNote {
+    Text path;
+    Note note;
+    bool literal = false;  // `path` is shown as it stands: a name that names nothing, say
+};
+Text lineOf(const PathNote& line);
+inline PathNote pathNote(const Text& path, Note note) {
+    return PathNote{path, static_cast<Note&&>(note), false};
+}
 
 // The lines that tell of a package's list `list` (its path as shown) what its plan found, in the
 // plan's order. `notPlaced`: why the list stays as it was, when the plan's edit is not in place;
@@ -81,6 +102,7 @@ struct RunTotals {
     std::int32_t renumbered = 0;
     std::int32_t tidy = 0;
     std::int32_t refused = 0;
+    std::int32_t warnings = 0;  // shown or only counted
 };
 
 // The run's last line on standard error: "cfgrenum: 2 files renumbered, 1 already tidy, ...".

@@ -135,13 +135,13 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
         if (file.backupLeftAs == path + Text(".bak")) {
             outcome.backup = Text(file.backupLeftAs.c_str() + nameStart(file.backupLeftAs));
         } else if (!file.backupLeftAs.empty()) {
-            outcome.backup = fullPathOf(file.backupLeftAs);
+            outcome.backup = shownPath(file.backupLeftAs);
         }
         if (!file.attributesNotKept.empty()) {
             Note note;
             note.kind = NoteKind::attributesNotKept;
             note.names = file.attributesNotKept;
-            outcome.notes.push_back(noteLine(fullPathOf(path), note));
+            outcome.notes.push_back(noteLine(shownPath(path), note));
         }
     } catch (const std::bad_alloc&) {
         abandonReplacement(file);
@@ -153,7 +153,7 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
     } catch (const ProgramFault& fault) {
         abandonReplacement(file);
         if (outcome.done) {
-            outcome.notes.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
+            outcome.notes.push_back(shownPath(path) + Text(": ") + worded(fault.cause()));
         } else {
             outcome.why = fault.cause();
         }
@@ -170,7 +170,7 @@ Outcome tidyFile(const Text& path, SectionList& sections, const Settings& settin
         Note note;
         note.kind = NoteKind::ownFilesLeft;
         note.names = file.leftovers;
-        outcome.notes.push_back(noteLine(fullPathOf(path), note));
+        outcome.notes.push_back(noteLine(shownPath(path), note));
     }
     return outcome;
 }
@@ -247,7 +247,7 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
 // `hidden` of the file's own warnings were only counted.
 void report(const Text& path, const Outcome& outcome, const EntryWarnings& warnings,
             std::size_t hidden, std::vector<Text>& lines) {
-    const Text prefix = fullPathOf(path) + Text(": ");
+    const Text prefix = shownPath(path) + Text(": ");
     lines.push_back(prefix + (outcome.done ? summaryOf(outcome) : worded(outcome.why)));
     for (const Warning& warning : warnings.shown) {
         Text line = prefix;
@@ -288,7 +288,7 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             listNotes = packages.settleAfter(index, run.memory, outcome.memoryHeld);
         } catch (const ProgramFault& fault) {
             // The list is as it was; the file's own lines still follow.
-            listNotes.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
+            listNotes.push_back(shownPath(path) + Text(": ") + worded(fault.cause()));
         }
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
         EntryWarnings warnings = warningsOn(
@@ -301,21 +301,31 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             MemoryBudget& memory = run.memory;
             const std::int64_t held = outcome.memoryHeld;
             run.titles.warnOfTitlesInOtherFiles(
-                fullPathOf(path), sections, run.warnings,
+                shownPath(path), sections, run.warnings,
                 [&memory, held](std::int64_t bytes) { return memory.forInputOf(bytes) - held; },
                 titleLines);
         }
         // Nothing reads the sections past here: the report takes their memory over rather than
         // memory the process has yet to touch.
         discardSections(sections);
-        report(path, outcome, warnings, warningsHidden, lines);
+        totals.warnings +=
+            static_cast<std::int32_t>(warnings.shown.size() + warningsHidden + titleLines.size());
+        // Of a collection's files, one that was tidy and gives no cause for a word is only
+        // counted: the lines that ask something of the user are not to be buried.
+        const bool nothingToSay = severalFiles && outcome.done && !outcome.written &&
+                                  outcome.summary.entries > 0 && warnings.shown.empty() &&
+                                  warningsHidden == 0 && titleLines.empty() &&
+                                  outcome.notes.empty() && outcome.changes.empty();
+        if (!nothingToSay) {
+            report(path, outcome, warnings, warningsHidden, lines);
+        }
         for (const Text& change : outcome.changes) {
-            lines.push_back(fullPathOf(path) + Text(": ") + change);
+            lines.push_back(shownPath(path) + Text(": ") + change);
         }
         lines.insert(lines.end(), titleLines.begin(), titleLines.end());
     } catch (const ProgramFault& fault) {
         // The file is as the outcome says; only the rest of what there was to say is lost.
-        lines.push_back(fullPathOf(path) + Text(": ") + worded(fault.cause()));
+        lines.push_back(shownPath(path) + Text(": ") + worded(fault.cause()));
     }
     writeErrorLines(lines);
     discardSections(sections);
@@ -387,15 +397,22 @@ int runProgram(const std::vector<Text>& arguments) {
         // No item at all: the current folder, as if it were dropped on the program, which is how
         // a double-click in an aircraft's folder, or in a whole collection, is meant.
         found = options.items.empty() ? filesOfCurrentFolder() : filesOfItems(options.items);
-        for (const Text& line : found.refusals) {
-            writeErrorLine(line);
+        files = found.files.size();
+        // A collection's lines name its files from the folder given, which the first names.
+        if (found.overOneFolder && files > 1) {
+            showPathsFrom(found.folder);
+            Note note = noteOf(NoteKind::filesFound);
+            note.count = static_cast<std::int64_t>(files);
+            writeErrorLine(noteLine(shownPath(found.folder), note));
         }
-        for (const Text& line : found.notes) {
-            writeErrorLine(line);
+        for (const PathNote& line : found.refusals) {
+            writeErrorLine(lineOf(line));
+        }
+        for (const PathNote& line : found.notes) {
+            writeErrorLine(lineOf(line));
         }
         allDone = found.refusals.empty();
         totals.refused = static_cast<std::int32_t>(found.refusals.size());
-        files = found.files.size();
         considered = files + found.refusals.size();
         run.warnings = WarningBudget(files);
         const bool progress = files > kProgressAfter && errorIsConsole();
@@ -405,7 +422,7 @@ int runProgram(const std::vector<Text>& arguments) {
             if (progress) {
                 showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +
                              toDecimal(static_cast<std::int32_t>(files)) + Text(": ") +
-                             fullPathOf(found.files[i]));
+                             shownPath(found.files[i]));
             }
             // Only the last file's placing settles the run's status: until then a signal that
             // ends the run leaves files untouched, and must not read as success.

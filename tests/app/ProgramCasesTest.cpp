@@ -12,7 +12,8 @@
 // - expected-files (optional): for a run over several files, each file as it must come out, at its
 //   path in the case's folder; the run must succeed unless the totals line of expected.stderr
 //   counts a file refused. Its lines in expected.stderr name files by
-//   <root> and '/', which stands for the platform's separator up to the next ':'. A layout.json
+//   <root> and '/', which stands for the platform's separator up to the next ':'; a path named
+//   from the folder the run is over starts with <in>, which stands for nothing. A layout.json
 //   there is a package's list, <date:PATH> standing for the time of last change of the file PATH.
 // In expected.stderr, <root> stands for the case's folder.
 // Every file but the one worked on must come out as it went in, and nothing may be added but the
@@ -126,13 +127,15 @@ std::string systemReasonLeftOut(const std::string& text) {
 // The paths that start at <root>, up to the next ':' (or the line's end), with the platform's
 // separator; a package's paths, which are written with '/' everywhere, stay as they are.
 std::string withPlatformSeparators(std::string text) {
-    for (std::size_t at = text.find("<root>"); !kPosix && at != std::string::npos;
-         at = text.find("<root>", at + 1)) {
-        for (std::size_t c = at; c < text.size() && text[c] != ':' && text[c] != '\n'; ++c) {
-            text[c] = text[c] == '/' ? '\\' : text[c];
+    for (const char* start : {"<root>", "<in>"}) {
+        for (std::size_t at = text.find(start); !kPosix && at != std::string::npos;
+             at = text.find(start, at + 1)) {
+            for (std::size_t c = at; c < text.size() && text[c] != ':' && text[c] != '\n'; ++c) {
+                text[c] = text[c] == '/' ? '\\' : text[c];
+            }
         }
     }
-    return text;
+    return replaced(text, "<in>", "");
 }
 
 // A package's list as it must come out, with each <date:PATH> filled in from `folder`.

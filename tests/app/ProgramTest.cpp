@@ -391,7 +391,8 @@ TEST(Warnings, TitlesSharedPastTheRunsCapAreCounted) {
     options.arguments = {"coll"};
     const RunResult run = runCfgrenum(folder.path(), options);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_NE(run.err.find(shownPath(folder / "coll" / "d" / "aircraft.cfg") +
+    // Named from the folder the run is over.
+    EXPECT_NE(run.err.find((fs::path("d") / "aircraft.cfg").string() +
                            ": and 150 more warnings like these"),
               std::string::npos)
         << run.err;
