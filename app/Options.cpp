@@ -2,10 +2,24 @@
 
 #include <cstring>
 
+#include "text/AsciiCase.h"
+
 namespace {
 
-bool is(const Text& argument, const char* option) {
-    return std::strcmp(argument.c_str(), option) == 0;
+// Windows users type options in whatever case their own tools take (`/HELP`, `--Dry-Run`), and
+// Windows commands take them all; POSIX tools tell `-h` from `-H`, so there the case is exact.
+bool is(const Text& argument, const char* option, bool windowsStyle) {
+    return windowsStyle ? sameIgnoringAsciiCase(argument.c_str(), option)
+                        : std::strcmp(argument.c_str(), option) == 0;
+}
+
+// The ways a Windows user asks a console program for help: the Windows forms beside our own.
+bool asksForHelp(const Text& argument, bool windowsStyle) {
+    if (is(argument, "--help", windowsStyle) || is(argument, "-h", windowsStyle)) {
+        return true;
+    }
+    return windowsStyle && (is(argument, "/?", true) || is(argument, "-?", true) ||
+                            is(argument, "/h", true) || is(argument, "/help", true));
 }
 
 bool looksLikeAnOption(const Text& argument, bool windowsStyle) {
@@ -34,14 +48,13 @@ Options readOptions(const std::vector<Text>& arguments, bool windowsStyle) {
                 item = mended + Text("\\");
             }
             options.items.push_back(item);
-        } else if (is(argument, "--help") || is(argument, "-h") ||
-                   (windowsStyle && is(argument, "/?"))) {
+        } else if (asksForHelp(argument, windowsStyle)) {
             options.help = true;
-        } else if (is(argument, "--version")) {
+        } else if (is(argument, "--version", windowsStyle)) {
             options.version = true;
-        } else if (is(argument, "--dry-run")) {
+        } else if (is(argument, "--dry-run", windowsStyle)) {
             options.dryRun = true;
-        } else if (is(argument, "--no-backup")) {
+        } else if (is(argument, "--no-backup", windowsStyle)) {
             options.backup = false;
         } else if (options.refused.empty()) {
             options.refused = argument;

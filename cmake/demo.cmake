@@ -1,13 +1,20 @@
 # Script mode: cmake -DEXE=<cfgrenum> -DSAMPLE=<aircraft.cfg> -DDIR=<folder> -P demo.cmake
 # Copies the sample into DIR, runs the program there as a user would, then shows each header line
 # before and after.
+# Afresh each time: a folder left from an earlier demo would hide the warnings it means to show.
+file(REMOVE_RECURSE "${DIR}")
 file(MAKE_DIRECTORY "${DIR}")
 configure_file("${SAMPLE}" "${DIR}/aircraft.cfg" COPYONLY)
-# A real aircraft's folder holds the texture folders that its entries name.
+# A real aircraft's folder holds the texture folders that its entries name: all but one here. The
+# float version was pasted in without its folder, as pasted liveries often are, so that the demo
+# shows what the program warns of (with the title that the sample repeats).
+set(not_copied texture.floats)
 file(STRINGS "${SAMPLE}" textures REGEX "^texture=")
 foreach(texture IN LISTS textures)
     string(REGEX REPLACE "^texture=([^\r]*)\r?$" "texture.\\1" folder "${texture}")
-    file(MAKE_DIRECTORY "${DIR}/${folder}")
+    if(NOT folder STREQUAL not_copied)
+        file(MAKE_DIRECTORY "${DIR}/${folder}")
+    endif()
 endforeach()
 
 # `cmake --workflow` hands its steps no terminal on standard input, so the program would take the

@@ -39,4 +39,48 @@ TEST(Options, NamesTheFirstUnknownOptionAndTakesALoneDashForAnItem) {
     }
 }
 
+// What one argument read alone comes to.
+std::string readAlone(const char* argument, bool windowsStyle) {
+    const Options options = readOptions({Text(argument)}, windowsStyle);
+    if (!options.refused.empty()) {
+        return "refused";
+    }
+    if (!options.items.empty()) {
+        return "item";
+    }
+    return options.help      ? "help"
+           : options.version ? "version"
+           : options.dryRun  ? "dry run"
+           : !options.backup ? "no backup"
+                             : "nothing";
+}
+
+TEST(Options, WindowsTakesOptionsInAnyCaseAndItsOwnWaysOfAskingForHelp) {
+    const struct {
+        const char* argument;
+        const char* onWindows;
+        const char* onPosix;
+    } rows[] = {
+        {"--help", "help", "help"},
+        {"--HELP", "help", "refused"},
+        {"-H", "help", "refused"},
+        {"/?", "help", "item"},
+        {"-?", "help", "refused"},
+        {"/h", "help", "item"},
+        {"/H", "help", "item"},
+        {"/help", "help", "item"},
+        {"/Help", "help", "item"},
+        {"--Version", "version", "refused"},
+        {"--Dry-Run", "dry run", "refused"},
+        {"--NO-BACKUP", "no backup", "refused"},
+        // Case is forgiven, spelling is not: a near miss is still named.
+        {"--dryrun", "refused", "refused"},
+        {"/helpme", "refused", "item"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(readAlone(row.argument, true), row.onWindows) << row.argument;
+        EXPECT_EQ(readAlone(row.argument, false), row.onPosix) << row.argument;
+    }
+}
+
 }  // namespace
