@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "files/PathNames.h"
 #include "platform/Paths.h"
 #include "text/Decimal.h"
 #include "text/Template.h"
@@ -182,13 +183,6 @@ namespace {
 // closing separator; empty while they name paths in full.
 Text gShownFrom;
 Text gShownFromResolved;
-
-Text withClosingSeparator(Text folder) {
-    if (!folder.empty() && !isPathSeparator(folder.c_str()[folder.length() - 1])) {
-        folder += pathSeparator();
-    }
-    return folder;
-}
 
 // The rest of `full` after `folder`, when it lies below it.
 bool below(const Text& full, const Text& folder, Text& rest) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "files/Folders.h"
+#include "files/PathNames.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/Process.h"
@@ -425,13 +426,8 @@ bool learnRenames(ReplacementState& state, Renames& renames) {
 
 // A file that an interrupted run moved aside, beside `path`.
 Text contentLeftAside(const Text& path) {
-    std::int32_t nameAt = path.length();
-    while (nameAt > 0 && !isPathSeparator(path.c_str()[nameAt - 1])) {
-        --nameAt;
-    }
-    Text folder;
-    folder.append(path.c_str(), static_cast<std::size_t>(nameAt));
-    const char* const file = path.c_str() + nameAt;
+    const Text folder = folderOf(path);
+    const char* const file = path.c_str() + nameStart(path);
     const std::size_t stem = std::strlen(file);
     Text found;
     auto visit = [&](const ListedEntry& entry) {

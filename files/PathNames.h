@@ -21,6 +21,14 @@ inline Text folderOf(const Text& path) {
     return folder;
 }
 
+// `folder` with a separator at its end, unless it is empty or has one already.
+inline Text withClosingSeparator(Text folder) {
+    if (!folder.empty() && !isPathSeparator(folder.c_str()[folder.length() - 1])) {
+        folder += pathSeparator();
+    }
+    return folder;
+}
+
 inline Text joined(const Text& folder, const char* name) {
     Text path(folder);
     if (!folder.empty() && !isPathSeparator(folder.c_str()[folder.length() - 1])) {
