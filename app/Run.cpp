@@ -290,6 +290,9 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             // The list is as it was; the file's own lines still follow.
             listNotes.push_back(shownPath(path) + Text(": ") + worded(fault.cause()));
         }
+        // The file's own notes, before those of its package's list, which follow its last file
+        // but are not about it.
+        const bool notesOfItsOwn = !outcome.notes.empty();
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
         EntryWarnings warnings = warningsOn(
             path, sections, outcome, std::move(found.textures[index]), run.warnings.forFile());
@@ -314,10 +317,12 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
         // counted: the lines that ask something of the user are not to be buried.
         const bool nothingToSay = severalFiles && outcome.done && !outcome.written &&
                                   outcome.summary.entries > 0 && warnings.shown.empty() &&
-                                  warningsHidden == 0 && titleLines.empty() &&
-                                  outcome.notes.empty() && outcome.changes.empty();
+                                  warningsHidden == 0 && titleLines.empty() && !notesOfItsOwn &&
+                                  outcome.changes.empty();
         if (!nothingToSay) {
             report(path, outcome, warnings, warningsHidden, lines);
+        } else {
+            lines.insert(lines.end(), outcome.notes.begin(), outcome.notes.end());
         }
         for (const Text& change : outcome.changes) {
             lines.push_back(shownPath(path) + Text(": ") + change);
