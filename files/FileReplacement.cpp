@@ -1,5 +1,6 @@
 #include "files/FileReplacement.h"
 
+#include <cassert>
 #include <cstring>
 #include <utility>
 #include <vector>
@@ -153,6 +154,9 @@ bool fail(Replacement& replacement, Cause& why, CauseKind kind) {
 // Calling the steps out of order is a mistake in the program, not a fault of the file system,
 // and must not read to the user as one.
 bool misused(Replacement& replacement, Cause& why) {
+    // Caught where it is made in a build that checks itself; in the user's build the file is
+    // still left as it was, and the cause says whose fault that is.
+    assert(false && "a replacement's steps were taken out of order");
     return fail(replacement, why, CauseKind::stepsOutOfOrder);
 }
 
