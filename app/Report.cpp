@@ -210,16 +210,23 @@ void showPathsInFull() {
 
 Text shownPath(const Text& path) {
     Text full = fullPathOf(path);
+    if (full.length() > 2 && full.c_str()[full.length() - 1] == '.' &&
+        isPathSeparator(full.c_str()[full.length() - 2])) {
+        full = Text(full.c_str(), static_cast<std::size_t>(full.length() - 1));  // "Planes/."
+    }
     Text rest;
     if (below(full, gShownFrom, rest) || below(full, gShownFromResolved, rest)) {
         return rest;
     }
-    const std::int32_t length = full.length();
-    if (path.empty() && length > 1 && isPathSeparator(full.c_str()[length - 1]) &&
-        full.c_str()[length - 2] != ':' && !isPathSeparator(full.c_str()[length - 2])) {
-        full = Text(full.c_str(), static_cast<std::size_t>(length - 1));
+    // A folder is named without what closes it: "C:\\Planes", not "C:\\Planes\\" or "/home/me/.",
+    // as a console shows it.
+    std::int32_t length = full.length();
+    const char* text = full.c_str();
+    if (length > 1 && isPathSeparator(text[length - 1]) && text[length - 2] != ':' &&
+        !isPathSeparator(text[length - 2])) {
+        length -= 1;
     }
-    return full;
+    return length == full.length() ? full : Text(text, static_cast<std::size_t>(length));
 }
 
 Text lineOf(const PathNote& line) {
