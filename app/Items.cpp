@@ -155,7 +155,12 @@ class Collection : public WalkVisitor {
         here_.textures.listed = true;
         const bool taken = takeFile(place.path, here_, found_);
         nameLeftovers(place.path, here_, leftovers_);
-        here_ = FolderLook();
+        // Emptied for the next folder's listing.
+        for (Text& name : here_.file) {
+            name = Text();
+        }
+        here_.textures = TextureFolders();
+        here_.leftovers.clear();
         // A folder given that holds the file itself means that file alone.
         return place.depth > 0 || !taken;
     }
