@@ -311,8 +311,6 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
         // Nothing reads the sections past here: the report takes their memory over rather than
         // memory the process has yet to touch.
         discardSections(sections);
-        totals.warnings +=
-            static_cast<std::int32_t>(warnings.shown.size() + warningsHidden + titleLines.size());
         // Of a collection's files, one that was tidy and gives no cause for a word is only
         // counted: the lines that ask something of the user are not to be buried.
         const bool nothingToSay = severalFiles && outcome.done && !outcome.written &&
@@ -441,6 +439,7 @@ int runProgram(const std::vector<Text>& arguments) {
     const int status = allDone ? 0 : 1;
     settleExitStatus(status);
     if (considered > 1) {
+        totals.warnings = static_cast<std::int32_t>(run.warnings.counted());
         writeErrorLine(totalsLine(totals, settings.dryRun));
     }
     return endWith(status, settings.dryRun);

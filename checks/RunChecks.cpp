@@ -14,6 +14,7 @@ void WarningBudget::show(EntryWarnings& warnings) {
     }
     left_ -= warnings.shown.size();
     hidden_ += warnings.total - warnings.shown.size();
+    counted_ += warnings.total;
 }
 
 std::size_t WarningBudget::takeHidden() {

@@ -34,13 +34,20 @@ class WarningBudget {
 
     // Whether the run shows no more warnings: any more are hidden, each counted by hide().
     bool full() const { return left_ == 0; }
-    void hide() { ++hidden_; }
+    void hide() {
+        ++hidden_;
+        ++counted_;
+    }
     // Takes one warning to show, when the run is not full.
     void showOne() {
         if (left_ > 0) {
             --left_;
         }
+        ++counted_;
     }
+
+    // Every warning of the run so far, shown or only counted.
+    std::size_t counted() const { return counted_; }
 
     // Those hidden since the last call: each group of a file's lines ends with its own count.
     std::size_t takeHidden();
@@ -48,6 +55,7 @@ class WarningBudget {
   private:
     std::size_t left_;
     std::size_t hidden_ = 0;
+    std::size_t counted_ = 0;
 };
 
 // "and N more warnings like these", for `more` warnings hidden.
