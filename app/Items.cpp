@@ -147,6 +147,14 @@ class Collection : public WalkVisitor {
     Collection(ItemFiles& found, std::vector<PathNote>& leftovers)
         : found_(found), leftovers_(leftovers) {}
 
+    void starting(const WalkPlace&) override {
+        for (Text& name : here_.file) {
+            name = Text();
+        }
+        here_.textures = TextureFolders();
+        here_.leftovers.clear();
+    }
+
     void entry(const WalkPlace& place, const ListedEntry& entry) override {
         lookAt(place.path, entry, here_);
     }
@@ -155,12 +163,6 @@ class Collection : public WalkVisitor {
         here_.textures.listed = true;
         const bool taken = takeFile(place.path, here_, found_);
         nameLeftovers(place.path, here_, leftovers_);
-        // Emptied for the next folder's listing.
-        for (Text& name : here_.file) {
-            name = Text();
-        }
-        here_.textures = TextureFolders();
-        here_.leftovers.clear();
         // A folder given that holds the file itself means that file alone.
         return place.depth > 0 || !taken;
     }

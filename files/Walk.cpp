@@ -15,6 +15,7 @@ struct Walk {
     // Lists the folder at `place`, held as `held`, and walks those below it.
     bool folder(const WalkPlace& place, const HeldFolder& held, Text& reason) {
         std::vector<Text> below;
+        visitor.starting(place);
         auto visit = [&](const ListedEntry& entry) {
             visitor.entry(place, entry);
             if (entry.kind == EntryKind::folder && place.depth < kDeepest) {
@@ -62,6 +63,7 @@ std::vector<Text> filesBelow(const Text& folder, std::size_t most, std::vector<W
         std::vector<Text> found;
         std::vector<WalkError>* errors = nullptr;
 
+        void starting(const WalkPlace&) override {}
         void entry(const WalkPlace& place, const ListedEntry& entry) override {
             if (entry.kind == EntryKind::file && found.size() < most) {
                 found.push_back(place.relative + Text(entry.name));

@@ -6,8 +6,8 @@
 // - It goes kDeepest folders down at most: packages put an aircraft three folders below their
 //   own, and a collection keeps each aircraft a folder or two below it, so eight leaves room for
 //   any layout without walking a whole disk.
-// - Links are neither followed nor reported as entries worth taking: nothing is reached twice and
-//   no loop is walked.
+// - Links are never followed: nothing is reached twice and no loop is walked. The visitor is told
+//   every entry, links too, as the listing says what each is.
 // - It goes down by handle: each folder is opened through the one above it, never by its path
 //   again, so that a folder swapped for a link after its parent was listed is never entered.
 // - The folders below each folder are walked by name, so that the files come in the same order
@@ -42,6 +42,9 @@ struct WalkError {
 class WalkVisitor {
   public:
     virtual ~WalkVisitor() = default;
+    // Before a folder is listed: a listing that fails part way has told some entries already,
+    // which belong to no folder that is looked at.
+    virtual void starting(const WalkPlace& place) = 0;
     // Each entry of a folder, in the folder's own order.
     virtual void entry(const WalkPlace& place, const ListedEntry& entry) = 0;
     // Once a folder is listed: whether to walk the folders below it.

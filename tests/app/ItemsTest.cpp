@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Items.h"
+#include "tests/files/ReplaceWith.h"
 #include "tests/support/Platform.h"
 #include "tests/support/TempFolder.h"
 
@@ -72,6 +73,25 @@ TEST(Items, OfNamesDifferingInLetterCaseTheFirstInByteOrderIsTaken) {
         ASSERT_EQ(files.size(), 1u) << dropped;
         EXPECT_EQ(files[0].filename(), "AIRCRAFT.CFG") << dropped;
     }
+}
+
+}  // namespace
+
+namespace {
+
+// A folder whose listing fails part way tells nothing of itself to the next folder: b's own file
+// is taken, and nothing of a's.
+TEST(Items, AListingThatFailsPartWayLeavesTheNextFolderItsOwn) {
+    TempFolder folder;
+    fs::create_directories(folder / "Coll" / "a");
+    fs::create_directories(folder / "Coll" / "b");
+    writeBytes(folder / "Coll" / "a" / "aircraft.cfg", "");
+    writeBytes(folder / "Coll" / "b" / "sim.cfg", "");
+    // Coll's listing, then a's, which fails once it has told its entries.
+    const CallsDouble failing(Interference::Renames::all, Fault::listPartWay, 1);
+    const std::vector<fs::path> files = filesOf(folder / "Coll");
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].filename(), "sim.cfg") << files[0];
 }
 
 }  // namespace

@@ -111,8 +111,12 @@ os::Calls doubled() {
     calls.listHeld = [](const HeldFolder& folder,
                         void (*visit)(void* context, const ListedEntry& entry), void* context,
                         os::SystemError& error) {
-        return failsNow(Fault::listFolder) ? (error = kInjected, false)
-                                           : real().listHeld(folder, visit, context, error);
+        if (failsNow(Fault::listFolder)) {
+            error = kInjected;
+            return false;
+        }
+        const bool listed = real().listHeld(folder, visit, context, error);
+        return failsNow(Fault::listPartWay) ? (error = kInjected, false) : listed;
     };
     calls.holdFolderIn = [](const HeldFolder& parent, const char* name, HeldFolder& held,
                             os::SystemError& error) {

@@ -23,6 +23,7 @@ enum class Fault {
     removeProbe,  // only the removal of the files that learn what renames the system offers
     identity,
     listFolder,   // a listing, by path or of a held folder
+    listPartWay,  // a listing of a held folder that tells its entries, then fails
     holdFolderIn  // the opening of a folder below a held one
 };
 
