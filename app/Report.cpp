@@ -18,7 +18,7 @@ constexpr const char* kRunGenerator = "; run the package's layout generator";
 struct NoteRow {
     NoteKind kind;
     // The words, with the note's facts in braces: {entry}, {names}, {size}, {recorded}, {count},
-    // {cause} (worded inside the sentence) and {fault}.
+    // {cause} (worded inside the sentence), {fault} and {reason}.
     const char* words;
     const char* advice;  // what follows them: what the user may do about it, or nothing
 };

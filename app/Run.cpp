@@ -243,8 +243,9 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
     return warnings;
 }
 
-// Every line on standard error names the file by its full path, so that the user can find it.
-// `hidden` of the file's own warnings were only counted.
+// Every line on standard error names the file as shownPath() does (in full, or in a collection
+// from the folder given), so that the user can find it. `hidden` of the file's own warnings were
+// only counted.
 void report(const Text& path, const Outcome& outcome, const EntryWarnings& warnings,
             std::size_t hidden, std::vector<Text>& lines) {
     const Text prefix = shownPath(path) + Text(": ");
@@ -358,8 +359,12 @@ namespace {
 // The run's last words, the same however it ended: the report line that scripts read, whatever
 // was said on standard error, and the prompt. A console opened by double-click closes with the
 // program, so the result waits for a key.
+// Whether the run is a dry run, for its last words however it ends.
+bool gDryRun = false;
+
 // A dry run that went well wrote nothing, and says so where scripts and users read the outcome.
-int endWith(int status, bool dryRun = false) {
+int endWith(int status) {
+    const bool dryRun = gDryRun;
     std::cout << (status != 0 ? "an error occured while trying to process the files\n"
                   : dryRun    ? "Dry run: nothing was written\n"
                               : "All aircraft renumbered and written successfully\n");
@@ -384,6 +389,7 @@ int runProgram(const std::vector<Text>& arguments) {
     }
     Settings settings;
     settings.dryRun = options.dryRun;
+    gDryRun = options.dryRun;
     settings.backup = options.backup;
     bool allDone = true;
     RunState run;
@@ -442,7 +448,7 @@ int runProgram(const std::vector<Text>& arguments) {
         totals.warnings = static_cast<std::int32_t>(run.warnings.counted());
         writeErrorLine(totalsLine(totals, settings.dryRun));
     }
-    return endWith(status, settings.dryRun);
+    return endWith(status);
 }
 
 int endAfterUnexpectedFault(const char* what) {

@@ -63,10 +63,14 @@ std::int64_t ticksOf(const FILETIME& time) {
 Status identityOf(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
     Status identity;
     const DWORD attributes = info.dwFileAttributes;
-    identity.kind = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
-                    : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
-                    : GetFileType(file) == FILE_TYPE_DISK            ? EntryKind::file
-                                                                     : EntryKind::other;
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    const bool aLink = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                       GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof tag) &&
+                       isALink(attributes, tag.ReparseTag);
+    identity.kind = aLink                                          ? EntryKind::link
+                    : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::folder
+                    : GetFileType(file) == FILE_TYPE_DISK          ? EntryKind::file
+                                                                   : EntryKind::other;
     identity.readOnly = (info.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
     identity.device = info.dwVolumeSerialNumber;
     identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;

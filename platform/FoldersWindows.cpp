@@ -13,11 +13,65 @@
 
 namespace {
 
-// What a listing's attributes say a name is.
-EntryKind kindOfListed(DWORD attributes) {
-    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 ? EntryKind::link
-           : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0   ? EntryKind::folder
-                                                            : EntryKind::file;
+// What a listing's attributes and reparse tag say a name is.
+EntryKind kindOfListed(DWORD attributes, DWORD reparseTag) {
+    return isALink(attributes, reparseTag)                ? EntryKind::link
+           : (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::folder
+                                                          : EntryKind::file;
+}
+
+// The entries of one block of a listing by handle, of `Info` (FILE_FULL_DIR_INFO or
+// FILE_ID_BOTH_DIR_INFO, which share the fields read here), but "." and "..".
+template <typename Info>
+void visitBlock(const unsigned char* block, void (*visit)(void* context, const ListedEntry& entry),
+                void* context) {
+    for (std::size_t at = 0;;) {
+        const auto* found = reinterpret_cast<const Info*>(block + at);
+        const int length = static_cast<int>(found->FileNameLength / sizeof(wchar_t));
+        const bool dots = (length == 1 && found->FileName[0] == L'.') ||
+                          (length == 2 && found->FileName[0] == L'.' && found->FileName[1] == L'.');
+        if (!dots) {
+            const Text name = utf8FromWide(found->FileName, length);
+            ListedEntry listed;
+            listed.name = name.c_str();
+            listed.length = static_cast<std::size_t>(name.length());
+            // For a reparse point, the field of extended attributes' size holds its tag.
+            listed.kind = kindOfListed(found->FileAttributes, found->EaSize);
+            visit(context, listed);
+        }
+        if (found->NextEntryOffset == 0) {
+            return;
+        }
+        at += found->NextEntryOffset;
+    }
+}
+
+enum class Listed { yes, unsupported, failed };
+
+// Lists the folder held as `h`, from its start, in blocks of `Info`.
+template <typename Info>
+Listed listByHandle(HANDLE h, FILE_INFO_BY_HANDLE_CLASS restart, FILE_INFO_BY_HANDLE_CLASS next,
+                    void (*visit)(void* context, const ListedEntry& entry), void* context,
+                    DWORD& error) {
+    std::vector<unsigned char> buffer(std::size_t{64} << 10);
+    FILE_INFO_BY_HANDLE_CLASS asked = restart;
+    for (;;) {
+        if (!GetFileInformationByHandleEx(h, asked, buffer.data(),
+                                          static_cast<DWORD>(buffer.size()))) {
+            const DWORD ended = GetLastError();
+            if (ended == ERROR_NO_MORE_FILES || ended == ERROR_FILE_NOT_FOUND) {
+                return Listed::yes;
+            }
+            if (asked == restart &&
+                (ended == ERROR_INVALID_PARAMETER || ended == ERROR_NOT_SUPPORTED)) {
+                return Listed::unsupported;  // a system older than the class asked for
+            }
+            error = ended;
+            return Listed::failed;
+        }
+        asked = next;
+        visitBlock<Info>(buffer.data(), visit, context);
+    }
 }
 
 }  // namespace
@@ -53,7 +107,7 @@ bool listFolder(const Text& folder, void (*visit)(void* context, const ListedEnt
         ListedEntry listed;
         listed.name = name.c_str();
         listed.length = static_cast<std::size_t>(name.length());
-        listed.kind = kindOfListed(attributes);
+        listed.kind = kindOfListed(attributes, found.dwReserved0);  // the reparse tag
         visit(context, listed);
     } while (FindNextFileW(search, &found));
     const DWORD ended = GetLastError();
@@ -102,20 +156,19 @@ Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held,
                        FILE_OPEN_FOR_BACKUP_INTENT);
     if (opened < 0) {
         const DWORD failed = RtlNtStatusToDosError(opened);
-        if (failed == ERROR_FILE_NOT_FOUND || failed == ERROR_PATH_NOT_FOUND ||
-            failed == ERROR_DIRECTORY) {
-            return Hold::notAFolder;  // gone, or a file now
+        if (failed == ERROR_DIRECTORY) {
+            return Hold::notAFolder;  // a file now
         }
         error = failed;
         return Hold::failed;
     }
-    FILE_BASIC_INFO basic{};
-    if (!GetFileInformationByHandleEx(h, FileBasicInfo, &basic, sizeof basic)) {
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!GetFileInformationByHandleEx(h, FileAttributeTagInfo, &tag, sizeof tag)) {
         error = GetLastError();
         CloseHandle(h);
         return Hold::failed;
     }
-    if ((basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) {
+    if (isALink(tag.FileAttributes, tag.ReparseTag)) {
         CloseHandle(h);
         return Hold::notAFolder;
     }
@@ -126,41 +179,21 @@ Hold holdFolderIn(const HeldFolder& parent, const char* name, HeldFolder& held,
 bool listHeld(const HeldFolder& folder, void (*visit)(void* context, const ListedEntry& entry),
               void* context, SystemError& error) {
     // Listed through the handle, from its start every time: never by a path, which may lead
-    // elsewhere by now.
+    // elsewhere by now. The full class leaves out the short names that the other fetches; systems
+    // before Windows 8 know only the other.
     HANDLE h = reinterpret_cast<HANDLE>(folder.handle);
-    std::vector<unsigned char> buffer(std::size_t{64} << 10);
-    FILE_INFO_BY_HANDLE_CLASS asked = FileIdBothDirectoryRestartInfo;
-    for (;;) {
-        if (!GetFileInformationByHandleEx(h, asked, buffer.data(),
-                                          static_cast<DWORD>(buffer.size()))) {
-            const DWORD ended = GetLastError();
-            if (ended == ERROR_NO_MORE_FILES || ended == ERROR_FILE_NOT_FOUND) {
-                return true;
-            }
-            error = ended;
-            return false;
-        }
-        asked = FileIdBothDirectoryInfo;
-        for (std::size_t at = 0;;) {
-            const auto* found = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(&buffer[at]);
-            const int length = static_cast<int>(found->FileNameLength / sizeof(wchar_t));
-            const bool dots =
-                (length == 1 && found->FileName[0] == L'.') ||
-                (length == 2 && found->FileName[0] == L'.' && found->FileName[1] == L'.');
-            if (!dots) {
-                const Text name = utf8FromWide(found->FileName, length);
-                ListedEntry listed;
-                listed.name = name.c_str();
-                listed.length = static_cast<std::size_t>(name.length());
-                listed.kind = kindOfListed(found->FileAttributes);
-                visit(context, listed);
-            }
-            if (found->NextEntryOffset == 0) {
-                break;
-            }
-            at += found->NextEntryOffset;
-        }
+    DWORD failed = 0;
+    Listed listed = listByHandle<FILE_FULL_DIR_INFO>(h, FileFullDirectoryRestartInfo,
+                                                     FileFullDirectoryInfo, visit, context, failed);
+    if (listed == Listed::unsupported) {
+        listed = listByHandle<FILE_ID_BOTH_DIR_INFO>(
+            h, FileIdBothDirectoryRestartInfo, FileIdBothDirectoryInfo, visit, context, failed);
     }
+    if (listed != Listed::yes) {
+        error = failed;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace os::native

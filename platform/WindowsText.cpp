@@ -220,3 +220,8 @@ std::wstring finalWidePath(const std::wstring& path) {
     }
     return withoutLongPrefix(name);
 }
+
+bool isALink(unsigned long attributes, unsigned long reparseTag) {
+    return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+           IsReparseTagNameSurrogate(reparseTag);
+}

@@ -28,3 +28,8 @@ std::wstring apiWidePath(const Text& path);
 // that cannot be told. Hosts that give a name leading elsewhere (Wine drops a trailing dot from
 // it) are not believed: the name must lead back to the very file.
 std::wstring finalWidePath(const std::wstring& path);
+
+// Whether a name with these attributes and reparse tag stands for another name: a symbolic link or
+// a junction. Other reparse points (a compressed, deduplicated or cloud-held file or folder) are
+// the file or folder itself, and are taken as such.
+bool isALink(unsigned long attributes, unsigned long reparseTag);
