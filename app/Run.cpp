@@ -91,9 +91,10 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
             }
         }
         outcome.memoryHeld = memoryOfSections(sections);
-        const bool nothingToDo =
-            outcome.summary.entries == 0 ||
-            (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0);
+        // Entries numbered already are left as they are, whatever their line ends: rewriting a
+        // file only to give it CR LF would leave a backup, and an edited list, in a package that
+        // is not the user's, for nothing the simulator needs.
+        const bool nothingToDo = outcome.summary.headersChanged == 0;
         if (settings.dryRun) {
             // Everything but the writing: no file, list or backup is touched.
             outcome.done = true;
@@ -203,14 +204,6 @@ Text summaryOf(const Outcome& outcome) {
     }
     if (!outcome.written) {
         return counted + Text("already ") + numbered + Text("; the file was not rewritten");
-    }
-    if (summary.headersChanged == 0) {
-        Text said = counted + Text("already ") + numbered +
-                    Text("; only its line ends were rewritten, as CR LF");
-        if (!outcome.backup.empty()) {
-            said += Text("; the old content is in ") + outcome.backup;
-        }
-        return said;
     }
     Text said = counted + numbered + Text("; ") + toDecimal(summary.headersChanged) +
                 Text(summary.headersChanged == 1 ? " header changed" : " headers changed");

@@ -170,10 +170,11 @@ RunOptions withFileSizeLimit(long bytes) {
     return options;
 }
 
-// Large enough that writing its new content passes a small file size limit part-way.
+// Large enough that writing its new content passes a small file size limit part-way; numbered
+// from 1, so that it must be rewritten at all.
 std::string manyEntries() {
     std::string file;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 1; i <= 2000; ++i) {
         file += "[fltsim." + std::to_string(i) + "]\nkey=value\n";
     }
     return file;
