@@ -215,9 +215,10 @@ Text summaryOf(const Outcome& outcome) {
 
 // The lines that follow the summary: what will still hide an entry, the first few kept.
 // `textures` are the folders beside the file, where the listing that found the file told them.
-// At most `most` are kept as warnings.
+// At most `most` are kept as warnings. In a package, the folder that the file names as its
+// base_container is listed too: the base aircraft's textures serve this one.
 EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome,
-                         TextureFolders textures, std::size_t most) {
+                         TextureFolders textures, std::size_t most, bool inPackage) {
     EntryWarnings warnings;
     if (!outcome.done || outcome.summary.entries == 0) {
         return warnings;
@@ -227,6 +228,19 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
         if (!folders.listed) {
             folders.listed =
                 foldersIn(folderOf(path), kTextureFolderPrefix, folders.names, folders.why);
+        }
+        folders.inPackage = inPackage;
+        const EntryValue base = inPackage ? baseContainerIn(sections) : EntryValue();
+        if (base.set && !base.chars.empty()) {
+            // Written "..\X" or "../X", from the aircraft's folder.
+            Text folder = folderOf(path);
+            for (const char c : base.chars) {
+                const char kept = c == '\\' || c == '/' ? pathSeparator() : c;
+                folder.append(&kept, 1);
+            }
+            Text why;  // a base that cannot be listed is taken as one that may hold anything
+            folders.baseNamed = true;
+            folders.baseListed = foldersIn(folder, kTextureFolderPrefix, folders.baseNames, why);
         }
         warnings = entryWarnings(sections, folders, most,
                                  static_cast<std::size_t>(outcome.summary.entries));
@@ -273,6 +287,8 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
     Outcome outcome = tidyFile(path, sections, settings, run.memory, statusOncePlaced);
     std::vector<Text> lines;  // what is said of the file, written at once
     try {
+        Text entryInPackage;
+        const Text packageRoot = packages.packageOf(index, entryInPackage);
         if (outcome.listed) {
             packages.record(index, outcome.state);
         }
@@ -284,8 +300,9 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             listNotes.push_back(shownPath(path) + Text(": ") + worded(fault.cause()));
         }
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
-        EntryWarnings warnings = warningsOn(
-            path, sections, outcome, std::move(found.textures[index]), run.warnings.forFile());
+        EntryWarnings warnings =
+            warningsOn(path, sections, outcome, std::move(found.textures[index]),
+                       run.warnings.forFile(), !packageRoot.empty());
         run.warnings.show(warnings);
         const std::size_t warningsHidden = run.warnings.takeHidden();
         std::vector<Text> titleLines;
@@ -409,8 +426,9 @@ int runProgram(const std::vector<Text>& arguments) {
         considered = files + found.refusals.size();
         run.warnings = WarningBudget(files);
         const bool progress = files > kProgressAfter && errorIsConsole();
-        // A dry run touches no list.
-        PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files, found.resolved);
+        // A dry run records no file, so it touches no list; it still needs to know which files
+        // are in a package, whose checks differ.
+        PackageLists packages(found.files, found.resolved);
         for (std::size_t i = 0; i < files; ++i) {
             if (progress) {
                 showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +
