@@ -287,8 +287,8 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
     Outcome outcome = tidyFile(path, sections, settings, run.memory, statusOncePlaced);
     std::vector<Text> lines;  // what is said of the file, written at once
     try {
-        Text entryInPackage;
-        const Text packageRoot = packages.packageOf(index, entryInPackage);
+        PlaceInPackage place;
+        const Text packageRoot = packages.packageOf(index, place.path);
         if (outcome.listed) {
             packages.record(index, outcome.state);
         }
@@ -310,10 +310,15 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             // The table counts against the run's memory, less what the file's own sections hold.
             MemoryBudget& memory = run.memory;
             const std::int64_t held = outcome.memoryHeld;
+            if (!packageRoot.empty()) {
+                // Named as any folder is, without its closing separator.
+                place.package = shownPath(
+                    Text(packageRoot.c_str(), static_cast<std::size_t>(packageRoot.length() - 1)));
+            }
             run.titles.warnOfTitlesInOtherFiles(
                 shownPath(path), sections, run.warnings,
                 [&memory, held](std::int64_t bytes) { return memory.forInputOf(bytes) - held; },
-                titleLines);
+                titleLines, place);
         }
         // Nothing reads the sections past here: the report takes their memory over rather than
         // memory the process has yet to touch.

@@ -463,6 +463,9 @@ constexpr Wording kWordings[] = {
      "{entry} uses texture={value}, but there is no folder {folder} beside the file, so the "
      "simulator paints it wrongly or hides it; did you mean {near}? add the folder {folder}, or "
      "correct the texture= line"},
+    {WarningKind::samePathInAnotherPackage,
+     "the file {value} is in two packages, {file} and {first}, so the simulator loads only one "
+     "of them; remove one of the packages"},
 };
 
 constexpr const char* kArguments[] = {"entry", "first", "file", "value", "folder", "near"};

@@ -64,10 +64,13 @@ enum class WarningKind {
     sameTitleInAnotherFile,
     // as missingTextureFolder, where one folder beside the file, `near`, is named almost alike
     missingTextureFolderNearMiss,
+    // the packages `file` (this file's) and `first` both hold a file at the path `value`: the
+    // simulator merges them into one tree, where one hides the other
+    samePathInAnotherPackage,
 };
 
 constexpr std::size_t kWarningKinds =
-    static_cast<std::size_t>(WarningKind::missingTextureFolderNearMiss) + 1;
+    static_cast<std::size_t>(WarningKind::samePathInAnotherPackage) + 1;
 
 struct Warning {
     WarningKind kind = WarningKind::noTitle;
