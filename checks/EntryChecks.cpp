@@ -344,17 +344,30 @@ char foldedChar(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// `name` in ASCII lower case, without the marks that a name typed by hand most often gets wrong:
-// "N208-PX", "n208 px" and "N208_PX" are one name to the user.
-std::string markless(std::string_view name) {
-    std::string kept;
-    kept.reserve(name.size());
-    for (const char c : name) {
-        if (c != '-' && c != '_' && c != '.' && c != ' ') {
-            kept.push_back(foldedChar(c));
+bool isMark(char c) {
+    return c == '-' || c == '_' || c == '.' || c == ' ';
+}
+
+// Whether `a` and `b` are one name once ASCII letter case and the marks that a name typed by hand
+// most often gets wrong are set aside: "N208-PX", "n208 px" and "N208_PX" are one name to the
+// user. Compared as they stand, since a folder may hold a great many names to compare.
+bool sameButForMarks(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (;;) {
+        while (i < a.size() && isMark(a[i])) {
+            ++i;
+        }
+        while (j < b.size() && isMark(b[j])) {
+            ++j;
+        }
+        if (i == a.size() || j == b.size()) {
+            return i == a.size() && j == b.size();
+        }
+        if (foldedChar(a[i++]) != foldedChar(b[j++])) {
+            return false;
         }
     }
-    return kept;
 }
 
 // Whether `a` and `b`, in ASCII lower case, are at most two characters apart: as many inserted,
@@ -391,7 +404,6 @@ bool withinTwoEdits(std::string_view a, std::string_view b) {
 // empty when none is, or when several are and a guess would mislead.
 Text onlyNearMiss(const Text& names, const Text& wanted) {
     const std::string_view want(wanted.c_str(), static_cast<std::size_t>(wanted.length()));
-    const std::string wantMarkless = markless(want);
     std::string_view found;
     std::size_t count = 0;
     const char* name = names.c_str();
@@ -403,7 +415,7 @@ Text onlyNearMiss(const Text& names, const Text& wanted) {
             slash = end;
         }
         const std::string_view chars(name, static_cast<std::size_t>(slash - name));
-        if (!chars.empty() && (withinTwoEdits(chars, want) || markless(chars) == wantMarkless)) {
+        if (!chars.empty() && (sameButForMarks(chars, want) || withinTwoEdits(chars, want))) {
             found = chars;
             ++count;
         }
