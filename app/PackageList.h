@@ -40,6 +40,17 @@ class PackageLists {
     // path first.
     std::vector<Text> settleAfter(std::size_t index, MemoryBudget& memory, std::int64_t held);
 
+    // The folder of the package that file `index` of the run is in, with its closing separator,
+    // and in `entry` the file's path there; empty for a file of no package. Asked before the file
+    // is recorded, which takes its path over.
+    Text packageOf(std::size_t index, Text& entry) const {
+        if (index >= found_.size() || found_[index].package < 0) {
+            return Text();
+        }
+        entry = found_[index].entry;
+        return packages_[static_cast<std::size_t>(found_[index].package)].found.root;
+    }
+
   private:
     // A recorded file of a package, until its list is settled.
     struct Pending {

@@ -91,9 +91,10 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
             }
         }
         outcome.memoryHeld = memoryOfSections(sections);
-        const bool nothingToDo =
-            outcome.summary.entries == 0 ||
-            (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0);
+        // Entries numbered already are left as they are, whatever their line ends: rewriting a
+        // file only to give it CR LF would leave a backup, and an edited list, in a package that
+        // is not the user's, for nothing the simulator needs.
+        const bool nothingToDo = outcome.summary.headersChanged == 0;
         if (settings.dryRun) {
             // Everything but the writing: no file, list or backup is touched.
             outcome.done = true;
@@ -204,14 +205,6 @@ Text summaryOf(const Outcome& outcome) {
     if (!outcome.written) {
         return counted + Text("already ") + numbered + Text("; the file was not rewritten");
     }
-    if (summary.headersChanged == 0) {
-        Text said = counted + Text("already ") + numbered +
-                    Text("; only its line ends were rewritten, as CR LF");
-        if (!outcome.backup.empty()) {
-            said += Text("; the old content is in ") + outcome.backup;
-        }
-        return said;
-    }
     Text said = counted + numbered + Text("; ") + toDecimal(summary.headersChanged) +
                 Text(summary.headersChanged == 1 ? " header changed" : " headers changed");
     if (!outcome.backup.empty()) {
@@ -222,9 +215,10 @@ Text summaryOf(const Outcome& outcome) {
 
 // The lines that follow the summary: what will still hide an entry, the first few kept.
 // `textures` are the folders beside the file, where the listing that found the file told them.
-// At most `most` are kept as warnings.
+// At most `most` are kept as warnings. In a package, the folder that the file names as its
+// base_container is listed too: the base aircraft's textures serve this one.
 EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Outcome& outcome,
-                         TextureFolders textures, std::size_t most) {
+                         TextureFolders textures, std::size_t most, bool inPackage) {
     EntryWarnings warnings;
     if (!outcome.done || outcome.summary.entries == 0) {
         return warnings;
@@ -234,6 +228,19 @@ EntryWarnings warningsOn(const Text& path, const SectionList& sections, const Ou
         if (!folders.listed) {
             folders.listed =
                 foldersIn(folderOf(path), kTextureFolderPrefix, folders.names, folders.why);
+        }
+        folders.inPackage = inPackage;
+        const EntryValue base = inPackage ? baseContainerIn(sections) : EntryValue();
+        if (base.set && !base.chars.empty()) {
+            // Written "..\X" or "../X", from the aircraft's folder.
+            Text folder = folderOf(path);
+            for (const char c : base.chars) {
+                const char kept = c == '\\' || c == '/' ? pathSeparator() : c;
+                folder.append(&kept, 1);
+            }
+            Text why;  // a base that cannot be listed is taken as one that may hold anything
+            folders.baseNamed = true;
+            folders.baseListed = foldersIn(folder, kTextureFolderPrefix, folders.baseNames, why);
         }
         warnings = entryWarnings(sections, folders, most,
                                  static_cast<std::size_t>(outcome.summary.entries));
@@ -281,6 +288,8 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
     Outcome outcome = tidyFile(path, sections, settings, run.memory, statusOncePlaced);
     std::vector<Text> lines;  // what is said of the file, written at once
     try {
+        PlaceInPackage place;
+        const Text packageRoot = packages.packageOf(index, place.path);
         if (outcome.listed) {
             packages.record(index, outcome.state);
         }
@@ -295,8 +304,9 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
         // but are not about it.
         const bool notesOfItsOwn = !outcome.notes.empty();
         outcome.notes.insert(outcome.notes.end(), listNotes.begin(), listNotes.end());
-        EntryWarnings warnings = warningsOn(
-            path, sections, outcome, std::move(found.textures[index]), run.warnings.forFile());
+        EntryWarnings warnings =
+            warningsOn(path, sections, outcome, std::move(found.textures[index]),
+                       run.warnings.forFile(), !packageRoot.empty());
         run.warnings.show(warnings);
         const std::size_t warningsHidden = run.warnings.takeHidden();
         std::vector<Text> titleLines;
@@ -304,10 +314,15 @@ bool tidyAndReport(ItemFiles& found, std::size_t index, const Settings& settings
             // The table counts against the run's memory, less what the file's own sections hold.
             MemoryBudget& memory = run.memory;
             const std::int64_t held = outcome.memoryHeld;
+            if (!packageRoot.empty()) {
+                // Named as any folder is, without its closing separator.
+                place.package = shownPath(
+                    Text(packageRoot.c_str(), static_cast<std::size_t>(packageRoot.length() - 1)));
+            }
             run.titles.warnOfTitlesInOtherFiles(
                 shownPath(path), sections, run.warnings,
                 [&memory, held](std::int64_t bytes) { return memory.forInputOf(bytes) - held; },
-                titleLines);
+                titleLines, place);
         }
         // Nothing reads the sections past here: the report takes their memory over rather than
         // memory the process has yet to touch.
@@ -425,8 +440,9 @@ int runProgram(const std::vector<Text>& arguments) {
         considered = files + found.refusals.size();
         run.warnings = WarningBudget(files);
         const bool progress = files > kProgressAfter && errorIsConsole();
-        // A dry run touches no list.
-        PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files, found.resolved);
+        // A dry run records no file, so it touches no list; it still needs to know which files
+        // are in a package, whose checks differ.
+        PackageLists packages(found.files, found.resolved);
         for (std::size_t i = 0; i < files; ++i) {
             if (progress) {
                 showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +

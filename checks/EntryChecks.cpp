@@ -103,13 +103,15 @@ std::string_view valueIn(const char* from, const char* to) {
 }
 
 // Reads `value` from the line chars[at, end) (its blanks before the key skipped) when the line
-// sets `key`, which is in lower-case letters, and no earlier line did.
+// sets `key`, which is in lower-case letters and '_', and no earlier line did.
 bool readsKey(const char* at, const char* end, std::string_view key, EntryValue& value) {
     if (static_cast<std::size_t>(end - at) <= key.size()) {
         return false;
     }
     for (const char letter : key) {
-        if ((*at++ | 0x20) != letter) {  // a letter in either case, and nothing else
+        // A letter in either case, and nothing else: no byte ORed with 0x20 gives a '_'.
+        const char c = *at++;
+        if (c != letter && (c | 0x20) != letter) {
             return false;
         }
     }
@@ -302,6 +304,8 @@ struct FolderSet {
     bool has(std::string_view value, std::uint64_t hash) const {
         return value.empty() ? plain : suffixes.contains(value, hash);
     }
+
+    bool empty() const { return !plain && suffixes.size() == 0; }
 };
 
 // The first '\n' in [at, end), or end. The lines are short, so a call would cost more than the
@@ -334,6 +338,89 @@ bool isChecked(std::string_view texture) {
 
 Text textOf(std::string_view chars) {
     return chars.empty() ? Text() : Text(chars.data(), chars.size());
+}
+
+char foldedChar(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool isMark(char c) {
+    return c == '-' || c == '_' || c == '.' || c == ' ';
+}
+
+// Whether `a` and `b` are one name once ASCII letter case and the marks that a name typed by hand
+// most often gets wrong are set aside: "N208-PX", "n208 px" and "N208_PX" are one name to the
+// user. Compared as they stand, since a folder may hold a great many names to compare.
+bool sameButForMarks(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    for (;;) {
+        while (i < a.size() && isMark(a[i])) {
+            ++i;
+        }
+        while (j < b.size() && isMark(b[j])) {
+            ++j;
+        }
+        if (i == a.size() || j == b.size()) {
+            return i == a.size() && j == b.size();
+        }
+        if (foldedChar(a[i++]) != foldedChar(b[j++])) {
+            return false;
+        }
+    }
+}
+
+// Whether `a` and `b`, in ASCII lower case, are at most two characters apart: as many inserted,
+// removed or changed as it takes, counted by the usual table row by row.
+bool withinTwoEdits(std::string_view a, std::string_view b) {
+    constexpr std::size_t kMost = 2;
+    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > kMost) {
+        return false;
+    }
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        std::size_t least = row[0];
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            const std::size_t changed =
+                diagonal + (foldedChar(a[i - 1]) == foldedChar(b[j - 1]) ? 0 : 1);
+            row[j] = std::min({changed, above + 1, row[j - 1] + 1});
+            least = std::min(least, row[j]);
+            diagonal = above;
+        }
+        if (least > kMost) {
+            return false;  // no later row can come back under
+        }
+    }
+    return row[b.size()] <= kMost;
+}
+
+// The one folder among `names` (as TextureFolders holds them) that is a near miss of `wanted`;
+// empty when none is, or when several are and a guess would mislead.
+Text onlyNearMiss(const Text& names, const Text& wanted) {
+    const std::string_view want(wanted.c_str(), static_cast<std::size_t>(wanted.length()));
+    std::string_view found;
+    std::size_t count = 0;
+    const char* name = names.c_str();
+    const char* const end = name + names.length();
+    for (const char* slash = nullptr; name < end && count < 2; name = slash + 1) {
+        slash =
+            static_cast<const char*>(std::memchr(name, '/', static_cast<std::size_t>(end - name)));
+        if (slash == nullptr) {
+            slash = end;
+        }
+        const std::string_view chars(name, static_cast<std::size_t>(slash - name));
+        if (!chars.empty() && (sameButForMarks(chars, want) || withinTwoEdits(chars, want))) {
+            found = chars;
+            ++count;
+        }
+    }
+    return count == 1 ? textOf(found) : Text();
 }
 
 // How far ahead of a body the walk over the list asks for memory, and how much it keeps asked for
@@ -384,9 +471,16 @@ constexpr Wording kWordings[] = {
     {WarningKind::sameTitleInAnotherFile,
      "{entry} has the title \"{value}\", as {first} in {file} has, so the simulator shows only "
      "one of them; give one of them a title of its own"},
+    {WarningKind::missingTextureFolderNearMiss,
+     "{entry} uses texture={value}, but there is no folder {folder} beside the file, so the "
+     "simulator paints it wrongly or hides it; did you mean {near}? add the folder {folder}, or "
+     "correct the texture= line"},
+    {WarningKind::samePathInAnotherPackage,
+     "the file {value} is in two packages, {file} and {first}, so the simulator loads only one "
+     "of them; remove one of the packages"},
 };
 
-constexpr const char* kArguments[] = {"entry", "first", "file", "value", "folder"};
+constexpr const char* kArguments[] = {"entry", "first", "file", "value", "folder", "near"};
 
 // The table has a row for every kind, in order, and each brace opens an argument that a Warning
 // gives: a new kind or a misspelt argument fails the build rather than a user's run.
@@ -428,10 +522,51 @@ EntryValues valuesIn(const Text& body) {
     return values;
 }
 
+// Whether `header` opens the [VARIATION] section, in any ASCII letter case.
+bool opensVariation(const Text& header) {
+    std::string_view line(header.c_str(), static_cast<std::size_t>(header.length()));
+    while (!line.empty() && isBlank(line.front())) {
+        line.remove_prefix(1);
+    }
+    return startsIgnoringCase(line, "[variation]");
+}
+
+EntryValue baseContainerIn(const SectionList& list) {
+    EntryValue base;
+    for (const Section* section = list.head; section != nullptr; section = section->next) {
+        if (!opensVariation(section->header)) {
+            continue;
+        }
+        const char* line = section->body.c_str();
+        const char* const end = line + section->body.length();
+        while (line < end) {
+            const char* const lineEnd = lineEndIn(line, end);
+            while (line < lineEnd && isBlank(*line)) {
+                ++line;
+            }
+            if (readsKey(line, lineEnd, "base_container", base)) {
+                return base;
+            }
+            line = lineEnd + 1;
+        }
+    }
+    return base;
+}
+
 EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folders,
                             std::size_t most, std::size_t entries) {
     const FolderSet folderSet(folders.names);
     const bool lookForFolders = folders.listed && folderSet.suffixes.size() != 0;
+    // In a package, an aircraft's folder without a texture folder of its own takes them all from
+    // the package it overrides.
+    const bool texturesElsewhere = folders.inPackage && folders.listed && folderSet.empty();
+    const bool baseNamed = folders.inPackage && folders.baseNamed;
+    const FolderSet baseSet(folders.baseNames);  // views of the names, which outlive it
+    // Whether the base's folder may hold what is missing beside the file: when it could not be
+    // listed (most often it is another package's, not on this disk), nothing can be told.
+    auto inBase = [&](std::string_view value) {
+        return baseNamed && (!folders.baseListed || baseSet.has(value, foldedHash(value)));
+    };
     FoldedNames titles;
     EntryWarnings warnings;
     // Only the findings that will be shown are kept; the rest are counted.
@@ -471,7 +606,7 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
         if (read.textureChecked) {
             if (!folders.listed) {
                 texturesUnchecked = true;
-            } else if (!folderSet.has(texture.chars, read.textureHash)) {
+            } else if (!folderSet.has(texture.chars, read.textureHash) && !inBase(texture.chars)) {
                 find(WarningKind::missingTextureFolder, read.entry, nullptr, texture.chars);
             }
         }
@@ -511,7 +646,10 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
         Read& read = reads[readCount++ % kLookAhead];
         read.entry = s;
         read.values = valuesIn(s->body);
-        read.textureChecked = read.values.texture.set && isChecked(read.values.texture.chars);
+        // In a package an empty texture= names the base aircraft's texture folder.
+        read.textureChecked = read.values.texture.set && isChecked(read.values.texture.chars) &&
+                              !texturesElsewhere &&
+                              !(folders.inPackage && read.values.texture.chars.empty());
         read.titleHash = 0;
         read.textureHash = 0;
         if (read.values.title.set) {
@@ -552,6 +690,12 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
             warning.first = entryName(finding.first->header);
         }
         warning.value = textOf(finding.value);
+        if (finding.kind == WarningKind::missingTextureFolder) {
+            warning.near = onlyNearMiss(folders.names, textureFolderFor(warning.value));
+            if (!warning.near.empty()) {
+                warning.kind = WarningKind::missingTextureFolderNearMiss;
+            }
+        }
         warnings.shown.push_back(std::move(warning));
     }
     return warnings;
@@ -571,13 +715,15 @@ const std::vector<TemplatePiece>& piecesOf(WarningKind kind) {
 
 void appendWordingOf(Text& line, const Warning& warning) {
     const std::vector<TemplatePiece>& pieces = piecesOf(warning.kind);
-    const Text folder = warning.kind == WarningKind::missingTextureFolder
+    const Text folder = warning.kind == WarningKind::missingTextureFolder ||
+                                warning.kind == WarningKind::missingTextureFolderNearMiss
                             ? textureFolderFor(warning.value)
                             : Text();
     // Room for the whole line at once: each argument stands in it at most twice.
-    std::int64_t room = std::int64_t{line.length()} + 1 +
-                        2 * (std::int64_t{warning.entry.length()} + warning.first.length() +
-                             warning.file.length() + warning.value.length() + folder.length());
+    std::int64_t room =
+        std::int64_t{line.length()} + 1 +
+        2 * (std::int64_t{warning.entry.length()} + warning.first.length() + warning.file.length() +
+             warning.value.length() + folder.length() + warning.near.length());
     for (const TemplatePiece& piece : pieces) {
         room += static_cast<std::int64_t>(piece.words.size());
     }
@@ -594,6 +740,9 @@ void appendWordingOf(Text& line, const Warning& warning) {
         }
         if (name == "folder") {
             return folder;
+        }
+        if (name == "near") {
+            return warning.near;
         }
         return warning.file;
     });

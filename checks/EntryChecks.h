@@ -26,6 +26,11 @@ struct EntryValues {
 };
 EntryValues valuesIn(const Text& body);
 
+// The folder that the file's [VARIATION] section names as base_container, read as valuesIn reads
+// a value: the aircraft this one builds on, whose textures it may use. Not set when no
+// [VARIATION] section names one.
+EntryValue baseContainerIn(const SectionList& list);
+
 // The folders whose names the texture check needs: those beside the file whose names start with
 // this, in any ASCII letter case.
 constexpr const char* kTextureFolderPrefix = "texture";
@@ -37,6 +42,16 @@ struct TextureFolders {
     // Those whose names start with kTextureFolderPrefix (others may be here too), each followed
     // by a '/'.
     Text names;
+    // The file is in a package. The simulator merges every package into one tree, so an
+    // aircraft there may take its textures from another package: the base game's, or the one it
+    // builds on. An empty texture= then names the base aircraft's texture folder, and an
+    // aircraft's folder without any texture folder takes them all from elsewhere.
+    bool inPackage = false;
+    // In a package whose file names a base_container: whether that folder could be listed (it is
+    // often in a package that is not on this disk), and its texture folders, as `names` holds them.
+    bool baseNamed = false;
+    bool baseListed = false;
+    Text baseNames;
 };
 
 // What will keep an entry from showing. Each kind is worded by appendWordingOf.
@@ -47,10 +62,15 @@ enum class WarningKind {
     texturesNotChecked,    // the folder beside the file could not be listed, for reason `value`
     // `entry` has the title `value`, as `first` in another file of the run, `file`, has
     sameTitleInAnotherFile,
+    // as missingTextureFolder, where one folder beside the file, `near`, is named almost alike
+    missingTextureFolderNearMiss,
+    // the packages `file` (this file's) and `first` both hold a file at the path `value`: the
+    // simulator merges them into one tree, where one hides the other
+    samePathInAnotherPackage,
 };
 
 constexpr std::size_t kWarningKinds =
-    static_cast<std::size_t>(WarningKind::sameTitleInAnotherFile) + 1;
+    static_cast<std::size_t>(WarningKind::samePathInAnotherPackage) + 1;
 
 struct Warning {
     WarningKind kind = WarningKind::noTitle;
@@ -58,6 +78,7 @@ struct Warning {
     Text first;  // sameTitle, sameTitleInAnotherFile: the first entry with that title
     Text file;   // sameTitleInAnotherFile: the file that holds `first`
     Text value;  // the title, the texture value, or why the folder could not be listed
+    Text near;   // missingTextureFolderNearMiss: the folder the user most likely meant
 };
 
 struct EntryWarnings {
@@ -72,7 +93,11 @@ struct EntryWarnings {
 //   entry with that title;
 // - an entry whose texture=V names a folder texture.V (texture when V is empty) that is not among
 //   `folders`, matched in ASCII letter case as Windows does. Values with a path separator are not
-//   checked.
+//   checked. In a package, neither is an empty value, nor any value when the file has no texture
+//   folder beside it at all; and where a base_container is named, a folder missing beside the
+//   file is warned of only when the base's folder was listed and lacks it too. When exactly one
+//   folder beside the file is a near miss of the one named (the same once letter case, '-', '_',
+//   '.' and spaces are set aside, or at most two characters apart), the warning names it.
 // When the folders could not be listed, the texture check is skipped, and one finding ahead of the
 // rest says why, if any entry had a texture to check. The first `most` are kept as warnings, with
 // their arguments; the rest are only counted. `entries`, the number of entries where it is known,

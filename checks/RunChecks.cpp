@@ -45,12 +45,41 @@ std::int64_t costOfTitle(std::size_t titleLength, const Text& file, const Text& 
 // one to warn of or count past the cap, so that only aircraft entries are counted.
 void RunTitles::warnOfTitlesInOtherFiles(const Text& file, const SectionList& sections,
                                          WarningBudget& budget, const TitleAllowance& allowance,
-                                         std::vector<Text>& lines) {
+                                         std::vector<Text>& lines, const PlaceInPackage& place) {
     if (leftOut_) {
         return;
     }
     try {
         std::string folded;  // reused from title to title
+        std::size_t placeId = 0;
+        if (!place.path.empty()) {
+            folded.assign(place.path.c_str(), static_cast<std::size_t>(place.path.length()));
+            foldAsciiCase(&folded[0], folded.size());
+            const auto met = places_.find(folded);
+            if (met == places_.end()) {
+                const std::int64_t cost = costOfTitle(folded.size(), place.package, Text());
+                if (bytes_ + cost > allowance(bytes_ + cost)) {
+                    throw std::bad_alloc();
+                }
+                placeId = places_.size() + 1;
+                places_.emplace(folded, Place{place.package, placeId});
+                bytes_ += cost;
+            } else {
+                placeId = met->second.id;
+                // The same package twice (through a link, say) is the same file, not a pair.
+                if (!(met->second.package == place.package)) {
+                    budget.showOne();
+                    Warning warning;
+                    warning.kind = WarningKind::samePathInAnotherPackage;
+                    warning.file = place.package;
+                    warning.first = met->second.package;
+                    warning.value = place.path;
+                    Text line = file + Text(": ");
+                    appendWordingOf(line, warning);
+                    lines.push_back(std::move(line));
+                }
+            }
+        }
         for (const Section* section = sections.head; section != nullptr; section = section->next) {
             const EntryValue title = valuesIn(section->body).title;
             if (!title.set || title.chars.empty()) {
@@ -59,7 +88,8 @@ void RunTitles::warnOfTitlesInOtherFiles(const Text& file, const SectionList& se
             folded.assign(title.chars.data(), title.chars.size());
             foldAsciiCase(&folded[0], folded.size());
             const auto first = table_.find(folded);
-            if (first != table_.end() && first->second.file == file) {
+            if (first != table_.end() &&
+                (first->second.file == file || (placeId != 0 && first->second.place == placeId))) {
                 continue;
             }
             const Text entry = entryName(section->header);
@@ -75,7 +105,7 @@ void RunTitles::warnOfTitlesInOtherFiles(const Text& file, const SectionList& se
                 if (bytes_ + cost > allowance(bytes_ + cost)) {
                     throw std::bad_alloc();
                 }
-                table_.emplace(folded, Origin{file, entry});
+                table_.emplace(folded, Origin{file, entry, placeId});
                 bytes_ += cost;
                 continue;
             }
@@ -92,6 +122,7 @@ void RunTitles::warnOfTitlesInOtherFiles(const Text& file, const SectionList& se
         }
     } catch (const std::bad_alloc&) {
         std::unordered_map<std::string, Origin>().swap(table_);  // gives its memory back
+        std::unordered_map<std::string, Place>().swap(places_);
         bytes_ = 0;
         leftOut_ = true;
         lines.push_back(file +

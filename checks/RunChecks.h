@@ -65,6 +65,14 @@ Text moreWarnings(std::size_t more);
 // what a run may take can depend on how much it asks for.
 using TitleAllowance = std::function<std::int64_t(std::int64_t bytes)>;
 
+// Where a file stands to the simulator, which merges every package into one tree: its package's
+// folder, as shown, and its path in the package, with '/' separators. Both empty for a file of no
+// package.
+struct PlaceInPackage {
+    Text package;
+    Text path;
+};
+
 // The titles met so far in a run, folded to ASCII lower case as the simulator compares them, with
 // the file and entry that had each first. The simulator keys aircraft by title across everything
 // it loads, so two files that share one hide one another.
@@ -76,9 +84,13 @@ class RunTitles {
     // cap holds them. Past it they are only counted, and a last line says how many. The table is
     // held to `allowance`; when it would not fit, titles are compared no more, its memory goes back
     // to the run, and one line says so.
+    //
+    // Files at one `place` (the same path, in any ASCII letter case, in two packages) are one file
+    // to the simulator, which loads only one of them: one line says so, naming both packages, and
+    // their titles are not compared with each other, as renaming one would not help.
     void warnOfTitlesInOtherFiles(const Text& file, const SectionList& sections,
                                   WarningBudget& budget, const TitleAllowance& allowance,
-                                  std::vector<Text>& lines);
+                                  std::vector<Text>& lines, const PlaceInPackage& place = {});
 
     std::size_t size() const { return table_.size(); }
     std::int64_t bytes() const { return bytes_; }
@@ -88,8 +100,15 @@ class RunTitles {
     struct Origin {
         Text file;
         Text entry;
+        std::size_t place = 0;  // of the file, counted from 1 in places_; 0 for no package
+    };
+    // The first package met at each place, by its path folded to ASCII lower case.
+    struct Place {
+        Text package;
+        std::size_t id = 0;
     };
     std::unordered_map<std::string, Origin> table_;
+    std::unordered_map<std::string, Place> places_;
     std::int64_t bytes_ = 0;  // what the table takes, about
     bool leftOut_ = false;    // the titles did not fit, and are compared no more
 };

@@ -115,6 +115,24 @@ TEST(Dialogue, DoesWhatTheArgumentsAskAndOnlyThat) {
     }
 }
 
+// A dry run knows which files are in a package, whose textures may live in another package: an
+// aircraft's folder there without texture folders is not warned of, and nothing is written.
+TEST(Dialogue, ADryRunChecksTexturesAsThePackageHasThem) {
+    TempFolder folder;
+    const std::string list = "{\"content\": []}";
+    const std::string file = "[fltsim.0]\r\ntitle=A\r\ntexture=Club\r\n";
+    writeBytes(folder / "layout.json", list);
+    writeBytes(folder / "manifest.json", "{}");
+    writeBytes(folder / "aircraft.cfg", file);
+    RunOptions options;
+    options.arguments = {"--dry-run"};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err.find("texture=Club"), std::string::npos) << run.err;
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), file);
+    EXPECT_EQ(readBytes(folder / "layout.json"), list);
+}
+
 // A closed console must not cost the exit status that says the file was rewritten.
 TEST(Dialogue, ReportsTheOutcomeByStatusWhenTheOutputIsClosed) {
     TempFolder folder;
@@ -170,10 +188,11 @@ RunOptions withFileSizeLimit(long bytes) {
     return options;
 }
 
-// Large enough that writing its new content passes a small file size limit part-way.
+// Large enough that writing its new content passes a small file size limit part-way; numbered
+// from 1, so that it must be rewritten at all.
 std::string manyEntries() {
     std::string file;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 1; i <= 2000; ++i) {
         file += "[fltsim." + std::to_string(i) + "]\nkey=value\n";
     }
     return file;

@@ -50,6 +50,7 @@ struct Expected {
     const char* entry;
     const char* first;
     const char* value;
+    const char* near = "";
 };
 
 TextureFolders listed(const char* names) {
@@ -89,7 +90,7 @@ TEST(EntryWarnings, NameWhatHidesAnEntry) {
          "[fltsim.2]\ntitle=C\ntexture=Red\n[fltsim.3]\ntitle=D\ntexture=..\\x\n"
          "[fltsim.4]\ntitle=E\ntexture=a/b\n[fltsim.5]\ntitle=F\ntexture=TEXTURE.club\n",
          listed("TEXTURE.club/Texture/textures.Red/model/"),
-         {{K::missingTextureFolder, "[fltsim.2]", "", "Red"},
+         {{K::missingTextureFolderNearMiss, "[fltsim.2]", "", "Red", "textures.Red"},
           {K::missingTextureFolder, "[fltsim.5]", "", "TEXTURE.club"}}},
         {"[fltsim.0]\ntitle=A\ntexture=\n",
          listed("texture./texture../"),
@@ -101,6 +102,17 @@ TEST(EntryWarnings, NameWhatHidesAnEntry) {
          {{K::texturesNotChecked, "", "", "Permission denied"},
           {K::noTitle, "[fltsim.0]", "", ""}}},
         {"[fltsim.0]\ntitle=A\ntexture=..\\A\n", unlisted, {}},
+        // A near miss is named when it is the only one: by marks and letter case alone, however
+        // many, or by at most two characters.
+        {"[fltsim.0]\ntitle=A\ntexture=N208PX\n[fltsim.1]\ntitle=B\ntexture=n-2-0-8 p.x\n"
+         "[fltsim.2]\ntitle=C\ntexture=Bleu\n[fltsim.3]\ntitle=D\ntexture=Gren\n"
+         "[fltsim.4]\ntitle=E\ntexture=Orange\n",
+         listed("texture.N208-PX/texture.Blue/texture.Green/texture.Greek/texture.Ocean/"),
+         {{K::missingTextureFolderNearMiss, "[fltsim.0]", "", "N208PX", "texture.N208-PX"},
+          {K::missingTextureFolderNearMiss, "[fltsim.1]", "", "n-2-0-8 p.x", "texture.N208-PX"},
+          {K::missingTextureFolderNearMiss, "[fltsim.2]", "", "Bleu", "texture.Blue"},
+          {K::missingTextureFolder, "[fltsim.3]", "", "Gren"},
+          {K::missingTextureFolder, "[fltsim.4]", "", "Orange"}}},
     };
     for (const auto& row : rows) {
         SectionList list = sectionsOf(row.file);
@@ -114,6 +126,75 @@ TEST(EntryWarnings, NameWhatHidesAnEntry) {
             EXPECT_STREQ(got.entry.c_str(), want.entry) << row.file << " #" << i;
             EXPECT_STREQ(got.first.c_str(), want.first) << row.file << " #" << i;
             EXPECT_STREQ(got.value.c_str(), want.value) << row.file << " #" << i;
+            EXPECT_STREQ(got.near.c_str(), want.near) << row.file << " #" << i;
+        }
+        releaseSections(list);
+    }
+}
+
+// A package's aircraft may take its textures from another package, which the simulator merges
+// with it; outside a package, the folders beside the file are all there is.
+TEST(EntryWarnings, InAPackageTexturesMayComeFromElsewhere) {
+    const char* const file =
+        "[VARIATION]\nbase_container = \"..\\Base\"\n"
+        "[fltsim.0]\ntitle=A\ntexture=\n[fltsim.1]\ntitle=B\ntexture=Shared\n";
+    TextureFolders beside = listed("texture.Own/");
+    TextureFolders none = listed("");
+    TextureFolders baseUnlisted = beside;
+    baseUnlisted.baseNamed = true;
+    TextureFolders baseHasIt = baseUnlisted;
+    baseHasIt.baseListed = true;
+    baseHasIt.baseNames = "TEXTURE.shared/";
+    TextureFolders baseLacksIt = baseHasIt;
+    baseLacksIt.baseNames = "texture.Other/";
+    const struct {
+        bool inPackage;
+        TextureFolders folders;
+        std::vector<const char*> values;  // of the missing texture folders warned of
+    } rows[] = {
+        {false, beside, {"", "Shared"}},
+        {true, beside, {"Shared"}},  // an empty texture= is the base aircraft's
+        {false, none, {"", "Shared"}},
+        {true, none, {}},  // an override without texture folders of its own
+        {true, baseUnlisted, {}},
+        {true, baseHasIt, {}},
+        {true, baseLacksIt, {"Shared"}},
+        {false, baseHasIt, {"", "Shared"}},
+    };
+    for (const auto& row : rows) {
+        SectionList list = sectionsOf(file);
+        TextureFolders folders = row.folders;
+        folders.inPackage = row.inPackage;
+        const EntryWarnings found = entryWarnings(list, folders, 100);
+        std::vector<const char*> values;
+        for (const Warning& warning : found.shown) {
+            EXPECT_EQ(warning.kind, WarningKind::missingTextureFolder);
+            values.push_back(warning.value.c_str());
+        }
+        ASSERT_EQ(values.size(), row.values.size()) << row.inPackage << " " << folders.baseNames;
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            EXPECT_STREQ(values[i], row.values[i]);
+        }
+        releaseSections(list);
+    }
+}
+
+// base_container is read from [VARIATION] only, as any value is read.
+TEST(BaseContainerIn, ReadsTheVariationSection) {
+    const struct {
+        const char* file;
+        const char* base;  // none when not set
+    } rows[] = {
+        {"[VARIATION]\nbase_container = \"..\\Base\"\n", "..\\Base"},
+        {"[fltsim.0]\ntitle=A\n  [Variation] ; copied\nBASE_Container=../Base ; note\n", "../Base"},
+        {"[general]\nbase_container=..\\Base\n[variation]\nbase_containers=x\n", nullptr},
+    };
+    for (const auto& row : rows) {
+        SectionList list = sectionsOf(row.file);
+        const EntryValue base = baseContainerIn(list);
+        EXPECT_EQ(base.set, row.base != nullptr) << row.file;
+        if (base.set && row.base != nullptr) {
+            EXPECT_EQ(base.chars, row.base) << row.file;
         }
         releaseSections(list);
     }

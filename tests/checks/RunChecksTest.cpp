@@ -60,11 +60,11 @@ struct Loaded {
 const TitleAllowance kAmple = [](std::int64_t) { return std::int64_t{1} << 30; };
 
 std::vector<std::string> titleLines(RunTitles& titles, const char* file, const char* content,
-                                    WarningBudget& budget,
-                                    const TitleAllowance& allowance = kAmple) {
+                                    WarningBudget& budget, const TitleAllowance& allowance = kAmple,
+                                    const PlaceInPackage& place = {}) {
     const Loaded loaded(content);
     std::vector<Text> lines;
-    titles.warnOfTitlesInOtherFiles(file, loaded.list, budget, allowance, lines);
+    titles.warnOfTitlesInOtherFiles(file, loaded.list, budget, allowance, lines, place);
     std::vector<std::string> got;
     got.reserve(lines.size());
     for (const Text& line : lines) {
@@ -96,6 +96,29 @@ TEST(RunTitles, WarnOfATitleAnEarlierFileHas) {
         (std::vector<std::string>{
             "C: [fltsim.4] has the title \"Gen\", as [fltsim.0] in B has" + std::string(kLike),
             "C: [fltsim.5] has the title \"Club\", as [fltsim.0] in A has" + std::string(kLike)}));
+}
+
+// Two packages with a file at one path (in any letter case) replace one another: one line names
+// both, and their titles are not compared with each other, but still with other files'. The same
+// package met twice is the same file.
+TEST(RunTitles, TwoPackagesAtOnePathAreOneLineNotTitleClashes) {
+    RunTitles titles;
+    WarningBudget budget(4);
+    const char* const file = "[fltsim.0]\ntitle=Club\n[fltsim.1]\ntitle=Own\n";
+    const TitleAllowance& ample = kAmple;
+    EXPECT_EQ(titleLines(titles, "P/a.cfg", file, budget, ample, {"P", "SimObjects/A/a.cfg"}),
+              std::vector<std::string>{});
+    EXPECT_EQ(titleLines(titles, "Q/a.cfg", file, budget, ample, {"Q", "simobjects/a/A.CFG"}),
+              std::vector<std::string>{"Q/a.cfg: the file simobjects/a/A.CFG is in two packages, "
+                                       "Q and P, so the simulator loads only one of them; remove "
+                                       "one of the packages"});
+    EXPECT_EQ(titleLines(titles, "P/b.cfg", file, budget, ample, {"P", "SimObjects/A/a.cfg"}),
+              std::vector<std::string>{});
+    EXPECT_EQ(titleLines(titles, "R/a.cfg", "[fltsim.0]\ntitle=own\n", budget, ample,
+                         {"R", "SimObjects/B/a.cfg"}),
+              std::vector<std::string>{"R/a.cfg: [fltsim.0] has the title \"own\", as [fltsim.1] "
+                                       "in P/a.cfg has" +
+                                       std::string(kLike)});
 }
 
 // Past the run's cap such warnings are counted, in a line of their own after those shown.
