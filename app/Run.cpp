@@ -94,10 +94,14 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
         const bool nothingToDo =
             outcome.summary.entries == 0 ||
             (sections.lineEndsAsWritten && outcome.summary.headersChanged == 0);
+        asFound.holdsEntries = outcome.summary.entries != 0;
         if (settings.dryRun) {
-            // Everything but the writing: no file, list or backup is touched.
+            // Everything but the writing: no file, list or backup is touched, and the package's
+            // list is read to tell what its edit would do.
             outcome.done = true;
             outcome.written = !nothingToDo;
+            outcome.listed = true;
+            outcome.state = asFound;
             return;
         }
         if (nothingToDo) {
@@ -107,7 +111,6 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
             if (statusOncePlaced >= 0) {
                 settleExitStatus(statusOncePlaced);  // whatever becomes of the list
             }
-            asFound.holdsEntries = outcome.summary.entries != 0;
             outcome.listed = true;
             outcome.state = asFound;
             return;
@@ -416,8 +419,8 @@ int runProgram(const std::vector<Text>& arguments) {
         considered = files + found.refusals.size();
         run.warnings = WarningBudget(files);
         const bool progress = files > kProgressAfter && errorIsConsole();
-        // A dry run touches no list.
-        PackageLists packages(settings.dryRun ? std::vector<Text>() : found.files, found.resolved);
+        // A dry run writes no list, but tells what it would do to each.
+        PackageLists packages(found.files, found.resolved, settings.dryRun);
         for (std::size_t i = 0; i < files; ++i) {
             if (progress) {
                 showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +
