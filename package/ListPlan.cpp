@@ -469,11 +469,11 @@ bool planListEdit(const std::string& list, const std::vector<PackageFile>& files
             continue;
         }
         bool readWhole = false;
-        for (std::string folder = folderOf(key); !folder.empty();
+        for (std::string folder = folderOf(key);;
              folder = folderOf(folder.substr(0, folder.size() - 1))) {
             const auto place = places.find(folder);
-            if (place != places.end()) {
-                readWhole = place->second;
+            if (place != places.end() || folder.empty()) {
+                readWhole = place != places.end() && place->second;
                 break;
             }
         }
