@@ -38,8 +38,8 @@ struct DiskFile {
     std::int64_t size = 1;
     std::int64_t ticks = 7;
 };
-PackageDisk diskOf(std::vector<const char*> folders, std::vector<DiskFile> files,
-                   std::vector<const char*> unread = {}) {
+PackageDisk diskOf(const std::vector<const char*>& folders, const std::vector<DiskFile>& files,
+                   const std::vector<const char*>& unread = {}) {
     PackageDisk disk;
     for (const char* folder : folders) {
         disk.folders.emplace_back(folder);
