@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <map>
 #include <new>
 #include <string>
 #include <utility>
@@ -11,6 +12,7 @@
 #include "app/Report.h"
 #include "files/FileReplacement.h"
 #include "files/Folders.h"
+#include "files/PathNames.h"
 #include "files/Walk.h"
 #include "platform/Paths.h"
 #include "text/AsciiCase.h"
@@ -76,41 +78,82 @@ std::size_t asSize(std::int64_t bytes) {
                      static_cast<std::uint64_t>(bytes), std::numeric_limits<std::size_t>::max()));
 }
 
-bool startsWith(const Text& text, const Text& start) {
-    return std::strncmp(text.c_str(), start.c_str(), static_cast<std::size_t>(start.length())) == 0;
-}
-
-// Whether `name` ends in ".bak", in any ASCII letter case: a backup, of this program's or of the
-// user's, which the simulator need not load.
-bool isABackup(const Text& name) {
-    const std::size_t length = static_cast<std::size_t>(name.length());
-    return length >= 4 && equalIgnoringAsciiCase(name.c_str() + length - 4, ".bak", 4);
-}
-
-// The files in the aircraft's folder, by their paths in the package, but for the file itself,
-// which gets a note of its own; its new content, which stands beside it under a temporary name
-// (the file's own name and ".tmp") until it is put in place; backups; and this program, which the
-// user may have copied there to run it.
-std::vector<Text> filesBeside(const Text& root, const Text& folder, const Text& relative,
-                              const Text& program, std::size_t most) {
-    std::vector<Text> files;
-    const Text folderInPackage = pathInPackage(root, folder, isPathSeparator);
-    std::vector<WalkError> unreadable;  // passed over: a list is not mended on a guess
-    for (const Text& inside : filesBelow(folder, most, unreadable)) {
-        Text path = folderInPackage + inside;
-        if (isABackup(inside) || (!program.empty() && resolvedPathOf(folder + inside) == program)) {
-            continue;
-        }
-        if (!startsWith(path, relative) ||
-            (path.length() != relative.length() &&
-             std::strncmp(path.c_str() + relative.length(), ".tmp", 4) != 0)) {
-            files.push_back(std::move(path));
-        }
+// Whether `name` is one of the program's own files that a replacement leaves beside a file for
+// a moment, or that an ended run left: its temporary files and the old content moved aside.
+bool isOwnTemporary(const char* name, std::size_t length) {
+    const char* stem = std::strstr(name, ".tmp-");
+    if (stem == nullptr) {
+        return false;
     }
-    // The order the user sees, whatever the folder's.
-    std::sort(files.begin(), files.end(),
-              [](const Text& a, const Text& b) { return std::strcmp(a.c_str(), b.c_str()) < 0; });
-    return files;
+    const Leftover kind = leftoverOf(name, length, static_cast<std::size_t>(stem - name));
+    return kind == Leftover::temporary || kind == Leftover::contentAside;
+}
+
+// Adds to `disk` what the aircraft's folder `folder` (resolved, with its closing separator) holds,
+// to the walk's depth: each regular file with its size and time, and each folder with whether it
+// was read whole. At most `most` files are taken; past them no folder counts as read whole.
+void addFolder(const Text& root, const Text& folder, const Text& program, std::size_t most,
+               PackageDisk& disk) {
+    struct Found : WalkVisitor {
+        Text inPackage;  // the aircraft's folder in the package
+        Text program;    // this program's file, links resolved
+        std::size_t most = 0;
+        PackageDisk* disk = nullptr;
+        std::map<std::string, bool> places;  // by their paths below the aircraft's folder
+        bool full = false;
+
+        // A listing that fails part way has told real files: they are listed, but its folder
+        // stays not read whole, so nothing below it is taken for gone.
+        void starting(const WalkPlace&) override {}
+        void entry(const WalkPlace& place, const ListedEntry& entry) override {
+            const Text relative = place.relative + Text(entry.name);
+            if (entry.kind == EntryKind::file) {
+                if (isOwnTemporary(entry.name, entry.length) ||
+                    (!program.empty() &&
+                     std::strcmp(program.c_str() + nameStart(program), entry.name) == 0 &&
+                     resolvedPathOf(joined(place.path, entry.name)) == program)) {
+                    return;  // the program, which the user may have copied there to run it
+                }
+                bool there = false;
+                os::Status status;
+                Text reason;
+                if (disk->files.size() >= most) {
+                    full = true;
+                } else if (statusOf(joined(place.path, entry.name), os::Links::notFollowed, there,
+                                    status, reason) &&
+                           there && status.kind == EntryKind::file) {
+                    disk->files.push_back(
+                        FileOnDisk{inPackage + relative, status.size, status.lastWriteTicks});
+                } else {
+                    // Gone or changed since the folder was listed: neither listed nor removed.
+                    places.emplace((relative + Text("/")).c_str(), false);
+                }
+            } else {
+                // A folder, read whole once it is listed; a link, never.
+                places.emplace((relative + Text("/")).c_str(), false);
+            }
+        }
+        bool listed(const WalkPlace& place) override {
+            places[place.relative.c_str()] = !full;
+            return !full;
+        }
+        void failed(const WalkError&) override {}  // its folder stays not read whole
+    } found;
+    found.inPackage = pathInPackage(root, folder, isPathSeparator);
+    found.program = program;
+    found.most = most;
+    found.disk = &disk;
+    found.places.emplace("", false);
+    HeldFolder held;
+    Text reason;
+    if (holdFolder(folder, held, reason)) {
+        walkFolder(folder, held, found, reason);
+    }
+    for (const auto& place : found.places) {
+        disk.places.push_back(
+            PlaceOnDisk{found.inPackage + Text(place.first.c_str()), place.second && !found.full});
+    }
+    disk.folders.push_back(found.inPackage);
 }
 
 // Whether `folder` is a package's: it holds both files that make one.
@@ -129,7 +172,9 @@ bool isPackageFolder(const Text& folder) {
 
 }  // namespace
 
-PackageLists::PackageLists(const std::vector<Text>& files, const std::vector<Text>& resolved) {
+PackageLists::PackageLists(const std::vector<Text>& files, const std::vector<Text>& resolved,
+                           bool dryRun)
+    : dryRun_(dryRun) {
     std::vector<Text> full;
     full.reserve(files.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
@@ -145,7 +190,6 @@ PackageLists::PackageLists(const std::vector<Text>& files, const std::vector<Tex
 }
 
 void PackageLists::record(std::size_t index, const ListedFile& state) {
-    // A run that touches no list (a dry run) gives no files.
     if (index >= found_.size() || found_[index].package < 0) {
         return;
     }
@@ -193,15 +237,17 @@ std::vector<Text> PackageLists::settleAfter(std::size_t index, MemoryBudget& mem
     Replacement layout;
     bool placed = false;  // the new list is in place: whatever follows, it is not "still old"
     try {
-        // A package's files hold at most kMostFiles beside them, however many aircraft it has.
+        // What the aircraft's folders hold, each walked once, however many files it has.
         const Text program = programFile();
         std::vector<PackageFile> files = filesOf();
-        std::size_t besideCount = 0;
+        PackageDisk disk;
+        std::vector<Text> walked;
         for (std::size_t i = 0; i < files.size(); ++i) {
-            if (files[i].state.holdsEntries && besideCount < kMostFiles) {
-                files[i].beside = filesBeside(root, pending[i].folder, files[i].entry, program,
-                                              kMostFiles - besideCount);
-                besideCount += files[i].beside.size();
+            const Text& folder = pending[i].folder;
+            if (files[i].state.holdsEntries && disk.files.size() < kMostFiles &&
+                std::find(walked.begin(), walked.end(), folder) == walked.end()) {
+                addFolder(root, folder, program, kMostFiles, disk);
+                walked.push_back(folder);
             }
         }
         // What cannot be read or replaced leaves every entry as it was.
@@ -219,14 +265,15 @@ std::vector<Text> PackageLists::settleAfter(std::size_t index, MemoryBudget& mem
         }
         ListPlan plan;
         const std::int64_t copies = 2 * static_cast<std::int64_t>(bytes.bytes.size());
-        if (!planListEdit(bytes.bytes, files, asSize(memoryBudget - copies), plan, why)) {
+        if (!planListEdit(bytes.bytes, files, disk, asSize(memoryBudget - copies), plan, why)) {
             abandonReplacement(layout);
             addListNotes(list, plan.facts, &why, notes);
             return notes;
         }
-        if (!plan.edited) {
+        if (!plan.edited || dryRun_) {
+            // A dry run tells what the edit would do, and writes nothing.
             abandonReplacement(layout);
-            addListNotes(list, plan.facts, nullptr, notes);
+            addListNotes(list, plan.facts, nullptr, notes, dryRun_);
             return notes;
         }
         std::string().swap(bytes.bytes);

@@ -27,7 +27,9 @@ class PackageLists {
     // The run's files, in the order they are handled. Finds the package of each, from its path
     // with links resolved, so that a package is found through a link to a file or its folder:
     // `resolved[i]` where the caller has it already, otherwise resolved here.
-    explicit PackageLists(const std::vector<Text>& files, const std::vector<Text>& resolved = {});
+    // In a dry run the lists are read and what their edits would do is told, but none is written.
+    explicit PackageLists(const std::vector<Text>& files, const std::vector<Text>& resolved = {},
+                          bool dryRun = false);
 
     // What became of file `index` of the run; a file that is not recorded (refused, or only
     // looked at) leaves its entry as it is.
@@ -36,7 +38,8 @@ class PackageLists {
     // Once file `index` is handled: when it is the last of its package's, reads the package's
     // list, which with its edited copy may take what `memory` allows less the `held` bytes that
     // the file's sections still take, brings the entries of the recorded files up to date in one
-    // safe replace, and tells what the list leaves out. The notes are whole lines, the list's
+    // safe replace, with what their aircraft's folders hold (see package/ListPlan.h), and tells
+    // what was done and what the list still leaves out. The notes are whole lines, the list's
     // path first.
     std::vector<Text> settleAfter(std::size_t index, MemoryBudget& memory, std::int64_t held);
 
@@ -54,7 +57,7 @@ class PackageLists {
   private:
     // A recorded file of a package, until its list is settled.
     struct Pending {
-        PackageFile file;  // as the plan takes it, but for the files beside it, found when settled
+        PackageFile file;  // as the plan takes it
         Text folder;       // its folder, links resolved
     };
     struct Package {
@@ -63,4 +66,5 @@ class PackageLists {
     };
     std::vector<Package> packages_;
     std::vector<FoundFile> found_;  // for each file of the run
+    bool dryRun_ = false;
 };

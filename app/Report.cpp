@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <iterator>
 #include <string_view>
+#include <utility>
 
 #include "files/PathNames.h"
 #include "platform/Paths.h"
@@ -73,12 +74,6 @@ constexpr NoteRow kNotes[] = {
      ""},
     {NoteKind::temporaryLeft,
      "a temporary file that a run that was ended left behind; it may be deleted", ""},
-    {NoteKind::entryUpdated,
-     "the entry for {entry} now records the rewritten file's size ({size} bytes) and time", ""},
-    {NoteKind::entryCorrected,
-     "the entry for {entry} recorded {recorded} bytes, not the file's {size}; it now records the "
-     "file's size and time",
-     ""},
     {NoteKind::entryStillOld, "the entry for {entry} still records the old size ({cause})",
      kRunGenerator},
     {NoteKind::entryStillWrong,
@@ -94,6 +89,12 @@ constexpr NoteRow kNotes[] = {
     {NoteKind::filesBesideNotListed,
      "{count} files in the aircraft's folder are not listed, so the simulator will not see them: "
      "{names}",
+     kRunGenerator},
+    {NoteKind::listMadeWhole, "{names}", ""},
+    {NoteKind::namesNotUtf8,
+     "cannot list these files, whose names are not UTF-8, the only text a list holds: {names}",
+     "; rename them"},
+    {NoteKind::goneStillListed, "still lists these files, which are gone ({cause}): {names}",
      kRunGenerator},
 };
 
@@ -152,6 +153,51 @@ constexpr bool totalsAreWhole() {
 }
 static_assert(totalsAreWhole(), "every part of the totals needs its row, in TotalKind's order");
 
+// The parts of the one line that tells what a list's edit did, in the order it gives them.
+enum class ListPart : std::uint8_t { added, removed, updated };
+constexpr std::size_t kListParts = static_cast<std::size_t>(ListPart::updated) + 1;
+
+struct ListPartRow {
+    ListPart part;
+    // For a count of 1 and for any other, of an edit that is done and of one a dry run would do;
+    // with the count as {count} and the first few paths as {names}.
+    const char* one;
+    const char* many;
+    const char* wouldOne;
+    const char* wouldMany;
+};
+
+constexpr ListPartRow kListPartRows[] = {
+    {ListPart::added, "listed {count} new file ({names})", "listed {count} new files ({names})",
+     "would list {count} new file ({names})", "would list {count} new files ({names})"},
+    {ListPart::removed, "removed {count} entry of a file that is gone ({names})",
+     "removed {count} entries of files that are gone ({names})",
+     "would remove {count} entry of a file that is gone ({names})",
+     "would remove {count} entries of files that are gone ({names})"},
+    {ListPart::updated, "recorded the new size of {names}", "recorded the new size of {names}",
+     "would record the new size of {names}", "would record the new size of {names}"},
+};
+
+constexpr const char* kListPartFacts[] = {"count", "names"};
+
+constexpr bool listPartsAreWhole() {
+    if (std::size(kListPartRows) != kListParts) {
+        return false;
+    }
+    for (std::size_t i = 0; i < kListParts; ++i) {
+        const ListPartRow& row = kListPartRows[i];
+        if (static_cast<std::size_t>(row.part) != i || !bracesNameOnly(row.one, kListPartFacts) ||
+            !bracesNameOnly(row.many, kListPartFacts) ||
+            !bracesNameOnly(row.wouldOne, kListPartFacts) ||
+            !bracesNameOnly(row.wouldMany, kListPartFacts)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(listPartsAreWhole(),
+              "every part of a list's line needs its row, in ListPart's order");
+
 // How many of the files that a list leaves out a note names; the rest are counted.
 constexpr std::size_t kFilesNamed = 3;
 
@@ -166,6 +212,26 @@ Text namedAndCounted(const std::vector<Text>& names) {
                  Text(" more");
     }
     return named;
+}
+
+// "a, b and c": the parts of a list's line, in the order given.
+Text listPartsLine(const std::vector<std::pair<ListPart, std::vector<Text>>>& parts, bool dryRun) {
+    Text line;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const ListPartRow& row = kListPartRows[static_cast<std::size_t>(parts[i].first)];
+        const std::vector<Text>& names = parts[i].second;
+        const bool one = names.size() == 1;
+        if (i > 0) {
+            line += Text(i + 1 < parts.size() ? ", " : parts.size() > 2 ? ", and " : " and ");
+        }
+        const Text named = namedAndCounted(names);
+        fillTemplate(
+            line, dryRun ? (one ? row.wouldOne : row.wouldMany) : (one ? row.one : row.many),
+            [&names, &named](std::string_view fact) {
+                return fact == "count" ? decimalOf(static_cast<std::int64_t>(names.size())) : named;
+            });
+    }
+    return line;
 }
 
 Note noteOf(NoteKind kind, const ListFact& fact) {
@@ -267,27 +333,52 @@ Text noteLine(const Text& about, const Note& note) {
 }
 
 void addListNotes(const Text& list, const std::vector<ListFact>& facts, const Cause* notPlaced,
-                  std::vector<Text>& lines) {
+                  std::vector<Text>& lines, bool dryRun) {
     const bool placed = notPlaced == nullptr;
+    // What the edit does, once it is in place (or would do, in a dry run), in one line.
+    std::vector<Text> added;
+    std::vector<Text> removed;
+    std::vector<Text> updated;
     for (const ListFact& fact : facts) {
         Note note;
         switch (fact.kind) {
             case ListFactKind::notListed:
                 note = noteOf(NoteKind::fileNotListed, fact);
                 break;
+            case ListFactKind::added:
             case ListFactKind::unlistedBeside:
                 assert(!fact.names.empty());
+                if (placed && fact.kind == ListFactKind::added) {
+                    added.insert(added.end(), fact.names.begin(), fact.names.end());
+                    continue;
+                }
                 note = noteOf(fact.names.size() == 1 ? NoteKind::oneFileBesideNotListed
                                                      : NoteKind::filesBesideNotListed,
                               fact);
                 note.count = static_cast<std::int64_t>(fact.names.size());
                 note.names = namedAndCounted(fact.names);
                 break;
-            case ListFactKind::rewrittenEntry:
-                note = noteOf(placed ? NoteKind::entryUpdated : NoteKind::entryStillOld, fact);
+            case ListFactKind::removedGone:
+                if (placed) {
+                    removed.insert(removed.end(), fact.names.begin(), fact.names.end());
+                    continue;
+                }
+                note = noteOf(NoteKind::goneStillListed, fact);
+                note.names = namedAndCounted(fact.names);
                 break;
+            case ListFactKind::notUtf8:
+                note = noteOf(NoteKind::namesNotUtf8, fact);
+                note.names = namedAndCounted(fact.names);
+                break;
+            case ListFactKind::rewrittenEntry:
             case ListFactKind::staleEntry:
-                note = noteOf(placed ? NoteKind::entryCorrected : NoteKind::entryStillWrong, fact);
+                if (placed) {
+                    updated.push_back(fact.entry);
+                    continue;
+                }
+                note = noteOf(fact.kind == ListFactKind::rewrittenEntry ? NoteKind::entryStillOld
+                                                                        : NoteKind::entryStillWrong,
+                              fact);
                 break;
             case ListFactKind::keptOldSize:
                 assert(!placed);
@@ -301,6 +392,20 @@ void addListNotes(const Text& list, const std::vector<ListFact>& facts, const Ca
         if (!placed) {
             note.cause = *notPlaced;
         }
+        lines.push_back(noteLine(shownPath(list), note));
+    }
+    std::vector<std::pair<ListPart, std::vector<Text>>> parts;
+    for (auto* part : {&added, &removed, &updated}) {
+        if (!part->empty()) {
+            const auto kind = part == &added     ? ListPart::added
+                              : part == &removed ? ListPart::removed
+                                                 : ListPart::updated;
+            parts.emplace_back(kind, std::move(*part));
+        }
+    }
+    if (!parts.empty()) {
+        Note note = noteOf(NoteKind::listMadeWhole);
+        note.names = listPartsLine(parts, dryRun);
         lines.push_back(noteLine(shownPath(list), note));
     }
 }

@@ -35,17 +35,18 @@ enum class NoteKind : std::uint8_t {
     backupWithoutFile,
     temporaryLeft,
     // Said of a package's list:
-    entryUpdated,     // {entry}: the rewritten file's, now at {size}
-    entryCorrected,   // {entry} recorded {recorded} bytes, not the file's {size}, and now does
     entryStillOld,    // {entry}: the rewritten file's, and the list stays as it was, for {cause}
     entryStillWrong,  // {entry} records {recorded} bytes, not the file's {size}, for {cause}
     listUnchecked,    // what the list leaves out cannot be told, for {cause}
     fileNotListed,    // {entry}
     oneFileBesideNotListed,  // {count}, 1, file beside the file not listed: {names}, its name
     filesBesideNotListed,    // {count} files beside it not listed: {names}, the first few
+    listMadeWhole,           // {names}: what the edit did, its parts worded by listPartsLine
+    namesNotUtf8,            // {names}: files the list cannot name, the first few
+    goneStillListed,         // {names}: entries of files that are gone, kept, for {cause}
 };
 
-constexpr std::size_t kNoteKinds = static_cast<std::size_t>(NoteKind::filesBesideNotListed) + 1;
+constexpr std::size_t kNoteKinds = static_cast<std::size_t>(NoteKind::goneStillListed) + 1;
 
 // A note's facts; each kind names those it needs.
 struct Note {
@@ -93,9 +94,10 @@ inline PathNote pathNote(const Text& path, Note note) {
 
 // The lines that tell of a package's list `list` (its path as shown) what its plan found, in the
 // plan's order. `notPlaced`: why the list stays as it was, when the plan's edit is not in place;
-// null when the list is as the plan has it.
+// null when the list is as the plan has it. What the edit does is told in one line; in a dry run
+// (`dryRun`, with `notPlaced` null), as what it would do.
 void addListNotes(const Text& list, const std::vector<ListFact>& facts, const Cause* notPlaced,
-                  std::vector<Text>& lines);
+                  std::vector<Text>& lines, bool dryRun = false);
 
 // What a run over several files came to.
 struct RunTotals {

@@ -95,10 +95,14 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
         // file only to give it CR LF would leave a backup, and an edited list, in a package that
         // is not the user's, for nothing the simulator needs.
         const bool nothingToDo = outcome.summary.headersChanged == 0;
+        asFound.holdsEntries = outcome.summary.entries != 0;
         if (settings.dryRun) {
-            // Everything but the writing: no file, list or backup is touched.
+            // Everything but the writing: no file, list or backup is touched, and the package's
+            // list is read to tell what its edit would do.
             outcome.done = true;
             outcome.written = !nothingToDo;
+            outcome.listed = true;
+            outcome.state = asFound;
             return;
         }
         if (nothingToDo) {
@@ -108,7 +112,6 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
             if (statusOncePlaced >= 0) {
                 settleExitStatus(statusOncePlaced);  // whatever becomes of the list
             }
-            asFound.holdsEntries = outcome.summary.entries != 0;
             outcome.listed = true;
             outcome.state = asFound;
             return;
@@ -440,9 +443,9 @@ int runProgram(const std::vector<Text>& arguments) {
         considered = files + found.refusals.size();
         run.warnings = WarningBudget(files);
         const bool progress = files > kProgressAfter && errorIsConsole();
-        // A dry run records no file, so it touches no list; it still needs to know which files
-        // are in a package, whose checks differ.
-        PackageLists packages(found.files, found.resolved);
+        // A dry run writes no list, but tells what it would do to each; it also needs to know
+        // which files are in a package, whose checks differ.
+        PackageLists packages(found.files, found.resolved, settings.dryRun);
         for (std::size_t i = 0; i < files; ++i) {
             if (progress) {
                 showProgress(toDecimal(static_cast<std::int32_t>(i + 1)) + Text(" of ") +

@@ -1,7 +1,10 @@
 // Fuzzes the reader and editor of a package's file list (layout.json). Whatever the bytes, it
 // must not crash; and when it edits, the new list must be JSON again, its entry for the file must
 // hold the new size and date (as numbers or as strings of digits, as they were written), and
-// every byte outside those two values' digits must be as it was.
+// every byte outside those two values' digits must be as it was. Then the list is made whole for
+// the folder of its first entry, which is made to hold some of the files listed there and some
+// new ones: the edited list must parse, name below that folder exactly the files it holds, and
+// keep every other entry and every byte around the list of entries as they were.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,8 +12,11 @@
 #include <string>
 #include <vector>
 
+#include <set>
+
 #include "json/Json.h"
 #include "package/Layout.h"
+#include "package/ListPlan.h"
 
 namespace {
 
@@ -53,6 +59,113 @@ const JsonValue* entryFor(const JsonValue& root, const std::string& path) {
     return nullptr;
 }
 
+// The folder of `path`, with its closing '/'; "" at the top.
+std::string folderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// The list made whole for the folder of its first entry, which holds every other of the files
+// listed below it and a few new ones.
+void fuzzCompletion(const std::string& layout, const JsonValue& root, const std::string& first,
+                    unsigned char seed) {
+    const std::vector<JsonValue>& before = *entriesOf(root);
+    const std::string folder = folderOf(first);
+    PackageDisk disk;
+    disk.folders.emplace_back(folder.c_str());
+    disk.places.push_back({Text(folder.c_str()), true});
+    std::set<std::string> there;  // as paths are compared
+    std::size_t below = 0;
+    for (const JsonValue& entry : before) {
+        const JsonValue* name = member(entry, "path");
+        if (name == nullptr || name->kind != JsonValue::Kind::string ||
+            name->text.find('\0') != std::string::npos) {
+            continue;
+        }
+        const std::string key = comparablePath(name->text);
+        if (key.compare(0, folder.size(), comparablePath(folder)) == 0 && below++ % 2 == 0) {
+            disk.files.push_back({Text(name->text.c_str()), 5, 7});
+            there.insert(key);
+        }
+    }
+    for (unsigned i = 0; i < seed % 4U; ++i) {
+        const std::string path =
+            folder + (i % 2 == 0 ? "new" : "sub/New") + std::to_string(i) + ".dds";
+        disk.files.push_back({Text(path.c_str()), 11, 133017734419960000});
+        there.insert(comparablePath(path));
+    }
+    ListPlan plan;
+    Cause why;
+    if (!planListEdit(layout, {}, disk, SIZE_MAX, plan, why)) {
+        return;  // what the reader refuses
+    }
+    for (const ListFact& fact : plan.facts) {
+        if (fact.kind == ListFactKind::unlistedBeside || fact.kind == ListFactKind::notUtf8) {
+            return;  // no entry to copy, or a name no list holds: not all could be listed
+        }
+    }
+    for (const FileOnDisk& file : disk.files) {
+        if (isNeverListed(file.path)) {
+            there.erase(comparablePath(file.path.c_str()));
+        }
+    }
+    const std::string edited = plan.edited.value_or(layout);
+    JsonValue after;
+    if (!parseJson(edited, after, why) || entriesOf(after) == nullptr) {
+        fail("the list made whole is not a list");
+    }
+    // Below the folder: exactly the files there (an excluded one only where it was listed).
+    std::set<std::string> named;
+    std::vector<const JsonValue*> others;
+    for (const JsonValue& entry : *entriesOf(after)) {
+        const JsonValue* name = member(entry, "path");
+        const std::string key = name == nullptr ? std::string() : comparablePath(name->text);
+        if (name != nullptr && key.compare(0, folder.size(), comparablePath(folder)) == 0) {
+            named.insert(key);
+        } else {
+            others.push_back(&entry);
+        }
+    }
+    for (const std::string& key : there) {
+        if (named.count(key) == 0) {
+            fail("a file there is not listed");
+        }
+    }
+    for (const std::string& key : named) {
+        if (there.count(key) == 0) {
+            bool excluded = false;
+            for (const FileOnDisk& file : disk.files) {
+                excluded = excluded || comparablePath(file.path.c_str()) == key;
+            }
+            if (!excluded) {
+                fail("a file that is not there is listed");
+            }
+        }
+    }
+    // Every other entry as it was, in its order, and the bytes around the entries.
+    std::size_t at = 0;
+    for (const JsonValue& entry : before) {
+        const JsonValue* name = member(entry, "path");
+        if (name != nullptr && name->kind == JsonValue::Kind::string &&
+            comparablePath(name->text).compare(0, folder.size(), comparablePath(folder)) == 0) {
+            continue;
+        }
+        if (at >= others.size() ||
+            layout.compare(entry.begin, entry.end - entry.begin, edited, others[at]->begin,
+                           others[at]->end - others[at]->begin) != 0) {
+            fail("an entry outside the folder changed");
+        }
+        ++at;
+    }
+    const JsonValue* oldContent = member(root, "content");
+    const JsonValue* newContent = member(after, "content");
+    if (layout.compare(0, oldContent->begin, edited, 0, newContent->begin) != 0 ||
+        layout.compare(oldContent->end, std::string::npos, edited, newContent->end,
+                       std::string::npos) != 0) {
+        fail("a byte around the list of entries changed");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -71,6 +184,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             name->text.find('\0') == std::string::npos) {
             path = name->text;
         }
+    }
+    if (entries != nullptr && !entries->empty() && path != "SimObjects/Airplanes/X/aircraft.cfg" &&
+        size > 0) {
+        fuzzCompletion(layout, root, path, data[0]);
     }
     const std::int64_t newSize = 5873;
     const std::int64_t newDate = 133017734419960000;

@@ -69,6 +69,10 @@ bool digitsOf(const std::string& layout, const JsonValue& entry, const char* nam
 
 }  // namespace
 
+std::string comparablePath(const std::string& path) {
+    return comparable(path);
+}
+
 namespace {
 
 // Paths asked about, as the list compares them, sorted so that each listed path is looked up among
@@ -106,6 +110,33 @@ bool readLayout(const std::string& layout, const std::vector<Text>& paths,
     if (!parseJson(layout, root, why, memoryBudget)) {
         return false;
     }
+    return readParsedLayout(layout, root, paths, files, reading, why);
+}
+
+const JsonValue* contentOf(const JsonValue& root) {
+    int count = 0;
+    const JsonValue* content =
+        root.kind == JsonValue::Kind::object ? memberOf(root, "content", count) : nullptr;
+    return content != nullptr && count == 1 && content->kind == JsonValue::Kind::array ? content
+                                                                                       : nullptr;
+}
+
+const JsonValue* pathOf(const JsonValue& entry) {
+    int count = 0;
+    const JsonValue* name =
+        entry.kind == JsonValue::Kind::object ? memberOf(entry, "path", count) : nullptr;
+    return name != nullptr && count == 1 && name->kind == JsonValue::Kind::string ? name : nullptr;
+}
+
+bool numberSpans(const std::string& layout, const JsonValue& entry, DigitSpan& size,
+                 DigitSpan& date, Cause& why) {
+    return digitsOf(layout, entry, "size", size, why) && digitsOf(layout, entry, "date", date, why);
+}
+
+bool readParsedLayout(const std::string& layout, const JsonValue& root,
+                      const std::vector<Text>& paths, const std::vector<Text>& files,
+                      LayoutReading& reading, Cause& why) {
+    reading = LayoutReading();
     int count = 0;
     const JsonValue* content =
         root.kind == JsonValue::Kind::object ? memberOf(root, "content", count) : nullptr;
@@ -171,6 +202,31 @@ void addEntryEdits(const LayoutEntry& entry, std::int64_t size, std::int64_t dat
                    std::vector<DigitEdit>& edits) {
     edits.push_back({entry.sizeDigits, size});
     edits.push_back({entry.dateDigits, date});
+}
+
+std::string splicedLayout(const std::string& layout, std::vector<Splice> splices) {
+    // Stable, and an insertion before a removal that starts where it stands, so that entries put
+    // after one that goes keep their place, and of two edits of the same number the first stands.
+    std::stable_sort(splices.begin(), splices.end(), [](const Splice& a, const Splice& b) {
+        return a.begin != b.begin ? a.begin < b.begin : (a.end == a.begin && b.end != b.begin);
+    });
+    std::size_t added = 0;
+    for (const Splice& splice : splices) {
+        added += splice.text.size();
+    }
+    std::string edited;
+    edited.reserve(layout.size() + added);
+    std::size_t copied = 0;  // the list's bytes up to here are in `edited`
+    for (const Splice& splice : splices) {
+        if (splice.begin < copied) {
+            continue;  // within what an earlier splice replaced
+        }
+        edited.append(layout, copied, splice.begin - copied);
+        edited += splice.text;
+        copied = splice.end;
+    }
+    edited.append(layout, copied, std::string::npos);
+    return edited;
 }
 
 std::string editedLayout(const std::string& layout, std::vector<DigitEdit> edits) {

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "json/Json.h"
 #include "text/Cause.h"
 #include "text/Text.h"
 
@@ -53,6 +54,22 @@ bool readLayout(const std::string& layout, const std::vector<Text>& paths,
                 const std::vector<Text>& files, std::size_t memoryBudget, LayoutReading& reading,
                 Cause& why);
 
+// `path` as the list's paths are compared: in ASCII lower case, with '\' taken for '/'.
+std::string comparablePath(const std::string& path);
+
+// As readLayout, on a list parsed already as `root`.
+bool readParsedLayout(const std::string& layout, const JsonValue& root,
+                      const std::vector<Text>& paths, const std::vector<Text>& files,
+                      LayoutReading& reading, Cause& why);
+
+// The list's "content" array, or null when there is not exactly one.
+const JsonValue* contentOf(const JsonValue& root);
+// An entry's one "path" string, or null.
+const JsonValue* pathOf(const JsonValue& entry);
+// Where the digits of an entry's size and date lie; false, with the cause, as readLayout.
+bool numberSpans(const std::string& layout, const JsonValue& entry, DigitSpan& size,
+                 DigitSpan& date, Cause& why);
+
 // Whether the listed entry records `size`, however many leading zeros its digits have.
 bool recordsSize(const LayoutEntry& entry, std::int64_t size);
 
@@ -65,6 +82,16 @@ struct DigitEdit {
 // A listed entry's size and date set to `size` and `date` (100-ns ticks since 1601-01-01 UTC).
 void addEntryEdits(const LayoutEntry& entry, std::int64_t size, std::int64_t date,
                    std::vector<DigitEdit>& edits);
+
+// Bytes of the list [begin, end) replaced by `text`: an insertion where they are equal.
+struct Splice {
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    std::string text;
+};
+
+// The list with each splice made, in one pass: every other byte stays as it was.
+std::string splicedLayout(const std::string& layout, std::vector<Splice> splices);
 
 // The list with the digits of each edit set to its value, in one pass: every other byte stays as
 // it was, however the numbers' widths change.

@@ -8,7 +8,8 @@
 //   program then starts in an empty folder;
 // - read-only (optional): paths in the case's folder, one a line, made read-only for the run;
 // - expected-layout.json (optional): the package's layout.json at the case's top after the run,
-//   <date> standing for the time of last change of the file worked on, as layout.json records it.
+//   <date> standing for the time of last change of the file worked on, as layout.json records it,
+//   and <date:PATH> for that of the file PATH.
 // - expected-files (optional): for a run over several files, each file as it must come out, at its
 //   path in the case's folder; the run must succeed unless the totals line of expected.stderr
 //   counts a file refused. Its lines in expected.stderr name files by
@@ -219,8 +220,10 @@ TEST_P(ProgramCase, LeavesTheExpectedFilesAndSaysSo) {
         expectRewritten(worked, readBytes(source / "expected.cfg"));
     }
     if (fs::exists(source / "expected-layout.json")) {
-        EXPECT_EQ(after["layout.json"], replaced(readBytes(source / "expected-layout.json"),
-                                                 "<date>", std::to_string(lastWriteTicks(target))));
+        EXPECT_EQ(after["layout.json"],
+                  withDates(replaced(readBytes(source / "expected-layout.json"), "<date>",
+                                     std::to_string(lastWriteTicks(target))),
+                            work.path()));
         after["layout.json"] = before.at("layout.json");
     }
     EXPECT_EQ(after, before) << "another file changed, or one was added or removed";

@@ -133,6 +133,27 @@ TEST(Dialogue, ADryRunChecksTexturesAsThePackageHasThem) {
     EXPECT_EQ(readBytes(folder / "layout.json"), list);
 }
 
+// A dry run reads a package's list and says what it would do to it, and writes nothing.
+TEST(Dialogue, ADryRunSaysWhatThePackagesListWouldGetAndWritesNothing) {
+    TempFolder folder;
+    const std::string list = R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1}]})";
+    writeBytes(folder / "layout.json", list);
+    writeBytes(folder / "manifest.json", "{}");
+    fs::create_directories(folder / "X/texture.NEW");
+    writeBytes(folder / "X/aircraft.cfg", kGoodFile);
+    writeBytes(folder / "X/texture.NEW/a.dds", "a");
+    RunOptions options;
+    options.arguments = {"--dry-run", shownPath(folder / "X/aircraft.cfg")};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find(shownPath(folder / "layout.json") +
+                           ": would list 1 new file (X/texture.NEW/a.dds) and would record the "
+                           "new size of X/aircraft.cfg"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readBytes(folder / "layout.json"), list);
+}
+
 // A closed console must not cost the exit status that says the file was rewritten.
 TEST(Dialogue, ReportsTheOutcomeByStatusWhenTheOutputIsClosed) {
     TempFolder folder;

@@ -22,15 +22,36 @@ std::vector<ListFactKind> kindsOf(const std::vector<ListFact>& facts) {
     return kinds;
 }
 
-PackageFile fileOf(const char* entry, std::int64_t size, bool rewritten,
-                   std::vector<Text> beside = {}) {
+PackageFile fileOf(const char* entry, std::int64_t size, bool rewritten) {
     PackageFile file;
     file.entry = entry;
     file.state.size = size;
     file.state.lastWriteTicks = 7;
     file.state.rewritten = rewritten;
-    file.beside = std::move(beside);
     return file;
+}
+
+// What the aircraft's folders `folders` hold: `files`, each of 1 byte and time 7 unless given,
+// and `unread`, folders below them that could not be read whole; every other is.
+struct DiskFile {
+    const char* path;
+    std::int64_t size = 1;
+    std::int64_t ticks = 7;
+};
+PackageDisk diskOf(const std::vector<const char*>& folders, const std::vector<DiskFile>& files,
+                   const std::vector<const char*>& unread = {}) {
+    PackageDisk disk;
+    for (const char* folder : folders) {
+        disk.folders.emplace_back(folder);
+        disk.places.push_back({Text(folder), true});
+    }
+    for (const DiskFile& file : files) {
+        disk.files.push_back({Text(file.path), file.size, file.ticks});
+    }
+    for (const char* place : unread) {
+        disk.places.push_back({Text(place), false});
+    }
+    return disk;
 }
 
 using K = ListFactKind;
@@ -63,20 +84,10 @@ TEST(ListPlan, SetsWhatIsStaleAndTellsWhatIsLeftOut) {
          kNoEdit,
          {K::notListed},
          {}},
-        {"the files beside each file that are not listed are told, in their order",
-         R"({"content":[{"path":"A/aircraft.cfg","size":141,"date":1},)"
-         R"({"path":"A/texture/b.dds","size":1,"date":1},)"
-         R"({"path":"B/sim.cfg","size":9,"date":1},{"path":"B/d.dds","size":1,"date":1}]})",
-         {fileOf("A/aircraft.cfg", 141, false,
-                 {Text("A/texture/a.dds"), Text("A/texture/b.dds"), Text("A/texture/c.dds")}),
-          fileOf("B/sim.cfg", 9, false, {Text("B/d.dds")})},
-         kNoEdit,
-         {K::unlistedBeside},
-         {Text("A/texture/a.dds"), Text("A/texture/c.dds")}},
         {"a list true to its files is left as it is",
          R"({"content":[{"path":"A/aircraft.cfg","size":"0141","date":1},)"
          R"({"path":"A/texture/a.dds","size":1,"date":1}]})",
-         {fileOf("A/aircraft.cfg", 141, false, {Text("A/texture/a.dds")})},
+         {fileOf("A/aircraft.cfg", 141, false)},
          kNoEdit,
          {},
          {}},
@@ -90,7 +101,7 @@ TEST(ListPlan, SetsWhatIsStaleAndTellsWhatIsLeftOut) {
     for (const auto& row : rows) {
         ListPlan plan;
         Cause why;
-        ASSERT_TRUE(planListEdit(row.list, row.files, SIZE_MAX, plan, why)) << row.name;
+        ASSERT_TRUE(planListEdit(row.list, row.files, {}, SIZE_MAX, plan, why)) << row.name;
         EXPECT_EQ(plan.edited.has_value(), row.edited != kNoEdit) << row.name;
         if (plan.edited && row.edited != kNoEdit) {
             EXPECT_EQ(*plan.edited, row.edited) << row.name;
@@ -104,6 +115,139 @@ TEST(ListPlan, SetsWhatIsStaleAndTellsWhatIsLeftOut) {
     }
 }
 
+// An entry as the rows write them: the path, a size of 1 and a time of 7.
+std::string e(const char* path) {
+    return std::string(R"({"path":")") + path + R"(","size":1,"date":7})";
+}
+
+// `ascii` as UTF-16 in little-endian order, after its byte-order mark.
+std::string utf16le(const std::string& ascii) {
+    std::string bytes = "\xFF\xFE";
+    for (char c : ascii) {
+        bytes += c;
+        bytes += '\0';
+    }
+    return bytes;
+}
+
+// The list made whole for the aircraft's folders: each file it leaves out gets an entry in its
+// neighbour's form where the list's own order puts it, entries of files that are gone from a folder
+// read whole go with their commas, and every other byte stays.
+TEST(ListPlan, MakesTheListWholeForTheAircraftsFolder) {
+    const std::int64_t k2020 = 132444736000000000;  // 1600000000000 ms after 1970
+    const struct {
+        const char* name;
+        std::string list;
+        std::vector<PackageFile> files;
+        PackageDisk disk;
+        std::string edited;  // "" for none
+        std::vector<ListFactKind> facts;
+    } rows[] = {
+        {"the files below the aircraft's folder that are not listed are added, in their order",
+         R"({"content":[{"path":"A/aircraft.cfg","size":141,"date":1},)" + e("A/texture/b.dds") +
+             "," + e("B/sim.cfg") + "]}",
+         {fileOf("A/aircraft.cfg", 141, false)},
+         diskOf({"A/"}, {{"A/aircraft.cfg", 141},
+                         {"A/texture/a.dds"},
+                         {"A/texture/b.dds"},
+                         {"A/texture/c.dds"}}),
+         R"({"content":[{"path":"A/aircraft.cfg","size":141,"date":1},)" + e("A/texture/a.dds") +
+             "," + e("A/texture/b.dds") + "," + e("A/texture/c.dds") + "," + e("B/sim.cfg") + "]}",
+         {K::added}},
+        {"in each folder files before folders, by name in upper case",
+         "{\"content\":[" + e("X/zz.cfg") + "," + e("X/texture/a.dds") + "]}",
+         {},
+         diskOf({"X/"}, {{"X/zz.cfg"}, {"X/texture/a.dds"}, {"X/yy.cfg"}}),
+         "{\"content\":[" + e("X/yy.cfg") + "," + e("X/zz.cfg") + "," + e("X/texture/a.dds") + "]}",
+         {K::added}},
+        {"the whole path in lower case",
+         "{\"content\":[" + e("X/_a.dds") + "," + e("X/B.dds") + "]}",
+         {},
+         diskOf({"X/"}, {{"X/_a.dds"}, {"X/B.dds"}, {"X/a.dds"}}),
+         "{\"content\":[" + e("X/_a.dds") + "," + e("X/a.dds") + "," + e("X/B.dds") + "]}",
+         {K::added}},
+        {"the whole path byte by byte",
+         "{\"content\":[" + e("X/B.dds") + "," + e("X/_a.dds") + "," + e("X/a/x.dds") + "," +
+             e("X/b.dds") + "]}",
+         {},
+         diskOf({"X/"}, {{"X/B.dds"}, {"X/_a.dds"}, {"X/a/x.dds"}, {"X/b.dds"}, {"X/Z.dds"}}),
+         "{\"content\":[" + e("X/B.dds") + "," + e("X/Z.dds") + "," + e("X/_a.dds") + "," +
+             e("X/a/x.dds") + "," + e("X/b.dds") + "]}",
+         {K::added}},
+        {"no order: after the last of its folder, else of the folder above, else at the end",
+         "{\"content\":[" + e("X/b.dds") + "," + e("X/a.dds") + "," + e("Y/a.dds") + "]}",
+         {},
+         diskOf({"X/", "Y/"}, {{"X/b.dds"}, {"X/a.dds"}, {"Y/a.dds"}, {"X/c.dds"}, {"X/t/n.dds"}}),
+         "{\"content\":[" + e("X/b.dds") + "," + e("X/a.dds") + "," + e("X/c.dds") + "," +
+             e("X/t/n.dds") + "," + e("Y/a.dds") + "]}",
+         {K::added}},
+        {"a new entry copies its neighbour's form: line ends, indents, order, quotes",
+         "{\r\n  \"content\": [\r\n    { \"date\": \"3\", \"path\": \"X/a.dds\", \"size\": "
+         "\"1\" }\r\n  ]\r\n}",
+         {},
+         diskOf({"X/"}, {{"X/a.dds"}, {"X/b \"q\".dds", 25, 9}}),
+         "{\r\n  \"content\": [\r\n    { \"date\": \"3\", \"path\": \"X/a.dds\", \"size\": "
+         "\"1\" },\r\n    { \"date\": \"9\", \"path\": \"X/b \\\"q\\\".dds\", \"size\": \"25\" "
+         "}\r\n  ]\r\n}",
+         {K::added}},
+        {"13-digit dates are milliseconds since 1970, for new entries and the file's own",
+         R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1500000000000}]})",
+         {fileOf("X/aircraft.cfg", 2, true)},
+         diskOf({"X/"}, {{"X/aircraft.cfg", 2}, {"X/b.dds", 3, k2020}}),
+         R"({"content":[{"path":"X/aircraft.cfg","size":2,"date":0},)"
+         R"({"path":"X/b.dds","size":3,"date":1600000000000}]})",
+         {K::added, K::rewrittenEntry}},
+        {"entries of a folder that is gone go, each with its comma; a folder not read keeps its",
+         "{\"content\":[" + e("X/gone.dds") + "," + e("X/aircraft.cfg") + "," +
+             e("X/texture.OLD/a.dds") + "," + e("X/texture.OLD/b.dds") + "," +
+             e("X/texture.U/a.dds") + "," + e("Y/other.dds") + "]}",
+         {},
+         diskOf({"X/"}, {{"X/aircraft.cfg"}}, {"X/texture.U/"}),
+         "{\"content\":[" + e("X/aircraft.cfg") + "," + e("X/texture.U/a.dds") + "," +
+             e("Y/other.dds") + "]}",
+         {K::removedGone}},
+        {"what is never listed is neither added nor told; a name not UTF-8 is told",
+         "{\"content\":[" + e("X/aircraft.cfg") + "]}",
+         {},
+         diskOf({"X/"}, {{"X/aircraft.cfg"},
+                         {"X/aircraft.cfg.BAK"},
+                         {"X/.git/config"},
+                         {"X/Thumbs.db"},
+                         {"X/desktop.ini"},
+                         {"X/tool.EXE"},
+                         {"X/notes~"},
+                         {"X/layout.json"},
+                         {"X/\xE9t\xE9.dds"}}),
+         "",
+         {K::notUtf8}},
+        {"a list with no entry to copy gets none",
+         R"({"content":[]})",
+         {},
+         diskOf({"X/"}, {{"X/a.dds"}}),
+         "",
+         {K::unlistedBeside}},
+        {"a stale size of another file in the folder is set too",
+         "{\"content\":[" + e("X/a.dds") + "]}",
+         {},
+         diskOf({"X/"}, {{"X/a.dds", 4, 8}}),
+         R"({"content":[{"path":"X/a.dds","size":4,"date":8}]})",
+         {K::staleEntry}},
+        {"a UTF-16 list is edited as UTF-8 and stays UTF-16",
+         utf16le("{\"content\":[" + e("X/a.dds") + "]}"),
+         {},
+         diskOf({"X/"}, {{"X/a.dds"}, {"X/b.dds"}}),
+         utf16le("{\"content\":[" + e("X/a.dds") + "," + e("X/b.dds") + "]}"),
+         {K::added}},
+    };
+    for (const auto& row : rows) {
+        ListPlan plan;
+        Cause why;
+        ASSERT_TRUE(planListEdit(row.list, row.files, row.disk, SIZE_MAX, plan, why)) << row.name;
+        EXPECT_EQ(plan.edited.value_or(""), row.edited) << row.name;
+        EXPECT_EQ(kindsOf(plan.facts), row.facts) << row.name;
+    }
+}
+
 // A list that cannot be edited safely leaves each rewritten file at its old size, and says once
 // for the others that what it leaves out cannot be told.
 TEST(ListPlan, ARefusedListKeepsEveryEntry) {
@@ -112,7 +256,7 @@ TEST(ListPlan, ARefusedListKeepsEveryEntry) {
     EXPECT_FALSE(planListEdit(R"({"content":[)",
                               {fileOf("A/aircraft.cfg", 1, false), fileOf("B/sim.cfg", 2, true),
                                fileOf("C/sim.cfg", 3, false)},
-                              SIZE_MAX, plan, why));
+                              {}, SIZE_MAX, plan, why));
     EXPECT_EQ(why.kind, CauseKind::jsonValueExpected);
     EXPECT_FALSE(plan.edited.has_value());
     EXPECT_EQ(kindsOf(plan.facts), (std::vector<ListFactKind>{K::unchecked, K::keptOldSize}));
