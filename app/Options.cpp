@@ -77,6 +77,7 @@ const char* usageText() {
            "  --dry-run    read, renumber, check and report, but write nothing\n"
            "  --no-backup  keep no copy of the old content (by default it is kept as\n"
            "               aircraft.cfg.bak beside each rewritten file)\n"
-           "  --help, -h   show this text\n"
+           "  --help, -h   show this text (on Windows also /?, -?, /h and /help, and any\n"
+           "               option in any letter case)\n"
            "  --version    show the program's name and version\n";
 }
