@@ -103,6 +103,8 @@ void tidyInto(Outcome& outcome, Replacement& file, const Text& path, SectionList
             outcome.written = !nothingToDo;
             outcome.listed = true;
             outcome.state = asFound;
+            // Its entry would be set as a rewritten file's is, whatever size it records now.
+            outcome.state.rewritten = outcome.written;
             return;
         }
         if (nothingToDo) {

@@ -5,14 +5,14 @@
 #include <utility>
 
 #include "json/Json.h"
-#include "text/AsciiCase.h"
+#include "text/NameCase.h"
 
 namespace {
 
 // As Windows, and so the simulator, compares names; '\' is taken for '/' as Windows takes it.
 std::string comparable(const char* chars, std::size_t count) {
     std::string path(chars, count);
-    foldAsciiCase(&path[0], path.size());
+    foldNameCase(&path[0], path.size());
     std::replace(path.begin(), path.end(), '\\', '/');
     return path;
 }

@@ -54,7 +54,8 @@ bool readLayout(const std::string& layout, const std::vector<Text>& paths,
                 const std::vector<Text>& files, std::size_t memoryBudget, LayoutReading& reading,
                 Cause& why);
 
-// `path` as the list's paths are compared: in ASCII lower case, with '\' taken for '/'.
+// `path` as the list's paths are compared: in lower case as Windows compares names
+// (text/NameCase.h), with '\' taken for '/'.
 std::string comparablePath(const std::string& path);
 
 // As readLayout, on a list parsed already as `root`.

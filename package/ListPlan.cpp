@@ -128,6 +128,9 @@ struct ListEntry {
     std::string path;      // decoded
     std::string key;       // as paths are compared
     bool numbers = false;  // its size and date are digits whose place is known
+    // It holds path, size and date and nothing else, so that a new entry in its form says nothing
+    // of the new file that is another file's (a checksum, say).
+    bool model = false;
     DigitSpan size;
     DigitSpan date;
 };
@@ -385,6 +388,7 @@ bool planListEdit(const std::string& list, const std::vector<PackageFile>& files
         if (entry.numbers) {
             (entry.date.end - entry.date.begin == 13 ? milliseconds : ticks) += 1;
         }
+        entry.model = entry.numbers && entry.value->members.size() == 3;
         byKey.emplace(entry.key, i);
     }
     const bool inMilliseconds = milliseconds > ticks;
@@ -511,16 +515,19 @@ bool planListEdit(const std::string& list, const std::vector<PackageFile>& files
         const ListEntry* model = nullptr;
         for (std::size_t near : {at, at + 1}) {
             if (near > 0 && near <= placed.size() && placed[near - 1].entry >= 0 &&
-                listed[static_cast<std::size_t>(placed[near - 1].entry)].numbers) {
+                listed[static_cast<std::size_t>(placed[near - 1].entry)].model) {
                 model = &listed[static_cast<std::size_t>(placed[near - 1].entry)];
                 break;
             }
         }
         for (std::size_t i = 0; model == nullptr && i < listed.size(); ++i) {
-            model = listed[i].numbers ? &listed[i] : nullptr;
+            model = listed[i].model ? &listed[i] : nullptr;
         }
         if (model == nullptr) {
-            uncopied.push_back(file->path);
+            // The run's own files are told of on their own, once.
+            if (runFiles.count(one.key) == 0) {
+                uncopied.push_back(file->path);
+            }
             continue;
         }
         one.text = entryLike(text, *model, *file, inMilliseconds);

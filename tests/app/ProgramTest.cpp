@@ -134,6 +134,27 @@ TEST(Dialogue, ADryRunChecksTexturesAsThePackageHasThem) {
 }
 
 // A dry run reads a package's list and says what it would do to it, and writes nothing.
+// A file a real run would rewrite has its entry set then, even where the size it records is
+// right: a dry run says so too.
+TEST(Dialogue, ADryRunSaysTheListWouldRecordAFileItWouldRewrite) {
+    TempFolder folder;
+    const std::string file = "[fltsim.10]\r\ntitle=A\r\n";
+    const std::string list = R"({"content":[{"path":"aircraft.cfg","size":22,"date":1}]})";
+    writeBytes(folder / "layout.json", list);
+    writeBytes(folder / "manifest.json", "{}");
+    writeBytes(folder / "aircraft.cfg", file);
+    RunOptions options;
+    options.arguments = {"--dry-run"};
+    const RunResult run = runCfgrenum(folder.path(), options);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find(shownPath(folder / "layout.json") +
+                           ": would record the new size of aircraft.cfg"),
+              std::string::npos)
+        << run.err;
+    EXPECT_EQ(readBytes(folder / "aircraft.cfg"), file);
+    EXPECT_EQ(readBytes(folder / "layout.json"), list);
+}
+
 TEST(Dialogue, ADryRunSaysWhatThePackagesListWouldGetAndWritesNothing) {
     TempFolder folder;
     const std::string list = R"({"content":[{"path":"X/aircraft.cfg","size":1,"date":1}]})";
