@@ -563,9 +563,12 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
     const bool baseNamed = folders.inPackage && folders.baseNamed;
     const FolderSet baseSet(folders.baseNames);  // views of the names, which outlive it
     // Whether the base's folder may hold what is missing beside the file: when it could not be
-    // listed (most often it is another package's, not on this disk), nothing can be told.
+    // listed (most often it is another package's, not on this disk), nothing can be told; when it
+    // holds no texture folder at all, it takes its own from elsewhere too, as the file's folder
+    // would.
     auto inBase = [&](std::string_view value) {
-        return baseNamed && (!folders.baseListed || baseSet.has(value, foldedHash(value)));
+        return baseNamed &&
+               (!folders.baseListed || baseSet.empty() || baseSet.has(value, foldedHash(value)));
     };
     FoldedNames titles;
     EntryWarnings warnings;

@@ -147,6 +147,8 @@ TEST(EntryWarnings, InAPackageTexturesMayComeFromElsewhere) {
     baseHasIt.baseNames = "TEXTURE.shared/";
     TextureFolders baseLacksIt = baseHasIt;
     baseLacksIt.baseNames = "texture.Other/";
+    TextureFolders baseHasNone = baseHasIt;
+    baseHasNone.baseNames = "";
     const struct {
         bool inPackage;
         TextureFolders folders;
@@ -159,6 +161,7 @@ TEST(EntryWarnings, InAPackageTexturesMayComeFromElsewhere) {
         {true, baseUnlisted, {}},
         {true, baseHasIt, {}},
         {true, baseLacksIt, {"Shared"}},
+        {true, baseHasNone, {}},  // the base takes its textures from elsewhere too
         {false, baseHasIt, {"", "Shared"}},
     };
     for (const auto& row : rows) {
