@@ -370,40 +370,69 @@ bool sameButForMarks(std::string_view a, std::string_view b) {
     }
 }
 
-// Whether `a` and `b`, in ASCII lower case, are at most two characters apart: as many inserted,
-// removed or changed as it takes, counted by the usual table row by row.
-bool withinTwoEdits(std::string_view a, std::string_view b) {
-    constexpr std::size_t kMost = 2;
-    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > kMost) {
+Text textureFolderFor(const Text& value) {
+    if (value.empty()) {
+        return Text("texture");
+    }
+    Text folder;
+    folder.reserve(std::int64_t{value.length()} + 9);
+    folder.append("texture.", 8);
+    folder += value;
+    return folder;
+}
+
+// Whether `a` and `b`, in ASCII lower case, are at most `most` characters apart: as many
+// inserted, removed or changed as it takes, two neighbours swapped counting as one (the slip a
+// hand makes most), counted by the usual table row by row.
+bool withinEdits(std::string_view a, std::string_view b, std::size_t most) {
+    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > most) {
         return false;
     }
+    // The rows for a's first i - 2, i - 1 and i characters.
+    std::vector<std::size_t> older(b.size() + 1);
+    std::vector<std::size_t> last(b.size() + 1);
     std::vector<std::size_t> row(b.size() + 1);
     for (std::size_t j = 0; j <= b.size(); ++j) {
         row[j] = j;
     }
     for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
+        older.swap(last);
+        last.swap(row);
         row[0] = i;
         std::size_t least = row[0];
         for (std::size_t j = 1; j <= b.size(); ++j) {
-            const std::size_t above = row[j];
-            const std::size_t changed =
-                diagonal + (foldedChar(a[i - 1]) == foldedChar(b[j - 1]) ? 0 : 1);
-            row[j] = std::min({changed, above + 1, row[j - 1] + 1});
+            const char ai = foldedChar(a[i - 1]);
+            const char bj = foldedChar(b[j - 1]);
+            row[j] = std::min({last[j - 1] + (ai == bj ? 0 : 1), last[j] + 1, row[j - 1] + 1});
+            if (i > 1 && j > 1 && ai == foldedChar(b[j - 2]) && foldedChar(a[i - 2]) == bj) {
+                row[j] = std::min(row[j], older[j - 2] + 1);
+            }
             least = std::min(least, row[j]);
-            diagonal = above;
         }
-        if (least > kMost) {
-            return false;  // no later row can come back under
+        // No later row can come back under: a swap reaches back two rows, but to a cell at most
+        // one below one of the row before, and adds one.
+        if (least > most) {
+            return false;
         }
     }
-    return row[b.size()] <= kMost;
+    return row[b.size()] <= most;
 }
 
-// The one folder among `names` (as TextureFolders holds them) that is a near miss of `wanted`;
-// empty when none is, or when several are and a guess would mislead.
-Text onlyNearMiss(const Text& names, const Text& wanted) {
+// The one folder among `names` (as TextureFolders holds them) that is a near miss of the folder
+// that texture=`value` names; empty when none is, or when several are and a guess would mislead.
+// Marks and letter case are set aside in a name of any length. Edits are counted in the folder's
+// own part only, past "texture" and its marks: over the whole name, "texture." alike in every
+// folder made any two-character value near any two-character folder. A value shorter than 4
+// characters is allowed no edit, one shorter than 8 one, a longer one two. An empty value gets no
+// guess: it names the plain "texture", which every folder of the set starts with.
+Text onlyNearMiss(const Text& names, std::string_view value) {
+    if (value.empty()) {
+        return Text();
+    }
+    const Text wanted = textureFolderFor(textOf(value));
     const std::string_view want(wanted.c_str(), static_cast<std::size_t>(wanted.length()));
+    const std::size_t most = value.size() < 4 ? 0 : value.size() < 8 ? 1 : 2;
+    const std::string_view prefix = kTextureFolderPrefix;
     std::string_view found;
     std::size_t count = 0;
     const char* name = names.c_str();
@@ -415,7 +444,18 @@ Text onlyNearMiss(const Text& names, const Text& wanted) {
             slash = end;
         }
         const std::string_view chars(name, static_cast<std::size_t>(slash - name));
-        if (!chars.empty() && (sameButForMarks(chars, want) || withinTwoEdits(chars, want))) {
+        if (chars.empty()) {
+            continue;
+        }
+        bool near = sameButForMarks(chars, want);
+        if (!near && most > 0 && startsIgnoringCase(chars, prefix)) {
+            std::string_view own = chars.substr(prefix.size());
+            while (!own.empty() && isMark(own.front())) {
+                own.remove_prefix(1);
+            }
+            near = withinEdits(own, value, most);
+        }
+        if (near) {
             found = chars;
             ++count;
         }
@@ -436,17 +476,6 @@ struct Finding {
     const Section* first;
     std::string_view value;
 };
-
-Text textureFolderFor(const Text& value) {
-    if (value.empty()) {
-        return Text("texture");
-    }
-    Text folder;
-    folder.reserve(std::int64_t{value.length()} + 9);
-    folder.append("texture.", 8);
-    folder += value;
-    return folder;
-}
 
 // How each kind of warning reads: what is wrong, then what to do. In the text, {entry}, {first},
 // {file} and {value} stand for the warning's arguments, {folder} for the folder that
@@ -563,9 +592,12 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
     const bool baseNamed = folders.inPackage && folders.baseNamed;
     const FolderSet baseSet(folders.baseNames);  // views of the names, which outlive it
     // Whether the base's folder may hold what is missing beside the file: when it could not be
-    // listed (most often it is another package's, not on this disk), nothing can be told.
+    // listed (most often it is another package's, not on this disk), nothing can be told; when it
+    // holds no texture folder at all, it takes its own from elsewhere too, as the file's folder
+    // would.
     auto inBase = [&](std::string_view value) {
-        return baseNamed && (!folders.baseListed || baseSet.has(value, foldedHash(value)));
+        return baseNamed &&
+               (!folders.baseListed || baseSet.empty() || baseSet.has(value, foldedHash(value)));
     };
     FoldedNames titles;
     EntryWarnings warnings;
@@ -691,7 +723,7 @@ EntryWarnings entryWarnings(const SectionList& list, const TextureFolders& folde
         }
         warning.value = textOf(finding.value);
         if (finding.kind == WarningKind::missingTextureFolder) {
-            warning.near = onlyNearMiss(folders.names, textureFolderFor(warning.value));
+            warning.near = onlyNearMiss(folders.names, finding.value);
             if (!warning.near.empty()) {
                 warning.kind = WarningKind::missingTextureFolderNearMiss;
             }

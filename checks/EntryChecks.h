@@ -95,9 +95,11 @@ struct EntryWarnings {
 //   `folders`, matched in ASCII letter case as Windows does. Values with a path separator are not
 //   checked. In a package, neither is an empty value, nor any value when the file has no texture
 //   folder beside it at all; and where a base_container is named, a folder missing beside the
-//   file is warned of only when the base's folder was listed and lacks it too. When exactly one
-//   folder beside the file is a near miss of the one named (the same once letter case, '-', '_',
-//   '.' and spaces are set aside, or at most two characters apart), the warning names it.
+//   file is warned of only when the base's folder was listed, has texture folders of its own, and
+//   lacks it too. When exactly one folder beside the file is a near miss of the one named (the
+//   same once letter case, '-', '_', '.' and spaces are set aside; or, past "texture.", one
+//   character apart, or two neighbours swapped, for a value of 4 to 7 characters, two for a
+//   longer one), the warning names it; never for an empty value.
 // When the folders could not be listed, the texture check is skipped, and one finding ahead of the
 // rest says why, if any entry had a texture to check. The first `most` are kept as warnings, with
 // their arguments; the rest are only counted. `entries`, the number of entries where it is known,

@@ -68,15 +68,19 @@ void RunTitles::warnOfTitlesInOtherFiles(const Text& file, const SectionList& se
                 placeId = met->second.id;
                 // The same package twice (through a link, say) is the same file, not a pair.
                 if (!(met->second.package == place.package)) {
-                    budget.showOne();
-                    Warning warning;
-                    warning.kind = WarningKind::samePathInAnotherPackage;
-                    warning.file = place.package;
-                    warning.first = met->second.package;
-                    warning.value = place.path;
-                    Text line = file + Text(": ");
-                    appendWordingOf(line, warning);
-                    lines.push_back(std::move(line));
+                    if (budget.full()) {
+                        budget.hide();  // past the run's cap, counted as a title's line is
+                    } else {
+                        budget.showOne();
+                        Warning warning;
+                        warning.kind = WarningKind::samePathInAnotherPackage;
+                        warning.file = place.package;
+                        warning.first = met->second.package;
+                        warning.value = place.path;
+                        Text line = file + Text(": ");
+                        appendWordingOf(line, warning);
+                        lines.push_back(std::move(line));
+                    }
                 }
             }
         }

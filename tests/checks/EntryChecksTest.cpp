@@ -90,7 +90,7 @@ TEST(EntryWarnings, NameWhatHidesAnEntry) {
          "[fltsim.2]\ntitle=C\ntexture=Red\n[fltsim.3]\ntitle=D\ntexture=..\\x\n"
          "[fltsim.4]\ntitle=E\ntexture=a/b\n[fltsim.5]\ntitle=F\ntexture=TEXTURE.club\n",
          listed("TEXTURE.club/Texture/textures.Red/model/"),
-         {{K::missingTextureFolderNearMiss, "[fltsim.2]", "", "Red", "textures.Red"},
+         {{K::missingTextureFolder, "[fltsim.2]", "", "Red"},
           {K::missingTextureFolder, "[fltsim.5]", "", "TEXTURE.club"}}},
         {"[fltsim.0]\ntitle=A\ntexture=\n",
          listed("texture./texture../"),
@@ -103,16 +103,29 @@ TEST(EntryWarnings, NameWhatHidesAnEntry) {
           {K::noTitle, "[fltsim.0]", "", ""}}},
         {"[fltsim.0]\ntitle=A\ntexture=..\\A\n", unlisted, {}},
         // A near miss is named when it is the only one: by marks and letter case alone, however
-        // many, or by at most two characters.
+        // many, or by a character or a swap of two in a value of 4 to 7.
         {"[fltsim.0]\ntitle=A\ntexture=N208PX\n[fltsim.1]\ntitle=B\ntexture=n-2-0-8 p.x\n"
          "[fltsim.2]\ntitle=C\ntexture=Bleu\n[fltsim.3]\ntitle=D\ntexture=Gren\n"
          "[fltsim.4]\ntitle=E\ntexture=Orange\n",
-         listed("texture.N208-PX/texture.Blue/texture.Green/texture.Greek/texture.Ocean/"),
+         listed("texture.N208-PX/texture.Blue/texture.Green/texture.Grey/texture.Ocean/"),
          {{K::missingTextureFolderNearMiss, "[fltsim.0]", "", "N208PX", "texture.N208-PX"},
           {K::missingTextureFolderNearMiss, "[fltsim.1]", "", "n-2-0-8 p.x", "texture.N208-PX"},
           {K::missingTextureFolderNearMiss, "[fltsim.2]", "", "Bleu", "texture.Blue"},
           {K::missingTextureFolder, "[fltsim.3]", "", "Gren"},
           {K::missingTextureFolder, "[fltsim.4]", "", "Orange"}}},
+        // Only the part past "texture." counts edits, fewer in a short value, and an empty value
+        // gets no guess.
+        {"[fltsim.0]\ntitle=A\ntexture=AB\n",
+         listed("texture.N2/"),
+         {{K::missingTextureFolder, "[fltsim.0]", "", "AB"}}},
+        {"[fltsim.0]\ntitle=A\ntexture=N1\n[fltsim.1]\ntitle=B\ntexture=\n",
+         listed("texture.X/"),
+         {{K::missingTextureFolder, "[fltsim.0]", "", "N1"},
+          {K::missingTextureFolder, "[fltsim.1]", "", ""}}},
+        {"[fltsim.0]\ntitle=A\ntexture=Blau\n[fltsim.1]\ntitle=B\ntexture=Lufthnsa\n",
+         listed("texture.Blue/texture.Lufthansa1/"),
+         {{K::missingTextureFolder, "[fltsim.0]", "", "Blau"},
+          {K::missingTextureFolderNearMiss, "[fltsim.1]", "", "Lufthnsa", "texture.Lufthansa1"}}},
     };
     for (const auto& row : rows) {
         SectionList list = sectionsOf(row.file);
@@ -147,6 +160,8 @@ TEST(EntryWarnings, InAPackageTexturesMayComeFromElsewhere) {
     baseHasIt.baseNames = "TEXTURE.shared/";
     TextureFolders baseLacksIt = baseHasIt;
     baseLacksIt.baseNames = "texture.Other/";
+    TextureFolders baseHasNone = baseHasIt;
+    baseHasNone.baseNames = "";
     const struct {
         bool inPackage;
         TextureFolders folders;
@@ -159,6 +174,7 @@ TEST(EntryWarnings, InAPackageTexturesMayComeFromElsewhere) {
         {true, baseUnlisted, {}},
         {true, baseHasIt, {}},
         {true, baseLacksIt, {"Shared"}},
+        {true, baseHasNone, {}},  // the base takes its textures from elsewhere too
         {false, baseHasIt, {"", "Shared"}},
     };
     for (const auto& row : rows) {

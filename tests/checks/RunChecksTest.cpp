@@ -136,6 +136,13 @@ TEST(RunTitles, PastTheCapAreCounted) {
               (std::vector<std::string>{
                   "B: [fltsim.0] has the title \"X\", as [fltsim.0] in A has" + std::string(kLike),
                   "B: and 2 more warnings like these"}));
+    // As is the line for two packages with a file at one path.
+    EXPECT_EQ(
+        titleLines(titles, "P/a.cfg", "[fltsim.0]\ntitle=P\n", budget, kAmple, {"P", "a.cfg"}),
+        std::vector<std::string>{});
+    EXPECT_EQ(
+        titleLines(titles, "Q/a.cfg", "[fltsim.0]\ntitle=P\n", budget, kAmple, {"Q", "a.cfg"}),
+        std::vector<std::string>{"Q/a.cfg: and 1 more warning like these"});
 }
 
 // A table that would pass its allowance is given up, once, and its memory given back: later files
