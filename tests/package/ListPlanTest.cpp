@@ -227,9 +227,13 @@ TEST(ListPlan, MakesTheListWholeForTheAircraftsFolder) {
          "",
          {K::unlistedBeside}},
         {"a name the list spells in other letter case, accented letters too, is the same file",
-         "{\"content\":[" + e("X/\xC3\x89" "cureuil/a.dds") + "]}",
+         "{\"content\":[" +
+             e("X/\xC3\x89"
+               "cureuil/a.dds") +
+             "]}",
          {},
-         diskOf({"X/"}, {{"X/\xC3\xA9" "cureuil/a.dds"}}),
+         diskOf({"X/"}, {{"X/\xC3\xA9"
+                          "cureuil/a.dds"}}),
          "",
          {}},
         {"a run's own file that a list with no entry to copy leaves out is told of once",
